@@ -1,0 +1,87 @@
+#include "cli/command.h"
+#include "cli/value_text.h"
+
+#include <iostream>
+
+namespace byteward::cli {
+
+void addDefaultsCommand(CLI::App &app, Action &action) {
+    auto *command = app.add_subcommand("defaults", "Read and change the user defaults");
+    command->require_subcommand(1);
+
+    auto *read = command->add_subcommand("read", "Print the value of KEY, or the whole store");
+    auto readKey = std::make_shared<std::string>();
+    read->add_option("key", *readKey, "The key to print");
+    read->callback([&action, readKey] {
+        action = [readKey](Context &context) {
+            UserDefaults &defaults = context.services().defaults;
+            if (readKey->empty()) {
+                std::cout << describeValue(Value(defaults.dictionaryRepresentation()),
+                                           context.calendar())
+                          << '\n';
+                return 0;
+            }
+            const auto value = defaults.objectForKey(*readKey);
+            if (!value) throw Failure("the key \"" + *readKey + "\" does not exist");
+            std::cout << describeValue(*value, context.calendar()) << '\n';
+            return 0;
+        };
+    });
+
+    auto *write = command->add_subcommand(
+        "write", "Store VALUE under KEY: write KEY -int|-float|-string|-bool|-date VALUE, or KEY "
+                 "-array VALUE...");
+    // Everything after the key goes through as it is, so "-int" is not taken for options.
+    write->prefix_command();
+    write->callback([&action, write] {
+        const std::vector<std::string> words = write->remaining();
+        action = [words](Context &context) {
+            if (words.size() < 3)
+                throw UsageError("defaults write needs KEY, a kind (-int, -float, -string, -bool, "
+                                 "-date or -array) and a value");
+            const std::string &key = words[0];
+            const std::string &kind = words[1];
+            Value value;
+            if (kind == "-array") {
+                ValueArray items(words.begin() + 2, words.end());
+                value = Value(std::move(items));
+            } else {
+                if (words.size() != 3)
+                    throw UsageError("defaults write takes one value after " + kind);
+                auto parsed = parseTypedValue(kind, words[2], context.calendar());
+                if (!parsed) {
+                    if (kind != "-int" && kind != "-integer" && kind != "-float" &&
+                        kind != "-string" && kind != "-bool" && kind != "-boolean" &&
+                        kind != "-date")
+                        throw UsageError("unknown kind " + kind +
+                                         "; use -int, -float, -string, -bool, -date or -array");
+                    throw UsageError("\"" + words[2] + "\" is not a valid " + kind.substr(1) +
+                                     " value");
+                }
+                value = std::move(*parsed);
+            }
+            UserDefaults &defaults = context.services().defaults;
+            defaults.setObject(key, std::move(value));
+            if (!defaults.synchronize())
+                throw Failure("could not write the user defaults (see the system log)");
+            return 0;
+        };
+    });
+
+    auto *remove = command->add_subcommand("delete", "Remove KEY from the store");
+    auto deleteKey = std::make_shared<std::string>();
+    remove->add_option("key", *deleteKey, "The key to remove")->required();
+    remove->callback([&action, deleteKey] {
+        action = [deleteKey](Context &context) {
+            UserDefaults &defaults = context.services().defaults;
+            if (!defaults.objectForKey(*deleteKey))
+                throw Failure("the key \"" + *deleteKey + "\" does not exist");
+            defaults.removeObjectForKey(*deleteKey);
+            if (!defaults.synchronize())
+                throw Failure("could not write the user defaults (see the system log)");
+            return 0;
+        };
+    });
+}
+
+} // namespace byteward::cli

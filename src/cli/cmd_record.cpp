@@ -1,0 +1,63 @@
+#include "cli/command.h"
+#include "core/app_data.h"
+#include "platform/data_lock.h"
+#include "platform/iso8601.h"
+
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+namespace byteward::cli {
+
+namespace {
+
+// The record's fields under their property names; absent fields are left out.
+nlohmann::ordered_json recordJson(const AppData &record, const Calendar &calendar) {
+    nlohmann::ordered_json out;
+    out["appDataType"] = record.appDataType;
+    for (const auto &[key, value] : record.toDictionary()) {
+        if (const Instant *date = value.asDate())
+            out[key] = formatIso8601(*date, calendar);
+        else if (value.isInteger())
+            out[key] = value.integerValue();
+        else if (value.isReal())
+            out[key] = value.doubleValue();
+        else
+            out[key] = value.stringValue();
+    }
+    return out;
+}
+
+} // namespace
+
+void addRecordCommand(CLI::App &app, Action &action) {
+    auto *command =
+        app.add_subcommand("record", "Show the usage record of a data type as it is stored");
+    auto type = std::make_shared<std::string>();
+    auto json = std::make_shared<bool>(false);
+    command->add_option("type", *type, "cellular or wifi")
+        ->required()
+        ->check(CLI::IsMember({"cellular", "wifi"}));
+    command->add_flag("--json", *json, "Print JSON");
+    command->callback([&action, type, json] {
+        action = [type, json](Context &context) {
+            Services &services = context.services();
+            AppData record(services);
+            {
+                // Loading may set an unreadable file aside; do that under the lock.
+                DataLock lock(services.paths.dataDir);
+                record.getAppData(*type);
+            }
+            const auto out = recordJson(record, context.calendar());
+            if (*json) {
+                std::cout << out.dump(2) << '\n';
+                return 0;
+            }
+            for (const auto &[key, value] : out.items())
+                std::cout << key << ": "
+                          << (value.is_string() ? value.get<std::string>() : value.dump()) << '\n';
+            return 0;
+        };
+    });
+}
+
+} // namespace byteward::cli

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "cli/context.h"
+
+#include <CLI/CLI.hpp>
+#include <functional>
+
+namespace byteward::cli {
+
+// What a parsed command line runs once the platform services exist; returns the exit status.
+using Action = std::function<int(Context &)>;
+
+// Each command adds its subcommand and, when chosen, sets the action to run.
+void addInterfacesCommand(CLI::App &app, Action &action);
+void addRecordCommand(CLI::App &app, Action &action);
+void addDefaultsCommand(CLI::App &app, Action &action);
+
+// A usage error found after parsing (a bad value in a free-form argument): exit status 2.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+} // namespace byteward::cli

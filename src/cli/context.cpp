@@ -1,0 +1,15 @@
+#include "cli/context.h"
+
+namespace byteward::cli {
+
+Context::Context(bool verbose) : log_(verbose), boot_(log_), paths_(Paths::fromEnvironment()) {
+    std::string error;
+    clock_ = SystemClock::fromEnvironment(calendar_, error);
+    if (!clock_) throw Failure(error);
+    defaults_ =
+        std::make_unique<PlistUserDefaults>(paths_.configDir, paths_.dataDir, log_, &*clock_);
+    services_ = std::make_unique<Services>(
+        Services{*clock_, statistics_, boot_, calendar_, *defaults_, log_, paths_});
+}
+
+} // namespace byteward::cli

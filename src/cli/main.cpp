@@ -1,0 +1,50 @@
+// bytewardctl: Byteward's command-line front end.
+#include "byteward_version.h"
+#include "cli/command.h"
+#include "platform/data_lock.h"
+
+#include <clocale>
+#include <cstdio>
+#include <iostream>
+
+int main(int argc, char **argv) {
+    using namespace byteward::cli;
+    std::setlocale(LC_ALL, "");
+    // Numbers in JSON and text stay in the C form whatever the user's locale.
+    std::setlocale(LC_NUMERIC, "C");
+
+    CLI::App app{"Byteward: how much cellular and Wi-Fi data this machine moves", "bytewardctl"};
+    app.set_version_flag("--version", std::string("bytewardctl ") + byteward::kVersion);
+    bool verbose = false;
+    app.add_flag("-v,--verbose", verbose, "Also print diagnostic lines on standard error");
+    app.require_subcommand(1);
+
+    Action action;
+    addInterfacesCommand(app, action);
+    addRecordCommand(app, action);
+    addDefaultsCommand(app, action);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp &e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp &e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion &e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError &e) {
+        app.exit(e);
+        return 2;
+    }
+
+    try {
+        Context context(verbose);
+        return action(context);
+    } catch (const UsageError &e) {
+        std::cerr << "bytewardctl: " << e.what() << "\nRun with --help for more information.\n";
+        return 2;
+    } catch (const std::exception &e) {
+        std::cerr << "bytewardctl: " << e.what() << '\n';
+        return 1;
+    }
+}

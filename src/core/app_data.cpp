@@ -1,0 +1,190 @@
+#include "core/app_data.h"
+
+#include "core/device_info.h"
+#include "core/interface_classifier.h"
+#include "platform/files.h"
+#include "platform/plist_codec.h"
+
+#include <cmath>
+
+namespace byteward {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<double> storedNumber(const ValueDict &d, const char *key) {
+    const Value *v = d.find(key);
+    if (v == nullptr) return std::nullopt;
+    return v->doubleValue();
+}
+
+std::optional<Instant> storedDate(const ValueDict &d, const char *key) {
+    const Value *v = d.find(key);
+    if (v == nullptr || v->asDate() == nullptr) return std::nullopt;
+    return *v->asDate();
+}
+
+std::string storedPlace(const ValueDict &d, const char *key) {
+    const Value *v = d.find(key);
+    if (v == nullptr || v->asString() == nullptr) return AppData::kPlaceNotAvailable;
+    return *v->asString();
+}
+
+long long truncatedDays(const ValueDict &d, const char *key) {
+    const double days = AppData::getNumberForKey(key, d);
+    return std::isfinite(days) ? static_cast<long long>(std::trunc(days)) : 0;
+}
+
+} // namespace
+
+fs::path AppData::dataFilePath() const {
+    return services_.paths.dataDir /
+           (appDataType == kWiFi ? "app_data_wifi.plist" : "app_data_cellular.plist");
+}
+
+double AppData::getNumberForKey(const std::string &key, const ValueDict &dictionary) {
+    const Value *value = dictionary.find(key);
+    return value != nullptr ? value->doubleValue() : 0.0;
+}
+
+std::optional<double> AppData::readCurrentUsage(int direction) const {
+    const DeviceInfo device(services_.statistics, services_.boot);
+    return device.readDataType(dataTypeFromString(appDataType), direction,
+                               InterfaceClassifier::fromDefaults(services_.defaults));
+}
+
+double AppData::getCurrentDataUsageForDataType(const std::string & /*type*/, int direction) const {
+    return readCurrentUsage(direction).value_or(0.0);
+}
+
+ValueDict AppData::readStoredDictionary() const {
+    const fs::path path = dataFilePath();
+    std::string error;
+    const auto bytes = readWholeFile(path, &error);
+    if (bytes) {
+        if (auto parsed = parsePropertyList(*bytes); parsed && parsed->isDict())
+            return *parsed->asDict();
+    }
+    // Unreadable: load as empty, but keep what the user had out of the next save's way.
+    if (auto aside = keepFileAside(path, services_.clock.now()))
+        services_.log.line("usage record " + path.string() + " could not be read; kept it as " +
+                           aside->string());
+    else
+        services_.log.line("usage record " + path.string() + " could not be read" +
+                           (error.empty() ? std::string() : ": " + error));
+    return {};
+}
+
+void AppData::getAppData(const std::string &type) {
+    appDataType = type;
+    if (!appSettings) appSettings.emplace(services_);
+    appSettings->getSettings();
+
+    std::error_code ec;
+    if (!fs::exists(dataFilePath(), ec)) return; // first run of this data type
+    fill(readStoredDictionary());
+}
+
+void AppData::fill(const ValueDict &d) {
+    dataAllTime = getNumberForKey("dataAllTime", d);
+    dataSinceLastBoot = getNumberForKey("dataSinceLastBoot", d);
+    dataSinceLastRun = getNumberForKey("dataSinceLastRun", d);
+    dataThisMonth = getNumberForKey("dataThisMonth", d);
+    billingDaysElapsed = truncatedDays(d, "billingDaysElapsed");
+    billingDaysTotal = truncatedDays(d, "billingDaysTotal");
+    lastUpdate = storedDate(d, "lastUpdate");
+    nextBillingDate = storedDate(d, "nextBillingDate");
+    lastBillingDate = storedDate(d, "lastBillingDate");
+    lastLocation = storedPlace(d, "lastLocation");
+    lastLocationDataUsed = storedPlace(d, "lastLocationDataUsed");
+    dataSinceAppLastRun =
+        storedNumber(d, "dataSinceAppLastRun").value_or(getNumberForKey("dataSinceLastRun", d));
+
+    // Files from before the sent/received split: take the since-boot split from the interfaces
+    // and derive the rest from it.
+    dataSinceLastBootSent = storedNumber(d, "dataSinceLastBootSent");
+    if (!dataSinceLastBootSent)
+        dataSinceLastBootSent = getCurrentDataUsageForDataType(appDataType, kDirectionSent);
+    dataSinceLastBootRecd = storedNumber(d, "dataSinceLastBootRecd");
+    if (!dataSinceLastBootRecd)
+        dataSinceLastBootRecd = getCurrentDataUsageForDataType(appDataType, kDirectionReceived);
+    dataAllTimeSent = storedNumber(d, "dataAllTimeSent").value_or(*dataSinceLastBootSent);
+    dataAllTimeRecd = storedNumber(d, "dataAllTimeRecd").value_or(*dataSinceLastBootRecd);
+
+    const double allTime = *dataAllTime;
+    dataThisMonthSent = storedNumber(d, "dataThisMonthSent");
+    if (!dataThisMonthSent)
+        dataThisMonthSent = allTime > 0 ? *dataThisMonth * *dataAllTimeSent / allTime : 0.0;
+    dataThisMonthRecd = storedNumber(d, "dataThisMonthRecd");
+    if (!dataThisMonthRecd)
+        dataThisMonthRecd =
+            allTime > 0 ? *dataThisMonth * *dataAllTimeRecd / allTime : *dataThisMonth;
+
+    dataSinceLastRunSent = getNumberForKey("dataSinceLastRunSent", d);
+    dataSinceLastRunRecd = getNumberForKey("dataSinceLastRunRecd", d);
+    dataSinceAppLastRunSent = getNumberForKey("dataSinceAppLastRunSent", d);
+    dataSinceAppLastRunRecd = getNumberForKey("dataSinceAppLastRunRecd", d);
+    dataToday = getNumberForKey("dataToday", d);
+    dataTodaySent = getNumberForKey("dataTodaySent", d);
+    dataTodayRecd = getNumberForKey("dataTodayRecd", d);
+}
+
+ValueDict AppData::toDictionary() const {
+    ValueDict d;
+    auto date = [&d](const char *key, const std::optional<Instant> &v) {
+        if (v) d.set(key, Value(*v));
+    };
+    auto real = [&d](const char *key, const std::optional<double> &v) {
+        if (v) d.set(key, Value(*v));
+    };
+    auto integer = [&d](const char *key, const std::optional<long long> &v) {
+        if (v) d.set(key, Value(*v));
+    };
+    auto text = [&d](const char *key, const std::optional<std::string> &v) {
+        if (v) d.set(key, Value(*v));
+    };
+    date("lastUpdate", lastUpdate);
+    real("dataAllTime", dataAllTime);
+    real("dataSinceLastBoot", dataSinceLastBoot);
+    real("dataSinceLastRun", dataSinceLastRun);
+    real("dataThisMonth", dataThisMonth);
+    integer("billingDaysElapsed", billingDaysElapsed);
+    integer("billingDaysTotal", billingDaysTotal);
+    date("nextBillingDate", nextBillingDate);
+    date("lastBillingDate", lastBillingDate);
+    text("lastLocation", lastLocation);
+    text("lastLocationDataUsed", lastLocationDataUsed);
+    real("dataSinceAppLastRun", dataSinceAppLastRun);
+    real("dataToday", dataToday);
+    real("dataAllTimeSent", dataAllTimeSent);
+    real("dataAllTimeRecd", dataAllTimeRecd);
+    real("dataThisMonthSent", dataThisMonthSent);
+    real("dataThisMonthRecd", dataThisMonthRecd);
+    real("dataSinceLastBootSent", dataSinceLastBootSent);
+    real("dataSinceLastBootRecd", dataSinceLastBootRecd);
+    real("dataSinceLastRunSent", dataSinceLastRunSent);
+    real("dataSinceLastRunRecd", dataSinceLastRunRecd);
+    real("dataSinceAppLastRunSent", dataSinceAppLastRunSent);
+    real("dataSinceAppLastRunRecd", dataSinceAppLastRunRecd);
+    real("dataTodaySent", dataTodaySent);
+    real("dataTodayRecd", dataTodayRecd);
+    return d;
+}
+
+bool AppData::saveAppData() {
+    if (!ensurePrivateDirectory(services_.paths.dataDir)) {
+        services_.log.line("Writing data to file failed: cannot create " +
+                           services_.paths.dataDir.string());
+        return false;
+    }
+    const FileResult written =
+        writeFileAtomically(dataFilePath(), toXmlPropertyList(Value(toDictionary())));
+    if (!written.ok()) {
+        services_.log.line("Writing data to file failed: " + written.error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace byteward

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "core/data_type.h"
+#include "platform/services.h"
+#include "platform/value.h"
+#include "settings/app_settings.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace byteward {
+
+// The usage record of one data type: running byte counters for every span the dashboards
+// report, the billing period's dates, and where and when the last update happened. Loaded whole
+// from its property-list file before every use and written back whole.
+class AppData {
+  public:
+    explicit AppData(Services &services) : services_(services) {}
+
+    std::optional<Instant> lastUpdate;
+    std::optional<long long> billingDaysTotal;
+    std::optional<long long> billingDaysElapsed;
+    std::optional<Instant> nextBillingDate;
+    std::string appDataType;
+    std::optional<AppSettings> appSettings;
+    std::optional<Instant> lastBillingDate;
+    std::optional<std::string> lastLocation;
+    std::optional<std::string> lastLocationDataUsed;
+    bool monthlyResetOccured = false; // never stored
+    // Byte amounts; -1 in the today counters means no value yet today.
+    std::optional<double> dataAllTime;
+    std::optional<double> dataThisMonth;
+    std::optional<double> dataSinceLastBoot;
+    std::optional<double> dataSinceLastRun;
+    std::optional<double> dataSinceAppLastRun;
+    std::optional<double> dataToday;
+    std::optional<double> dataAllTimeSent;
+    std::optional<double> dataAllTimeRecd;
+    std::optional<double> dataThisMonthSent;
+    std::optional<double> dataThisMonthRecd;
+    std::optional<double> dataSinceLastBootSent;
+    std::optional<double> dataSinceLastBootRecd;
+    std::optional<double> dataSinceLastRunSent;
+    std::optional<double> dataSinceLastRunRecd;
+    std::optional<double> dataSinceAppLastRunSent;
+    std::optional<double> dataSinceAppLastRunRecd;
+    std::optional<double> dataTodaySent;
+    std::optional<double> dataTodayRecd;
+
+    // Loads the record of "cellular" or "wifi" from its file; without a file the fields keep
+    // their values (a new record: all absent). Re-reads the settings first.
+    void getAppData(const std::string &type);
+    // Writes the whole record to its file atomically. False when the write failed (logged).
+    bool saveAppData();
+    std::filesystem::path dataFilePath() const;
+
+    // The key's value as a double, 0 when the dictionary has no such key.
+    static double getNumberForKey(const std::string &key, const ValueDict &dictionary);
+
+    // The current interface reading of this record's data type (its own appDataType decides;
+    // the argument is not consulted) in a direction: 1 sent, 2 received, 3 both, else 0.
+    double getCurrentDataUsageForDataType(const std::string &type, int direction) const;
+    // As above, but empty when the statistics could not be read at all.
+    std::optional<double> readCurrentUsage(int direction) const;
+
+    // The record as the dictionary its file holds.
+    ValueDict toDictionary() const;
+
+    static constexpr const char *kPlaceNotAvailable = "Not Available.";
+
+  private:
+    void fill(const ValueDict &stored);
+    ValueDict readStoredDictionary() const;
+
+    Services &services_;
+};
+
+} // namespace byteward

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace byteward {
+
+// The two kinds of traffic Byteward keeps apart.
+enum class DataType { None, Cellular, WiFi };
+
+inline constexpr const char *kCellular = "cellular";
+inline constexpr const char *kWiFi = "wifi";
+
+// Code that tests for "wifi" treats every other text as cellular.
+inline DataType dataTypeFromString(std::string_view text) {
+    return text == kWiFi ? DataType::WiFi : DataType::Cellular;
+}
+
+inline const char *dataTypeName(DataType type) {
+    switch (type) {
+    case DataType::Cellular:
+        return kCellular;
+    case DataType::WiFi:
+        return kWiFi;
+    case DataType::None:
+        break;
+    }
+    return "none";
+}
+
+// Direction of traffic: 1 sent, 2 received, 3 both.
+enum Direction { kDirectionSent = 1, kDirectionReceived = 2, kDirectionTotal = 3 };
+
+} // namespace byteward

@@ -1,0 +1,91 @@
+#include "platform/data_lock.h"
+
+#include "platform/paths.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <string>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+
+namespace byteward {
+
+namespace {
+
+// flock() locks belong to an open file, so a second open in the same process would block on
+// the first. One descriptor per lock file, counted, makes the lock re-entrant.
+struct HeldLock {
+    int fd = -1;
+    int depth = 0;
+};
+
+std::recursive_mutex &processMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+
+std::map<std::string, HeldLock> &heldLocks() {
+    static std::map<std::string, HeldLock> locks;
+    return locks;
+}
+
+std::string lockPath(const std::filesystem::path &dataDir) {
+    return (dataDir / DataLock::kFileName).string();
+}
+
+} // namespace
+
+DataLock::DataLock(const std::filesystem::path &dataDir, std::chrono::milliseconds wait) {
+    processMutex().lock();
+    path_ = lockPath(dataDir);
+    const std::string &path = path_;
+    HeldLock &held = heldLocks()[path];
+    if (held.depth > 0) {
+        ++held.depth;
+        return;
+    }
+    auto giveUp = [&](const std::string &message) {
+        heldLocks().erase(path);
+        processMutex().unlock();
+        throw LockTimeout(message);
+    };
+    if (!ensurePrivateDirectory(dataDir))
+        giveUp("cannot create the data directory " + dataDir.string());
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) giveUp("cannot open the lock file " + path + ": " + std::strerror(errno));
+
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            const std::string reason = std::strerror(errno);
+            ::close(fd);
+            giveUp("cannot lock " + path + ": " + reason);
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd);
+            giveUp("another Byteward process has held the data lock " + path + " for more than " +
+                   std::to_string(wait.count() / 1000.0).substr(0, 4) +
+                   " s; try again when it has finished");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    held.fd = fd;
+    held.depth = 1;
+}
+
+DataLock::~DataLock() {
+    // The constructor left the process mutex locked once for this holder.
+    auto &locks = heldLocks();
+    if (auto it = locks.find(path_); it != locks.end() && --it->second.depth == 0) {
+        ::flock(it->second.fd, LOCK_UN);
+        ::close(it->second.fd);
+        locks.erase(it);
+    }
+    processMutex().unlock();
+}
+
+} // namespace byteward

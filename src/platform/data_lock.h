@@ -1,0 +1,35 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace byteward {
+
+// Raised when another process holds the data directory's lock for longer than we wait.
+class LockTimeout : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The one advisory lock that every read-modify-write of a store runs under, so the app, the
+// daemon and the CLI can work on the same files at once. Re-entrant within a process: nested
+// holders share the lock, which is released when the outermost one ends.
+class DataLock {
+  public:
+    static constexpr std::chrono::milliseconds kDefaultWait{10'000};
+
+    explicit DataLock(const std::filesystem::path &dataDir,
+                      std::chrono::milliseconds wait = kDefaultWait);
+    ~DataLock();
+    DataLock(const DataLock &) = delete;
+    DataLock &operator=(const DataLock &) = delete;
+
+    static constexpr const char *kFileName = ".byteward.lock";
+
+  private:
+    std::string path_;
+};
+
+} // namespace byteward

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace byteward {
+
+// One network interface's counters and what kind of link it is.
+struct InterfaceStats {
+    std::string name;
+    std::uint64_t receivedBytes = 0; // since boot
+    std::uint64_t sentBytes = 0;     // since boot
+    bool loopback = false;
+    std::string devType;   // the kernel's DEVTYPE ("wlan", "wwan", ...); empty when none
+    bool wireless = false; // has a phy80211 or wireless entry
+};
+
+// Every interface at one moment, or why the statistics could not be read at all. An interface
+// that does not exist is simply not listed: "absent" is not an error.
+struct StatsSnapshot {
+    std::vector<InterfaceStats> interfaces;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+
+// The operating system's per-interface byte counters.
+class NetworkStatistics {
+  public:
+    virtual ~NetworkStatistics() = default;
+    virtual StatsSnapshot read() const = 0;
+};
+
+// Reads /sys/class/net/IF/statistics/{rx,tx}_bytes, IF/flags, IF/uevent and IF/phy80211.
+// BYTEWARD_NET_ROOT points it at another tree of the same layout.
+class SysfsNetworkStatistics final : public NetworkStatistics {
+  public:
+    SysfsNetworkStatistics();
+    explicit SysfsNetworkStatistics(std::filesystem::path root) : root_(std::move(root)) {}
+    StatsSnapshot read() const override;
+    const std::filesystem::path &root() const { return root_; }
+
+  private:
+    std::filesystem::path root_;
+};
+
+} // namespace byteward

@@ -1,0 +1,186 @@
+#include "platform/plist_codec.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <plist/plist.h>
+
+namespace byteward {
+namespace {
+
+struct PlistFree {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPtr = std::unique_ptr<void, PlistFree>;
+
+Instant dateFromNode(plist_t node) {
+    int32_t sec = 0;
+    int32_t usec = 0;
+    plist_get_date_val(node, &sec, &usec);
+    // libplist truncates the seconds toward zero and hands back the fraction's magnitude, so
+    // before 2001 the fraction counts backwards.
+    const std::int64_t fraction = sec < 0 ? -static_cast<std::int64_t>(usec) : usec;
+    const auto micros =
+        (static_cast<std::int64_t>(sec) + static_cast<std::int64_t>(kPlistEpochOffset)) *
+            1'000'000 +
+        fraction;
+    return Instant(std::chrono::microseconds(micros));
+}
+
+plist_t nodeFromDate(Instant date) {
+    const std::int64_t micros =
+        date.time_since_epoch().count() - static_cast<std::int64_t>(kPlistEpochOffset) * 1'000'000;
+    // Floor division keeps the microseconds non-negative for dates before 2001.
+    std::int64_t sec = micros / 1'000'000;
+    std::int64_t usec = micros % 1'000'000;
+    if (usec < 0) {
+        usec += 1'000'000;
+        sec -= 1;
+    }
+    return plist_new_date(static_cast<int32_t>(sec), static_cast<int32_t>(usec));
+}
+
+Value valueFromNode(plist_t node) {
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t b = 0;
+        plist_get_bool_val(node, &b);
+        return Value(b != 0);
+    }
+    case PLIST_UINT: {
+        uint64_t u = 0;
+        plist_get_uint_val(node, &u);
+        // libplist keeps every integer as unsigned 64 bits; negative values come back two's
+        // complement.
+        return Value(static_cast<long long>(static_cast<std::int64_t>(u)));
+    }
+    case PLIST_REAL: {
+        double d = 0;
+        plist_get_real_val(node, &d);
+        return Value(d);
+    }
+    case PLIST_STRING:
+    case PLIST_KEY: {
+        char *text = nullptr;
+        plist_get_string_val(node, &text);
+        std::string result = text != nullptr ? text : "";
+        std::free(text);
+        return Value(std::move(result));
+    }
+    case PLIST_DATE:
+        return Value(dateFromNode(node));
+    case PLIST_DATA: {
+        uint64_t length = 0;
+        const char *bytes = plist_get_data_ptr(node, &length);
+        return Value(ValueData(bytes, bytes + length));
+    }
+    case PLIST_UID: {
+        uint64_t index = 0;
+        plist_get_uid_val(node, &index);
+        return Value(Uid{index});
+    }
+    case PLIST_ARRAY: {
+        ValueArray array;
+        const uint32_t count = plist_array_get_size(node);
+        array.reserve(count);
+        for (uint32_t i = 0; i < count; ++i)
+            array.push_back(valueFromNode(plist_array_get_item(node, i)));
+        return Value(std::move(array));
+    }
+    case PLIST_DICT: {
+        ValueDict dict;
+        plist_dict_iter iter = nullptr;
+        plist_dict_new_iter(node, &iter);
+        for (;;) {
+            char *key = nullptr;
+            plist_t item = nullptr;
+            plist_dict_next_item(node, iter, &key, &item);
+            if (item == nullptr) {
+                std::free(key);
+                break;
+            }
+            dict.set(key != nullptr ? key : "", valueFromNode(item));
+            std::free(key);
+        }
+        std::free(iter);
+        return Value(std::move(dict));
+    }
+    default:
+        return Value(std::string{});
+    }
+}
+
+plist_t nodeFromValue(const Value &value) {
+    struct Visitor {
+        plist_t operator()(bool b) const { return plist_new_bool(b ? 1 : 0); }
+        plist_t operator()(std::int64_t i) const {
+            return plist_new_uint(static_cast<uint64_t>(i));
+        }
+        plist_t operator()(double d) const { return plist_new_real(d); }
+        plist_t operator()(const std::string &s) const { return plist_new_string(s.c_str()); }
+        plist_t operator()(Instant d) const { return nodeFromDate(d); }
+        plist_t operator()(const ValueData &data) const {
+            return plist_new_data(reinterpret_cast<const char *>(data.data()), data.size());
+        }
+        plist_t operator()(const ValueArray &array) const {
+            plist_t node = plist_new_array();
+            for (const auto &item : array)
+                plist_array_append_item(node, nodeFromValue(item));
+            return node;
+        }
+        plist_t operator()(const ValueDict &dict) const {
+            plist_t node = plist_new_dict();
+            for (const auto &[key, item] : dict)
+                plist_dict_set_item(node, key.c_str(), nodeFromValue(item));
+            return node;
+        }
+        plist_t operator()(Uid uid) const { return plist_new_uid(uid.index); }
+    };
+    return std::visit(Visitor{}, value.storage());
+}
+
+bool looksBinary(std::string_view bytes) {
+    return bytes.substr(0, 8) == "bplist00";
+}
+
+} // namespace
+
+std::optional<Value> parsePropertyList(std::string_view bytes) {
+    if (bytes.empty() || bytes.size() > UINT32_MAX) return std::nullopt;
+    plist_t root = nullptr;
+    const auto length = static_cast<uint32_t>(bytes.size());
+    if (looksBinary(bytes)) {
+        plist_from_bin(bytes.data(), length, &root);
+    } else {
+        // The XML reader wants a document that starts with markup.
+        const auto start = bytes.find('<');
+        if (start == std::string_view::npos) return std::nullopt;
+        plist_from_xml(bytes.data(), length, &root);
+    }
+    if (root == nullptr) return std::nullopt;
+    PlistPtr owner(root);
+    return valueFromNode(root);
+}
+
+std::string toXmlPropertyList(const Value &root) {
+    PlistPtr node(nodeFromValue(root));
+    char *xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(node.get(), &xml, &length);
+    std::string result(xml != nullptr ? xml : "", length);
+    plist_to_xml_free(xml);
+    return result;
+}
+
+std::string toBinaryPropertyList(const Value &root) {
+    PlistPtr node(nodeFromValue(root));
+    char *bin = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(node.get(), &bin, &length);
+    std::string result(bin != nullptr ? bin : "", length);
+    plist_to_bin_free(bin);
+    return result;
+}
+
+} // namespace byteward

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/value.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace byteward {
+
+// Seconds between 1970-01-01 and 2001-01-01, the epoch of property-list dates.
+inline constexpr double kPlistEpochOffset = 978307200.0;
+
+// Parses a property list in XML or binary form. Empty when the bytes are not a property list.
+std::optional<Value> parsePropertyList(std::string_view bytes);
+
+std::string toXmlPropertyList(const Value &root);
+std::string toBinaryPropertyList(const Value &root);
+
+} // namespace byteward

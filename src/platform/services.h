@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/boot_clock.h"
+#include "platform/calendar.h"
+#include "platform/clock.h"
+#include "platform/log.h"
+#include "platform/network_statistics.h"
+#include "platform/paths.h"
+#include "platform/user_defaults.h"
+
+namespace byteward {
+
+// The platform services the core and the screens use, handed to them in one piece.
+struct Services {
+    const Clock &clock;
+    const NetworkStatistics &statistics;
+    const BootClock &boot;
+    const Calendar &calendar;
+    UserDefaults &defaults;
+    Log &log;
+    Paths paths;
+};
+
+} // namespace byteward

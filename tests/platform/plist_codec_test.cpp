@@ -1,0 +1,82 @@
+#include "platform/plist_codec.h"
+#include "support/test_env.h"
+
+#include <gtest/gtest.h>
+
+namespace byteward {
+namespace {
+
+Value sampleDictionary() {
+    ValueDict inner;
+    inner.set("n", Value(-42));
+    ValueDict d;
+    d.set("zeta", Value(true));
+    d.set("alpha", Value(1.5));
+    d.set("count", Value(5'000'000'000LL));
+    d.set("negative", Value(-1));
+    d.set("text", Value("héllo <&>"));
+    d.set("date", Value(instantFromSeconds(1'765'153'514.25)));
+    d.set("old", Value(instantFromSeconds(946'684'800.5))); // 2000-01-01, before the plist epoch
+    d.set("list", Value(ValueArray{Value(1), Value("two"), Value(false)}));
+    d.set("inner", Value(inner));
+    d.set("uid", Value(Uid{7}));
+    return Value(d);
+}
+
+TEST(PlistCodec, BinaryRoundTripKeepsEveryKindAndValue) {
+    const Value original = sampleDictionary();
+    const auto back = parsePropertyList(toBinaryPropertyList(original));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, original);
+}
+
+TEST(PlistCodec, XmlRoundTripKeepsKindsAndKeyOrder) {
+    ValueDict d = *sampleDictionary().asDict();
+    d.erase("uid"); // UIDs only live in binary archives
+    // XML dates carry whole seconds.
+    d.set("date", Value(instantFromSeconds(1'765'153'514)));
+    d.set("old", Value(instantFromSeconds(946'684'800)));
+    const auto back = parsePropertyList(toXmlPropertyList(Value(d)));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, Value(d));
+    std::vector<std::string> keys;
+    for (const auto &entry : *back->asDict())
+        keys.push_back(entry.first);
+    EXPECT_EQ(keys.front(), "zeta");
+    EXPECT_EQ(keys[1], "alpha");
+    EXPECT_TRUE(back->asDict()->find("alpha")->isReal());
+    EXPECT_TRUE(back->asDict()->find("count")->isInteger());
+}
+
+TEST(PlistCodec, RejectsWhatIsNotAPropertyList) {
+    for (const char *bytes :
+         {"", "hello", "<?xml version=\"1.0\"?><plist><dict><key>a</key>", "bplist00garbage"}) {
+        EXPECT_FALSE(parsePropertyList(bytes).has_value()) << bytes;
+    }
+}
+
+TEST(Value, NumbersAndBooleansReadFromTextLikeStoredSettings) {
+    struct Case {
+        Value value;
+        double number;
+        long long integer;
+        bool boolean;
+    };
+    const Case cases[] = {
+        {Value("15"), 15, 15, true},      {Value(" 2.75GB"), 2.75, 2, true},
+        {Value("abc"), 0, 0, false},      {Value("YES"), 0, 0, true},
+        {Value("no"), 0, 0, false},       {Value("0"), 0, 0, false},
+        {Value("-3"), -3, -3, true},      {Value(30.9), 30.9, 30, true},
+        {Value(-30.9), -30.9, -30, true}, {Value(true), 1, 1, true},
+        {Value(0.0), 0, 0, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value.stringValue());
+        EXPECT_DOUBLE_EQ(c.value.doubleValue(), c.number);
+        EXPECT_EQ(c.value.integerValue(), c.integer);
+        EXPECT_EQ(c.value.boolValue(), c.boolean);
+    }
+}
+
+} // namespace
+} // namespace byteward

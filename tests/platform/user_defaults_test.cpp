@@ -1,0 +1,88 @@
+#include "support/test_env.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace byteward {
+namespace {
+
+using test::TestEnv;
+
+TEST(PlistUserDefaults, AnotherProcessSeesAWriteAtOnce) {
+    TestEnv env;
+    auto other = env.openDefaultsAgain();
+    EXPECT_FALSE(other->objectForKey("dataunit_settings"));
+    env.defaults().setObject("dataunit_settings", Value("GB"));
+    EXPECT_TRUE(env.defaults().synchronize());
+    ASSERT_TRUE(other->objectForKey("dataunit_settings"));
+    EXPECT_EQ(other->objectForKey("dataunit_settings")->stringValue(), "GB");
+}
+
+TEST(PlistUserDefaults, TwoWritersOfDifferentKeysBothKeepTheirs) {
+    TestEnv env;
+    auto other = env.openDefaultsAgain();
+    // Both have read the (empty) store before either writes.
+    EXPECT_FALSE(env.defaults().objectForKey("a"));
+    EXPECT_FALSE(other->objectForKey("b"));
+    env.defaults().setObject("a", Value(1));
+    other->setObject("b", Value(2));
+    EXPECT_TRUE(env.defaults().synchronize());
+    EXPECT_TRUE(other->synchronize());
+    auto third = env.openDefaultsAgain();
+    EXPECT_EQ(third->objectForKey("a")->integerValue(), 1);
+    EXPECT_EQ(third->objectForKey("b")->integerValue(), 2);
+}
+
+TEST(PlistUserDefaults, ValuesKeepTheirKind) {
+    TestEnv env;
+    const Instant date = instantFromSeconds(1'765'153'514);
+    env.defaults().setObject("i", Value(3));
+    env.defaults().setObject("r", Value(2.5));
+    env.defaults().setObject("s", Value("x"));
+    env.defaults().setObject("b", Value(false));
+    env.defaults().setObject("d", Value(date));
+    env.defaults().setObject("a", Value(ValueArray{Value("wwan*")}));
+    env.defaults().synchronize();
+    auto reader = env.openDefaultsAgain();
+    EXPECT_TRUE(reader->objectForKey("i")->isInteger());
+    EXPECT_TRUE(reader->objectForKey("r")->isReal());
+    EXPECT_TRUE(reader->objectForKey("s")->isString());
+    EXPECT_TRUE(reader->objectForKey("b")->isBool());
+    EXPECT_EQ(*reader->objectForKey("d")->asDate(), date);
+    EXPECT_TRUE(reader->objectForKey("a")->isArray());
+}
+
+TEST(PlistUserDefaults, RemovedKeyIsGoneForEveryReader) {
+    TestEnv env;
+    env.defaults().setObject("k", Value(1));
+    env.defaults().synchronize();
+    auto other = env.openDefaultsAgain();
+    other->removeObjectForKey("k");
+    EXPECT_FALSE(other->objectForKey("k"));
+    other->synchronize();
+    EXPECT_FALSE(env.defaults().objectForKey("k"));
+}
+
+TEST(PlistUserDefaults, UnreadableFileIsKeptAsideNotOverwritten) {
+    TestEnv env;
+    auto &defaults = dynamic_cast<PlistUserDefaults &>(env.defaults());
+    test::writeFile(defaults.filePath(), "this is not a property list");
+    EXPECT_FALSE(defaults.objectForKey("anything"));
+    defaults.setObject("k", Value(1));
+    defaults.synchronize();
+    int aside = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(env.paths().configDir)) {
+        if (entry.path().filename().string().find(".unreadable-") != std::string::npos) {
+            ++aside;
+            std::ifstream in(entry.path());
+            std::string text((std::istreambuf_iterator<char>(in)), {});
+            EXPECT_EQ(text, "this is not a property list");
+        }
+    }
+    EXPECT_EQ(aside, 1);
+    EXPECT_TRUE(env.log.contains("kept it as"));
+}
+
+} // namespace
+} // namespace byteward

@@ -1,0 +1,96 @@
+#include "support/test_env.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace byteward::test {
+
+namespace fs = std::filesystem;
+
+void FakeNetworkStatistics::set(const std::string &name, std::uint64_t received, std::uint64_t sent,
+                                std::string devType) {
+    for (auto &i : snapshot.interfaces) {
+        if (i.name == name) {
+            i.receivedBytes = received;
+            i.sentBytes = sent;
+            i.devType = std::move(devType);
+            return;
+        }
+    }
+    InterfaceStats item;
+    item.name = name;
+    item.receivedBytes = received;
+    item.sentBytes = sent;
+    item.devType = std::move(devType);
+    item.loopback = name == "lo";
+    snapshot.interfaces.push_back(item);
+}
+
+bool CapturingLog::contains(std::string_view fragment) const {
+    for (const auto &line : lines)
+        if (line.find(fragment) != std::string::npos) return true;
+    return false;
+}
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "byteward-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+TestEnv::TestEnv(const std::string &timeZone, const std::string &locale)
+    : calendar(timeZone, locale), paths_(Paths::under(dir.path())) {
+    defaults_ = std::make_unique<PlistUserDefaults>(paths_.configDir, paths_.dataDir, log, &clock);
+    services_ = std::make_unique<Services>(
+        Services{clock, statistics, boot, calendar, *defaults_, log, paths_});
+}
+
+std::unique_ptr<PlistUserDefaults> TestEnv::openDefaultsAgain() {
+    return std::make_unique<PlistUserDefaults>(paths_.configDir, paths_.dataDir, log, &clock);
+}
+
+void writeFile(const fs::path &path, const std::string &contents) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << contents;
+}
+
+} // namespace byteward::test
+
+namespace byteward {
+
+void PrintTo(const Value &value, std::ostream *out) {
+    if (const auto *dict = value.asDict()) {
+        *out << "{";
+        for (const auto &[key, item] : *dict) {
+            *out << key << "=";
+            PrintTo(item, out);
+            *out << "; ";
+        }
+        *out << "}";
+    } else if (const auto *array = value.asArray()) {
+        *out << "(";
+        for (const auto &item : *array) {
+            PrintTo(item, out);
+            *out << ", ";
+        }
+        *out << ")";
+    } else if (const auto *date = value.asDate()) {
+        *out << "date:" << date->time_since_epoch().count() << "us";
+    } else if (const auto *uid = value.asUid()) {
+        *out << "uid:" << uid->index;
+    } else {
+        *out << (value.isBool()      ? "bool:"
+                 : value.isInteger() ? "int:"
+                 : value.isReal()    ? "real:"
+                                     : "str:")
+             << value.stringValue();
+    }
+}
+
+} // namespace byteward

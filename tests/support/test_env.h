@@ -1,0 +1,96 @@
+#pragma once
+
+#include "platform/services.h"
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace byteward::test {
+
+// Interface counters set by the test.
+class FakeNetworkStatistics final : public NetworkStatistics {
+  public:
+    StatsSnapshot read() const override {
+        ++reads;
+        return snapshot;
+    }
+    void set(const std::string &name, std::uint64_t received, std::uint64_t sent,
+             std::string devType = {});
+    StatsSnapshot snapshot;
+    mutable int reads = 0;
+};
+
+class FakeBootClock final : public BootClock {
+  public:
+    std::int64_t bootTime() const override { return time; }
+    std::optional<std::string> bootId() const override { return id; }
+    std::int64_t time = 1'700'000'000;
+    std::optional<std::string> id = "boot-1";
+};
+
+class FakeClock final : public Clock {
+  public:
+    Instant now() const override { return current; }
+    Instant current = instantFromSeconds(1'765'152'000); // 2025-12-08T00:00:00Z
+};
+
+// Keeps every diagnostic line.
+class CapturingLog final : public Log {
+  public:
+    void line(std::string_view text) override { lines.emplace_back(text); }
+    bool contains(std::string_view fragment) const;
+    std::vector<std::string> lines;
+};
+
+// A private temporary directory, removed at the end.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::filesystem::path &path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+// Real files in a private directory, real user defaults and an ICU calendar pinned to a zone and
+// locale, fake counters and clock.
+class TestEnv {
+  public:
+    explicit TestEnv(const std::string &timeZone = "UTC", const std::string &locale = "en_US");
+
+    Services &services() { return *services_; }
+    const Paths &paths() const { return paths_; }
+    UserDefaults &defaults() { return *defaults_; }
+    // A second view of the same defaults file, as another process would have.
+    std::unique_ptr<PlistUserDefaults> openDefaultsAgain();
+
+    TempDir dir;
+    FakeNetworkStatistics statistics;
+    FakeBootClock boot;
+    FakeClock clock;
+    CapturingLog log;
+    IcuCalendar calendar;
+
+  private:
+    Paths paths_;
+    std::unique_ptr<PlistUserDefaults> defaults_;
+    std::unique_ptr<Services> services_;
+};
+
+// Writes a file, creating its folder.
+void writeFile(const std::filesystem::path &path, const std::string &contents);
+
+} // namespace byteward::test
+
+namespace byteward {
+// Readable values in test failure messages.
+void PrintTo(const Value &value, std::ostream *out);
+} // namespace byteward
