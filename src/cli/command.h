@@ -14,6 +14,8 @@ using Action = std::function<int(Context &)>;
 void addInterfacesCommand(CLI::App &app, Action &action);
 void addRecordCommand(CLI::App &app, Action &action);
 void addDefaultsCommand(CLI::App &app, Action &action);
+void addBillingCommand(CLI::App &app, Action &action);
+void addHistoryCommand(CLI::App &app, Action &action);
 
 // A usage error found after parsing (a bad value in a free-form argument): exit status 2.
 class UsageError : public std::runtime_error {

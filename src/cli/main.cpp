@@ -7,12 +7,10 @@
 #include <cstdio>
 #include <iostream>
 
-int main(int argc, char **argv) {
-    using namespace byteward::cli;
-    std::setlocale(LC_ALL, "");
-    // Numbers in JSON and text stay in the C form whatever the user's locale.
-    std::setlocale(LC_NUMERIC, "C");
+namespace {
 
+int run(int argc, char **argv) {
+    using namespace byteward::cli;
     CLI::App app{"Byteward: how much cellular and Wi-Fi data this machine moves", "bytewardctl"};
     app.set_version_flag("--version", std::string("bytewardctl ") + byteward::kVersion);
     bool verbose = false;
@@ -23,6 +21,8 @@ int main(int argc, char **argv) {
     addInterfacesCommand(app, action);
     addRecordCommand(app, action);
     addDefaultsCommand(app, action);
+    addBillingCommand(app, action);
+    addHistoryCommand(app, action);
 
     try {
         app.parse(argc, argv);
@@ -43,8 +43,21 @@ int main(int argc, char **argv) {
     } catch (const UsageError &e) {
         std::cerr << "bytewardctl: " << e.what() << "\nRun with --help for more information.\n";
         return 2;
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    std::setlocale(LC_ALL, "");
+    // Numbers in JSON and text stay in the C form whatever the user's locale.
+    std::setlocale(LC_NUMERIC, "C");
+    try {
+        return run(argc, argv);
     } catch (const std::exception &e) {
         std::cerr << "bytewardctl: " << e.what() << '\n';
-        return 1;
+    } catch (...) {
+        std::cerr << "bytewardctl: an unexpected error occurred\n";
     }
+    return 1;
 }

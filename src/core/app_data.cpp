@@ -58,6 +58,11 @@ double AppData::getCurrentDataUsageForDataType(const std::string & /*type*/, int
     return readCurrentUsage(direction).value_or(0.0);
 }
 
+bool AppData::fileExists() const {
+    std::error_code ec;
+    return fs::exists(dataFilePath(), ec);
+}
+
 ValueDict AppData::readStoredDictionary() const {
     const fs::path path = dataFilePath();
     std::string error;
@@ -81,8 +86,7 @@ void AppData::getAppData(const std::string &type) {
     if (!appSettings) appSettings.emplace(services_);
     appSettings->getSettings();
 
-    std::error_code ec;
-    if (!fs::exists(dataFilePath(), ec)) return; // first run of this data type
+    if (!fileExists()) return; // first run of this data type
     fill(readStoredDictionary());
 }
 

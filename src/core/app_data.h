@@ -64,6 +64,19 @@ class AppData {
     // As above, but empty when the statistics could not be read at all.
     std::optional<double> readCurrentUsage(int direction) const;
 
+    // Billing cycle. Sets lastBillingDate and nextBillingDate for now under a plan code: 1 to 100
+    // monthly on that day, 101 to 107 weekly (Sunday to Saturday), other codes above 100 weekly
+    // on Sunday, 1001 daily, 9999 a custom start date and length from the user defaults.
+    void setBillingDates(long long planCode);
+    // 00:00 today minus (length - 1) days: the earliest start a custom period may keep.
+    Instant getMinDate(std::optional<double> lengthInDays) const;
+    // The period pass. With `accumulate` (an update) it closes a finished period into the
+    // history and zeroes the period counters, or adds this update's increment to them; without
+    // it (a display pass) it only refreshes the dates and day counts.
+    void udpateBillingCounter(bool accumulate);
+    // True when the date is neither before `start` nor after `end`.
+    static bool date(Instant date, Instant start, Instant end);
+
     // The record as the dictionary its file holds.
     ValueDict toDictionary() const;
 
@@ -72,6 +85,14 @@ class AppData {
   private:
     void fill(const ValueDict &stored);
     ValueDict readStoredDictionary() const;
+    bool fileExists() const;
+    void setMonthlyDates(int planDay, const DateComponents &today);
+    void setWeeklyDates(long long planCode, const DateComponents &today, Instant now);
+    void setDailyDates(Instant now);
+    void setCustomDates(Instant now);
+    void clearBillingPeriod();
+    void closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
+                              std::optional<Instant> oldNextBillingDate, bool accumulate);
 
     Services &services_;
 };

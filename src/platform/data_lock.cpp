@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
@@ -67,9 +68,13 @@ DataLock::DataLock(const std::filesystem::path &dataDir, std::chrono::millisecon
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             ::close(fd);
-            giveUp("another Byteward process has held the data lock " + path + " for more than " +
-                   std::to_string(wait.count() / 1000.0).substr(0, 4) +
-                   " s; try again when it has finished");
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%.1f",
+                          static_cast<double>(wait.count()) / 1000.0);
+            std::string message = "another Byteward process has held the data lock ";
+            message.append(path).append(" for more than ").append(seconds);
+            message.append(" s; try again when it has finished");
+            giveUp(message);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

@@ -61,7 +61,7 @@ StatsSnapshot SysfsNetworkStatistics::read() const {
         return snapshot;
     }
     for (const auto &entry : entries) {
-        const fs::path dir = entry.path();
+        const fs::path &dir = entry.path();
         const fs::path stats = dir / "statistics";
         if (!fs::is_directory(stats, ec)) continue; // not a network device
         InterfaceStats item;

@@ -144,6 +144,56 @@ bool looksBinary(std::string_view bytes) {
     return bytes.substr(0, 8) == "bplist00";
 }
 
+std::uint64_t bigEndian(std::string_view bytes, std::size_t at, std::size_t width) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < width; ++i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+// libplist aborts the process on a string or key that holds a NUL character, which a damaged
+// file can easily contain. Walk the object table first and refuse such files, and any whose
+// tables point outside the file.
+bool binaryStringsAreSafe(std::string_view bytes) {
+    constexpr std::size_t kHeader = 8;
+    constexpr std::size_t kTrailer = 32;
+    if (bytes.size() < kHeader + kTrailer) return false;
+    const std::size_t trailer = bytes.size() - kTrailer;
+    const std::size_t offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
+    const std::uint64_t objectCount = bigEndian(bytes, trailer + 8, 8);
+    const std::uint64_t tableOffset = bigEndian(bytes, trailer + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || tableOffset < kHeader || tableOffset > trailer ||
+        objectCount > (trailer - tableOffset) / offsetSize)
+        return false;
+    for (std::uint64_t i = 0; i < objectCount; ++i) {
+        const std::uint64_t at =
+            bigEndian(bytes, static_cast<std::size_t>(tableOffset + i * offsetSize), offsetSize);
+        if (at < kHeader || at >= trailer) return false;
+        const auto marker = static_cast<unsigned char>(bytes[at]);
+        const unsigned kind = marker >> 4;
+        if (kind != 0x5 && kind != 0x6) continue; // only ASCII and UTF-16 strings can hold a NUL
+        std::uint64_t length = marker & 0x0F;
+        std::uint64_t start = at + 1;
+        if (length == 0x0F) {
+            if (start >= trailer) return false;
+            const auto lengthMarker = static_cast<unsigned char>(bytes[start]);
+            if ((lengthMarker >> 4) != 0x1 || (lengthMarker & 0x0F) > 3) return false;
+            const std::size_t width = std::size_t{1} << (lengthMarker & 0x0F);
+            if (start + 1 + width > trailer) return false;
+            length = bigEndian(bytes, static_cast<std::size_t>(start + 1), width);
+            start += 1 + width;
+        }
+        const std::uint64_t unit = kind == 0x6 ? 2 : 1;
+        if (length > (trailer - start) / unit) return false;
+        for (std::uint64_t j = 0; j < length; ++j) {
+            const auto pos = static_cast<std::size_t>(start + j * unit);
+            const bool nul = bytes[pos] == '\0' && (unit == 1 || bytes[pos + 1] == '\0');
+            if (nul) return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<Value> parsePropertyList(std::string_view bytes) {
@@ -151,6 +201,7 @@ std::optional<Value> parsePropertyList(std::string_view bytes) {
     plist_t root = nullptr;
     const auto length = static_cast<uint32_t>(bytes.size());
     if (looksBinary(bytes)) {
+        if (!binaryStringsAreSafe(bytes)) return std::nullopt;
         plist_from_bin(bytes.data(), length, &root);
     } else {
         // The XML reader wants a document that starts with markup.

@@ -12,7 +12,7 @@ namespace byteward {
 namespace fs = std::filesystem;
 
 PlistUserDefaults::PlistUserDefaults(fs::path configDir, fs::path lockDir, Log &log,
-                                     Clock *clockForNames, std::string suiteName)
+                                     Clock *clockForNames, const std::string &suiteName)
     : configDir_(std::move(configDir)), lockDir_(std::move(lockDir)),
       file_(configDir_ / ((suiteName.empty() ? std::string("byteward") : suiteName) + ".plist")),
       log_(log), clock_(clockForNames) {

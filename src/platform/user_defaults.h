@@ -33,7 +33,7 @@ class UserDefaults {
 class PlistUserDefaults final : public UserDefaults {
   public:
     PlistUserDefaults(std::filesystem::path configDir, std::filesystem::path lockDir, Log &log,
-                      Clock *clockForNames = nullptr, std::string suiteName = {});
+                      Clock *clockForNames = nullptr, const std::string &suiteName = {});
     ~PlistUserDefaults() override;
     PlistUserDefaults(const PlistUserDefaults &) = delete;
     PlistUserDefaults &operator=(const PlistUserDefaults &) = delete;

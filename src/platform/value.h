@@ -29,10 +29,11 @@ class ValueDict {
     bool contains(std::string_view key) const { return find(key) != nullptr; }
     void set(std::string key, Value value);
     bool erase(std::string_view key);
-    std::size_t size() const { return entries_.size(); }
-    bool empty() const { return entries_.empty(); }
-    auto begin() const { return entries_.begin(); }
-    auto end() const { return entries_.end(); }
+    // Defined below, where Value is complete.
+    std::size_t size() const;
+    bool empty() const;
+    std::vector<Entry>::const_iterator begin() const;
+    std::vector<Entry>::const_iterator end() const;
     bool operator==(const ValueDict &other) const;
 
   private:
@@ -103,5 +104,18 @@ class Value {
   private:
     Storage storage_;
 };
+
+inline std::size_t ValueDict::size() const {
+    return entries_.size();
+}
+inline bool ValueDict::empty() const {
+    return entries_.empty();
+}
+inline std::vector<ValueDict::Entry>::const_iterator ValueDict::begin() const {
+    return entries_.begin();
+}
+inline std::vector<ValueDict::Entry>::const_iterator ValueDict::end() const {
+    return entries_.end();
+}
 
 } // namespace byteward

@@ -104,6 +104,32 @@ grep -q 'BYTEWARD_NOW' "$work/err" || fail "bad BYTEWARD_NOW message"
 BYTEWARD_NET_ROOT=$work/nowhere expect_status 1 "$ctl" interfaces
 grep -q 'cannot list network interfaces' "$work/err" || fail "unreadable statistics message"
 
+# The billing period as a dashboard would compute it, in the user's time zone.
+expect_status 0 "$ctl" defaults write firstDayOfCycle -int 15
+TZ=America/New_York BYTEWARD_NOW=2026-12-15T04:30:00Z expect_status 0 "$ctl" billing cellular --json
+python3 - "$work/out" <<'PY' || fail "billing cellular --json: $(cat "$work/out")"
+import json, sys
+b = json.load(open(sys.argv[1]))
+assert b == {"dataType": "cellular", "planCode": 15, "lastBillingDate": "2026-11-15T00:00:00-05:00",
+             "nextBillingDate": "2026-12-15T00:00:00-05:00", "billingDaysTotal": 30,
+             "billingDaysElapsed": 29}, b
+PY
+expect_status 0 "$ctl" defaults write firstDayOfCycleWifi -int 9999
+expect_status 0 "$ctl" defaults write ResetDaysWiFi -int 10
+expect_status 0 "$ctl" defaults write CustomStartDateWiFi -date 2026-11-20T08:00:00Z
+expect_status 0 "$ctl" billing wifi
+grep -q '^nextBillingDate: 2026-12-10T00:00:00+00:00$' "$work/out" || fail "custom billing: $(cat "$work/out")"
+expect_status 0 "$ctl" defaults read CustomStartDateWiFi
+expect_eq "$(cat "$work/out")" "2026-11-30T00:00:00+00:00" "custom start moved one period on"
+
+# History: empty without an archive; the daily query needs its bounds.
+expect_status 0 "$ctl" history --json
+expect_eq "$(tr -d ' \n' <"$work/out")" "[]" "history without an archive"
+expect_status 0 "$ctl" history --daily wifi --from 2026-12-01 --to 2026-12-08
+expect_status 2 "$ctl" history --daily wifi --from 2026-12-01
+expect_status 2 "$ctl" history --daily wifi --from soon --to 2026-12-08
+expect_status 2 "$ctl" history --cycles --daily wifi --from 2026-12-01 --to 2026-12-08
+
 # A garbled settings file is kept aside, not overwritten.
 echo 'not a plist' >"$XDG_CONFIG_HOME/byteward/byteward.plist"
 expect_status 0 "$ctl" defaults write a -int 1

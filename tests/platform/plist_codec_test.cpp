@@ -55,6 +55,21 @@ TEST(PlistCodec, RejectsWhatIsNotAPropertyList) {
     }
 }
 
+TEST(PlistCodec, DamagedBinaryFilesAreRefusedNotFatal) {
+    const std::string good = toBinaryPropertyList(sampleDictionary());
+    // Every byte changed to a few telling values: a parse may succeed or fail, never abort.
+    int refused = 0;
+    for (std::size_t i = 0; i < good.size(); ++i) {
+        for (const unsigned char replacement : {0x00, 0xFF, 0x5F, 0x6F}) {
+            std::string damaged = good;
+            damaged[i] = static_cast<char>(replacement);
+            if (!parsePropertyList(damaged)) ++refused;
+        }
+        EXPECT_FALSE(parsePropertyList(std::string_view(good).substr(0, i)).has_value() && i < 40);
+    }
+    EXPECT_GT(refused, 0);
+}
+
 TEST(Value, NumbersAndBooleansReadFromTextLikeStoredSettings) {
     struct Case {
         Value value;
