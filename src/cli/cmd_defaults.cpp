@@ -1,5 +1,6 @@
 #include "cli/command.h"
 #include "cli/value_text.h"
+#include "settings/app_settings.h"
 
 #include <iostream>
 
@@ -60,6 +61,8 @@ void addDefaultsCommand(CLI::App &app, Action &action) {
                 }
                 value = std::move(*parsed);
             }
+            // Settings written before the first run must not be replaced by the one-time defaults.
+            AppSettings(context.services()).getSettings();
             UserDefaults &defaults = context.services().defaults;
             defaults.setObject(key, std::move(value));
             if (!defaults.synchronize())

@@ -16,6 +16,15 @@ void addRecordCommand(CLI::App &app, Action &action);
 void addDefaultsCommand(CLI::App &app, Action &action);
 void addBillingCommand(CLI::App &app, Action &action);
 void addHistoryCommand(CLI::App &app, Action &action);
+void addNotificationsCommand(CLI::App &app, Action &action);
+void addCountersCommand(CLI::App &app, Action &action);
+void addUpdateCommand(CLI::App &app, Action &action);
+void addStatusCommand(CLI::App &app, Action &action);
+void addWidgetCommand(CLI::App &app, Action &action);
+void addDaemonCommand(CLI::App &app, Action &action);
+
+// Hands every notification that is due to the desktop; returns how many.
+int deliverDueNotifications(Context &context);
 
 // A usage error found after parsing (a bad value in a free-form argument): exit status 2.
 class UsageError : public std::runtime_error {

@@ -32,6 +32,8 @@ class Context {
     ProcBootClock boot_;
     Paths paths_;
     std::unique_ptr<PlistUserDefaults> defaults_;
+    std::unique_ptr<PlistUserDefaults> widgetDefaults_;
+    std::unique_ptr<NotificationCenter> notifications_;
     std::unique_ptr<Services> services_;
 };
 

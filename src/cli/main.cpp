@@ -18,11 +18,27 @@ int run(int argc, char **argv) {
     app.require_subcommand(1);
 
     Action action;
+    addUpdateCommand(app, action);
+    addStatusCommand(app, action);
     addInterfacesCommand(app, action);
     addRecordCommand(app, action);
     addDefaultsCommand(app, action);
     addBillingCommand(app, action);
     addHistoryCommand(app, action);
+    addCountersCommand(app, action);
+    addNotificationsCommand(app, action);
+    addWidgetCommand(app, action);
+    addDaemonCommand(app, action);
+
+    // --verbose is accepted after the command too, except where the rest of the line is a value.
+    std::function<void(CLI::App *)> acceptVerbose = [&](CLI::App *command) {
+        for (CLI::App *sub : command->get_subcommands({})) {
+            if (!sub->get_prefix_command())
+                sub->add_flag("-v,--verbose", verbose, "Also print diagnostic lines");
+            acceptVerbose(sub);
+        }
+    };
+    acceptVerbose(&app);
 
     try {
         app.parse(argc, argv);

@@ -132,6 +132,10 @@ void AppData::fill(const ValueDict &d) {
     dataToday = getNumberForKey("dataToday", d);
     dataTodaySent = getNumberForKey("dataTodaySent", d);
     dataTodayRecd = getNumberForKey("dataTodayRecd", d);
+    if (const Value *id = d.find("bootId"); id != nullptr && id->asString() != nullptr)
+        bootId = *id->asString();
+    else
+        bootId.reset();
 }
 
 ValueDict AppData::toDictionary() const {
@@ -173,6 +177,7 @@ ValueDict AppData::toDictionary() const {
     real("dataSinceAppLastRunRecd", dataSinceAppLastRunRecd);
     real("dataTodaySent", dataTodaySent);
     real("dataTodayRecd", dataTodayRecd);
+    text("bootId", bootId);
     return d;
 }
 

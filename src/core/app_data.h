@@ -47,6 +47,8 @@ class AppData {
     std::optional<double> dataSinceAppLastRunRecd;
     std::optional<double> dataTodaySent;
     std::optional<double> dataTodayRecd;
+    // The kernel's id of the boot the since-boot reading belongs to; older files lack it.
+    std::optional<std::string> bootId;
 
     // Loads the record of "cellular" or "wifi" from its file; without a file the fields keep
     // their values (a new record: all absent). Re-reads the settings first.
@@ -63,6 +65,15 @@ class AppData {
     double getCurrentDataUsageForDataType(const std::string &type, int direction) const;
     // As above, but empty when the statistics could not be read at all.
     std::optional<double> readCurrentUsage(int direction) const;
+
+    // One complete update of this record: load, count the traffic since the last update, roll
+    // the day and the billing period, feed the custom counters, keep the place, save. False,
+    // with the record left as it was, when the interface counters could not be read.
+    bool performBackgroundUpdateForType(const std::string &type, const std::string &location,
+                                        bool shouldResetSinceLastAppRun);
+    // The counter arithmetic on a loaded record; does not save. False when the counters could
+    // not be read (nothing changed).
+    bool updateStandardCounters(bool shouldResetSinceLastAppRun);
 
     // Billing cycle. Sets lastBillingDate and nextBillingDate for now under a plan code: 1 to 100
     // monthly on that day, 101 to 107 weekly (Sunday to Saturday), other codes above 100 weekly
@@ -91,6 +102,8 @@ class AppData {
     void setDailyDates(Instant now);
     void setCustomDates(Instant now);
     void clearBillingPeriod();
+    bool rebootedSinceLastUpdate() const;
+    void closeDay(double incrementSent, double incrementReceived, double incrementTotal);
     void closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
                               std::optional<Instant> oldNextBillingDate, bool accumulate);
 

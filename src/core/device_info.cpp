@@ -41,6 +41,20 @@ std::int64_t DeviceInfo::getSecondsSinceLastBoot() const {
     return boot_.bootTime();
 }
 
+std::optional<DeviceInfo::Reading>
+DeviceInfo::readDataType(DataType type, const InterfaceClassifier &classifier) const {
+    const StatsSnapshot snapshot = statistics_.read();
+    if (!snapshot.ok()) return std::nullopt;
+    Reading reading;
+    for (const auto &interface : snapshot.interfaces) {
+        if (classifier.classify(interface) != type) continue;
+        reading.sent += counterOf(interface, kDirectionSent);
+        reading.received += counterOf(interface, kDirectionReceived);
+        reading.total += counterOf(interface, kDirectionTotal);
+    }
+    return reading;
+}
+
 std::optional<double> DeviceInfo::readDataType(DataType type, int direction,
                                                const InterfaceClassifier &classifier) const {
     const StatsSnapshot snapshot = statistics_.read();

@@ -32,6 +32,14 @@ class DeviceInfo {
     std::optional<double> readDataType(DataType type, int direction,
                                        const InterfaceClassifier &classifier) const;
 
+    // Total, sent and received of a data type, all from one reading of the counters.
+    struct Reading {
+        double total = 0;
+        double sent = 0;
+        double received = 0;
+    };
+    std::optional<Reading> readDataType(DataType type, const InterfaceClassifier &classifier) const;
+
     static double counterOf(const InterfaceStats &interface, int direction);
 
   private:

@@ -1,10 +1,7 @@
 #include "history/history.h"
 
 #include "core/util.h"
-#include "platform/data_lock.h"
-#include "platform/files.h"
-#include "platform/keyed_archive.h"
-#include "platform/paths.h"
+#include "platform/keyed_archive_store.h"
 
 #include <algorithm>
 
@@ -16,8 +13,6 @@ namespace {
 
 constexpr const char *kLogsKey = "historyLogs";
 constexpr const char *kClassName = "History";
-// The key a single archived object goes under, as the platform archiver names it.
-constexpr const char *kRootKey = "root";
 
 ArchiveObject encodeLog(const History &log) {
     ArchiveObject object = ArchiveObject::instance(kClassName);
@@ -52,134 +47,15 @@ History decodeLog(const ArchiveObject &object) {
     return log;
 }
 
-std::string encodeLogs(const std::vector<History> &logs) {
-    std::vector<ArchiveObject> items;
-    items.reserve(logs.size());
-    for (const auto &log : logs)
-        items.push_back(encodeLog(log));
-    KeyedArchive archive;
-    archive.encodeObject(kLogsKey, ArchiveObject::list(std::move(items)));
-    return archive.encode();
+KeyedArchiveStore<History> store(Services &services) {
+    return {KeyedArchiveFile(services, History::archivePath(services), kLogsKey, "history archive"),
+            encodeLog, decodeLog};
 }
 
-std::optional<std::vector<History>> decodeLogs(std::string_view bytes, std::string &problem) {
-    const auto archive = KeyedArchive::decode(bytes, &problem);
-    if (!archive) return std::nullopt;
-    const ArchiveObject *list = archive->decodeObject(kLogsKey);
-    if (list == nullptr || list->kind() != ArchiveObject::Kind::List) {
-        problem = "no list of logs under \"historyLogs\"";
-        return std::nullopt;
-    }
-    std::vector<History> logs;
-    logs.reserve(list->items().size());
-    for (const auto &item : list->items()) {
-        // Anything else in the list means the file is not what we think it is.
-        if (item.kind() != ArchiveObject::Kind::Instance) {
-            problem = "the list of logs holds something other than a log";
-            return std::nullopt;
-        }
-        logs.push_back(decodeLog(item));
-    }
-    return logs;
-}
-
-// What reading the archive found, with no side effects.
-struct ArchiveRead {
-    enum class State { Read, Unreadable, Damaged } state = State::Read;
-    std::vector<History> logs;
-    std::string problem;
-};
-
-ArchiveRead readArchive(const fs::path &path) {
-    ArchiveRead result;
-    std::string error;
-    const auto bytes = readWholeFile(path, &error);
-    if (!bytes) {
-        // No file at all is an empty history.
-        if (!error.empty()) result = {ArchiveRead::State::Unreadable, {}, error};
-        return result;
-    }
-    if (bytes->empty()) return result;
-    if (auto logs = decodeLogs(*bytes, result.problem))
-        result.logs = std::move(*logs);
-    else
-        result.state = ArchiveRead::State::Damaged;
-    return result;
-}
-
-// The logs as stored, and whether writing the file back would destroy something we could not
-// read.
-struct LoadedLogs {
-    std::vector<History> logs;
-    bool safeToReplace = true;
-};
-
-LoadedLogs keepDamagedArchiveAside(Services &services, const fs::path &path,
-                                   const std::string &problem) {
-    if (const auto aside = keepFileAside(path, services.clock.now())) {
-        services.log.line("history archive " + path.string() + " could not be decoded (" + problem +
-                          "); kept it as " + aside->string());
-        return {};
-    }
-    services.log.line("history archive " + path.string() + " could not be decoded (" + problem +
-                      ") nor moved aside; leaving it untouched");
-    return {{}, false};
-}
-
-LoadedLogs loadLogs(Services &services) {
-    const fs::path path = History::archivePath(services);
-    ArchiveRead read = readArchive(path);
-    if (read.state == ArchiveRead::State::Damaged) {
-        try {
-            // Another process may have replaced the file since; decide on what is there now.
-            DataLock lock(services.paths.dataDir);
-            read = readArchive(path);
-            if (read.state == ArchiveRead::State::Damaged)
-                return keepDamagedArchiveAside(services, path, read.problem);
-        } catch (const LockTimeout &error) {
-            services.log.line("history archive " + path.string() + " could not be decoded (" +
-                              read.problem + "); " + error.what());
-            return {{}, false};
-        }
-    }
-    if (read.state == ArchiveRead::State::Unreadable) {
-        services.log.line("history archive could not be read: " + read.problem);
-        return {{}, false};
-    }
-    return {std::move(read.logs), true};
-}
-
-bool writeLogs(Services &services, const std::vector<History> &logs) {
-    if (!ensurePrivateDirectory(services.paths.dataDir)) {
-        services.log.line("Writing data to file failed: cannot create " +
-                          services.paths.dataDir.string());
-        return false;
-    }
-    const FileResult written =
-        writeFileAtomically(History::archivePath(services), encodeLogs(logs));
-    if (!written.ok()) {
-        services.log.line("Writing data to file failed: " + written.error);
-        return false;
-    }
-    return true;
-}
-
-// Reads the stored logs, lets `change` edit them and writes them back, all under the data lock
-// so no other process's change is lost in between.
+// Reads the stored logs, lets `change` edit them and writes them back under the data lock.
 template <typename Change> bool modifyLogs(Services &services, Change change) {
-    try {
-        DataLock lock(services.paths.dataDir);
-        LoadedLogs loaded = loadLogs(services);
-        if (!loaded.safeToReplace) {
-            services.log.line("Writing data to file failed: the history archive was left as it is");
-            return false;
-        }
-        change(loaded.logs);
-        return writeLogs(services, loaded.logs);
-    } catch (const LockTimeout &error) {
-        services.log.line(std::string("Writing data to file failed: ") + error.what());
-        return false;
-    }
+    return store(services).modify(
+        [&change](KeyedArchiveStore<History>::Loaded &loaded) { change(loaded.records); });
 }
 
 } // namespace
@@ -202,19 +78,13 @@ History History::initWithStartDate(std::optional<Instant> startDate, std::option
 }
 
 std::optional<History> History::copy() const {
-    KeyedArchive archive;
-    archive.encodeObject(kRootKey, encodeLog(*this));
-    const std::string bytes = archive.encode();
-    if (bytes.empty()) return std::nullopt;
-    const auto decoded = KeyedArchive::decode(bytes);
-    if (!decoded) return std::nullopt;
-    const ArchiveObject *root = decoded->decodeObject(kRootKey);
-    if (root == nullptr) return std::nullopt;
-    return decodeLog(*root);
+    const auto copied = copyThroughArchive(encodeLog(*this));
+    if (!copied) return std::nullopt;
+    return decodeLog(*copied);
 }
 
 std::vector<History> History::getAllHistoryLogs(Services &services) {
-    return loadLogs(services).logs;
+    return store(services).load().records;
 }
 
 std::vector<History> History::getAllBillingCycleLogs(Services &services) {

@@ -278,6 +278,10 @@ void ArchiveFields::encodeInt32(std::string key, std::int32_t value) {
     fields_.push_back({std::move(key), ArchiveObject::integer(value), true});
 }
 
+void ArchiveFields::encodeBool(std::string key, bool value) {
+    fields_.push_back({std::move(key), ArchiveObject::boolean(value), true});
+}
+
 const ArchiveObject *ArchiveFields::decodeObject(std::string_view key) const {
     for (const auto &field : fields_)
         if (field.key == key) return &field.object;
@@ -294,6 +298,14 @@ std::int32_t ArchiveFields::decodeInt32(std::string_view key) const {
           number <= std::numeric_limits<std::int32_t>::max()))
         return 0;
     return static_cast<std::int32_t>(object->value().integerValue());
+}
+
+bool ArchiveFields::decodeBool(std::string_view key) const {
+    const ArchiveObject *object = decodeObject(key);
+    if (object == nullptr || object->kind() != ArchiveObject::Kind::Plain ||
+        !object->value().isNumber())
+        return false;
+    return object->value().boolValue();
 }
 
 std::optional<Instant> ArchiveFields::decodeDate(std::string_view key) const {

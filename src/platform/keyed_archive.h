@@ -19,12 +19,17 @@ class ArchiveFields {
   public:
     void encodeObject(std::string key, ArchiveObject object);
     void encodeInt32(std::string key, std::int32_t value);
+    // Stored inline as a property-list boolean.
+    void encodeBool(std::string key, bool value);
 
     // Null when the key is absent or refers to nil.
     const ArchiveObject *decodeObject(std::string_view key) const;
     // 0 when the key is absent, not a number or out of the 32-bit range. A number stored as an
     // object reads too.
     std::int32_t decodeInt32(std::string_view key) const;
+    // False when the key is absent or not a boolean or number. A number stored as an object
+    // reads too.
+    bool decodeBool(std::string_view key) const;
     // Empty when the key is absent or holds another kind of object.
     std::optional<Instant> decodeDate(std::string_view key) const;
     std::optional<double> decodeDouble(std::string_view key) const;
@@ -89,7 +94,7 @@ class ArchiveObject : public ArchiveFields {
 struct ArchiveField {
     std::string key;
     ArchiveObject object;
-    // Stored in the owning dictionary rather than by reference (encodeInt32).
+    // Stored in the owning dictionary rather than by reference (encodeInt32, encodeBool).
     bool isInline = false;
 
     bool operator==(const ArchiveField &) const = default;

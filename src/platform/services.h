@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/log.h"
 #include "platform/network_statistics.h"
+#include "platform/notification_center.h"
 #include "platform/paths.h"
 #include "platform/user_defaults.h"
 
@@ -19,6 +20,9 @@ struct Services {
     UserDefaults &defaults;
     Log &log;
     Paths paths;
+    NotificationCenter &notifications;
+    // The named suite the home-screen widget reads.
+    UserDefaults &widgetDefaults;
 };
 
 } // namespace byteward

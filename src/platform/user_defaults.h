@@ -32,6 +32,8 @@ class UserDefaults {
 // different keys both keep theirs.
 class PlistUserDefaults final : public UserDefaults {
   public:
+    static constexpr const char *kWidgetSuite = "byteward-widget";
+
     PlistUserDefaults(std::filesystem::path configDir, std::filesystem::path lockDir, Log &log,
                       Clock *clockForNames = nullptr, const std::string &suiteName = {});
     ~PlistUserDefaults() override;

@@ -44,6 +44,11 @@ class AppSettings {
     // Where the earlier version kept its settings: "app_settings.plist" in the documents folder.
     std::filesystem::path dataFilePath() const;
 
+    // Re-reads the settings and schedules the billing-reset reminders afresh.
+    void applySettings();
+    static constexpr const char *kCellularReminderId = "BillingResetReminderCellular";
+    static constexpr const char *kWiFiReminderId = "BillingResetReminderWiFi";
+
     // The text of a string property ("" when absent), for comparing with the fixed texts.
     static std::string text(const std::optional<Value> &property);
 

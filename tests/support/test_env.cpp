@@ -45,10 +45,13 @@ TempDir::~TempDir() {
 }
 
 TestEnv::TestEnv(const std::string &timeZone, const std::string &locale)
-    : calendar(timeZone, locale), paths_(Paths::under(dir.path())) {
+    : calendar(timeZone, locale), paths_(Paths::under(dir.path())),
+      notifications(paths_, log, clock, calendar) {
     defaults_ = std::make_unique<PlistUserDefaults>(paths_.configDir, paths_.dataDir, log, &clock);
-    services_ = std::make_unique<Services>(
-        Services{clock, statistics, boot, calendar, *defaults_, log, paths_});
+    widgetDefaults_ = std::make_unique<PlistUserDefaults>(paths_.configDir, paths_.dataDir, log,
+                                                          &clock, PlistUserDefaults::kWidgetSuite);
+    services_ = std::make_unique<Services>(Services{clock, statistics, boot, calendar, *defaults_,
+                                                    log, paths_, notifications, *widgetDefaults_});
 }
 
 std::unique_ptr<PlistUserDefaults> TestEnv::openDefaultsAgain() {

@@ -39,6 +39,22 @@ class FakeClock final : public Clock {
     Instant current = instantFromSeconds(1'765'152'000); // 2025-12-08T00:00:00Z
 };
 
+// Records what would have reached the desktop.
+class RecordingSink final : public NotificationSink {
+  public:
+    bool showNotification(const LocalNotification &notification) override {
+        shown.push_back(notification);
+        return serverAnswers;
+    }
+    bool setBadge(std::optional<long long> count) override {
+        badges.push_back(count);
+        return serverAnswers;
+    }
+    std::vector<LocalNotification> shown;
+    std::vector<std::optional<long long>> badges;
+    bool serverAnswers = true;
+};
+
 // Keeps every diagnostic line.
 class CapturingLog final : public Log {
   public:
@@ -69,6 +85,7 @@ class TestEnv {
     Services &services() { return *services_; }
     const Paths &paths() const { return paths_; }
     UserDefaults &defaults() { return *defaults_; }
+    UserDefaults &widgetDefaults() { return *widgetDefaults_; }
     // A second view of the same defaults file, as another process would have.
     std::unique_ptr<PlistUserDefaults> openDefaultsAgain();
 
@@ -81,7 +98,13 @@ class TestEnv {
 
   private:
     Paths paths_;
+
+  public:
+    NotificationCenter notifications;
+
+  private:
     std::unique_ptr<PlistUserDefaults> defaults_;
+    std::unique_ptr<PlistUserDefaults> widgetDefaults_;
     std::unique_ptr<Services> services_;
 };
 

@@ -1,0 +1,7 @@
+#include "cli/command.h"
+
+namespace byteward::cli {
+
+void addDaemonCommand(CLI::App &, Action &) {}
+
+} // namespace byteward::cli

@@ -1,0 +1,239 @@
+#include "cli/command.h"
+#include "core/text_format.h"
+#include "dashboard/main_view_controller.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
+namespace byteward::cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The labels of one type's billing-cycle set under their names ("lblDays", "lblDaysWifi").
+void addCycleLabels(Json &out, Json &hidden, const CycleLabels &l, const std::string &suffix) {
+    const std::pair<const char *, const Label *> labels[] = {
+        {"lblMonthlyUsage", &l.lblMonthlyUsage},
+        {"lblMonthlyUsageSent", &l.lblMonthlyUsageSent},
+        {"lblMonthlyUsageRecd", &l.lblMonthlyUsageRecd},
+        {"lblCurrentPeriod", &l.lblCurrentPeriod},
+        {"lblDays", &l.lblDays},
+        {"lblNextBillingDate", &l.lblNextBillingDate},
+        {"lblAvailable", &l.lblAvailable},
+        {"lblIdealUsage", &l.lblIdealUsage},
+        {"lblIdealActualDiff", &l.lblIdealActualDiff},
+        {"lblDailySuggested", &l.lblDailySuggested},
+        {"lblQuotaOverDate", &l.lblQuotaOverDate},
+        {"lblProjected", &l.lblProjected},
+        {"lblRemainingUsage", &l.lblRemainingUsage},
+    };
+    for (const auto &[name, label] : labels) {
+        out[name + suffix] = label->text;
+        if (label->hidden) hidden.push_back(name + suffix);
+    }
+    out["statusImage" + suffix] = l.statusImage;
+}
+
+Json barJson(const UsageVisualView &bar, const AppSettings &settings) {
+    auto number = [](const std::optional<float> &v) {
+        return v ? Json(static_cast<double>(*v)) : Json(nullptr);
+    };
+    return {{"currentUsagePercent", number(bar.currentUsagePercent)},
+            {"idealUsagePercent", number(bar.idealUsagePercent)},
+            {"usageText", bar.usageText},
+            {"diffText", bar.diffText},
+            {"dataType", bar.dataType},
+            {"colour", bar.colourLetter(settings)}};
+}
+
+Json statusJson(MainViewController &c) {
+    Json out;
+    Json hidden = Json::array();
+    out["dataType"] = c.isCellularMode ? "cellular" : "wifi";
+    out["lblTitle"] = c.lblTitle.text;
+    addCycleLabels(out, hidden, c.cellular, "");
+    addCycleLabels(out, hidden, c.wifi, "Wifi");
+    const std::pair<const char *, const Label *> counters[] = {
+        {"lblUsedToday", &c.lblUsedToday},
+        {"lblSinceLastRun", &c.lblSinceLastRun},
+        {"lblToday", &c.lblToday},
+        {"lblAllTime", &c.lblAllTime},
+        {"lblSinceLastBoot", &c.lblSinceLastBoot},
+        {"lblPlaceUsed", &c.lblPlaceUsed},
+        {"lblLastUpdateDate", &c.lblLastUpdateDate},
+    };
+    for (const auto &[name, label] : counters) {
+        out[name] = label->text;
+        if (label->hidden) hidden.push_back(name);
+    }
+    out["hiddenLabels"] = hidden;
+    out["detailValuesCell"] = c.detailValuesCell;
+    out["detailValuesWiFi"] = c.detailValuesWiFi;
+    out["detailValues"] = c.detailValues;
+    Json rows = Json::array();
+    for (const auto &[title, value] : c.detailRows())
+        rows.push_back({{"title", title}, {"value", value}});
+    out["detailRows"] = rows;
+    out["appBadgeNumber"] =
+        c.appBadgeNumber ? Json(static_cast<double>(*c.appBadgeNumber)) : Json(nullptr);
+    out["visualView"] = barJson(c.visualView, c.appSettings());
+    out["visualViewWifi"] = barJson(c.visualViewWifi, c.appSettings());
+    return out;
+}
+
+bool useColour() {
+    return isatty(STDOUT_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
+}
+
+// The usage bar in text: filled to the used percent in the bar's colour, '|' at the ideal.
+std::string textBar(const UsageVisualView &bar, const AppSettings &settings, bool colour) {
+    constexpr int kWidth = 40;
+    const float used = bar.currentUsagePercent.value_or(0);
+    const float ideal = bar.idealUsagePercent.value_or(0);
+    const int filled = std::clamp(static_cast<int>(std::lround(used / 100.0f * kWidth)), 0, kWidth);
+    const int marker =
+        std::clamp(static_cast<int>(std::lround(ideal / 100.0f * kWidth)), 0, kWidth - 1);
+    const std::string letter = bar.colourLetter(settings);
+    const char *ansi = letter == "R" ? "\033[31m" : letter == "Y" ? "\033[33m" : "\033[32m";
+    std::string out = "[";
+    for (int i = 0; i < kWidth; ++i) {
+        const bool isFilled = i < filled;
+        if (colour && isFilled && (i == 0 || !(i - 1 < filled))) out += ansi;
+        if (colour && !isFilled && i == filled && filled > 0) out += "\033[0m";
+        out += i == marker ? "|" : isFilled ? "#" : ".";
+    }
+    if (colour && filled == kWidth) out += "\033[0m";
+    return out + "] " + (bar.usageText.empty() ? "" : bar.usageText) + " (" + letter + ")";
+}
+
+void printDashboard(MainViewController &c) {
+    const bool cellularType = c.isCellularMode;
+    const CycleLabels &l = cellularType ? c.cellular : c.wifi;
+    const UsageVisualView &bar = cellularType ? c.visualView : c.visualViewWifi;
+    const std::string unit = AppSettings::text(c.appSettings().displayUnit);
+    std::cout << c.lblTitle.text << "    " << c.lblLastUpdateDate.text << '\n';
+    if (l.lblNextBillingDate.hidden) {
+        std::cout << "No billing cycle set.\n";
+    } else {
+        std::cout << textBar(bar, c.appSettings(), useColour()) << '\n';
+        std::cout << l.lblMonthlyUsage.text << ' ' << unit << "  " << l.lblAvailable.text << "    "
+                  << l.lblIdealActualDiff.text << '\n';
+        std::cout << "Period " << l.lblCurrentPeriod.text << "    " << l.lblDays.text
+                  << " days left    Next bill " << l.lblNextBillingDate.text << '\n';
+        std::cout << "Suggested daily " << l.lblDailySuggested.text << "    Projected "
+                  << l.lblProjected.text << "    Remaining " << l.lblRemainingUsage.text << '\n';
+    }
+    for (const auto &[title, value] : c.detailRows())
+        std::cout << format("  %-18s %s\n", title, value.c_str());
+}
+
+} // namespace
+
+void addStatusCommand(CLI::App &app, Action &action) {
+    auto *command = app.add_subcommand("status", "Show what the dashboards show");
+    struct Options {
+        std::string type;
+        bool json = false;
+        bool noUpdate = false;
+    };
+    auto o = std::make_shared<Options>();
+    command
+        ->add_option("type", o->type, "cellular or wifi (default: both, or cellular with --json)")
+        ->check(CLI::IsMember({"cellular", "wifi"}));
+    command->add_flag("--json", o->json, "Print JSON");
+    command->add_flag("--no-update", o->noUpdate,
+                      "Repaint from the stored records without taking a sample");
+    command->callback([&action, o] {
+        action = [o](Context &context) {
+            std::vector<bool> modes;
+            if (o->type.empty() && !o->json)
+                modes = {true, false};
+            else
+                modes = {o->type != kWiFi};
+            bool sampled = false;
+            for (const bool cellularMode : modes) {
+                MainViewController controller(context.services());
+                controller.isCellularMode = cellularMode;
+                // One sample per run: the second dashboard repaints from what the first stored.
+                if (o->noUpdate || sampled) {
+                    controller.repaintView(cellularMode);
+                } else {
+                    controller.renderView();
+                    sampled = true;
+                }
+                if (o->json) {
+                    std::cout << statusJson(controller).dump(2) << '\n';
+                } else {
+                    if (!cellularMode && modes.size() > 1) std::cout << '\n';
+                    printDashboard(controller);
+                }
+            }
+            return 0;
+        };
+    });
+}
+
+void addWidgetCommand(CLI::App &app, Action &action) {
+    auto *command = app.add_subcommand("widget", "Show the values the home-screen widget reads");
+    auto json = std::make_shared<bool>(false);
+    auto waybar = std::make_shared<bool>(false);
+    auto *jsonFlag = command->add_flag("--json", *json, "Print JSON");
+    command->add_flag("--waybar", *waybar, "Print the JSON a Waybar custom module reads")
+        ->excludes(jsonFlag);
+    command->callback([&action, json, waybar] {
+        action = [json, waybar](Context &context) {
+            Services &services = context.services();
+            // Bring the values up to the minute from the stored records.
+            MainViewController controller(services);
+            controller.repaintView(true);
+            const ValueDict values = services.widgetDefaults.dictionaryRepresentation();
+            auto text = [&values](const char *key) {
+                const Value *v = values.find(key);
+                return v != nullptr ? v->stringValue() : std::string();
+            };
+            auto number = [&values](const char *key) {
+                const Value *v = values.find(key);
+                return v != nullptr ? v->floatValue() : 0.0f;
+            };
+            if (*waybar) {
+                const std::string letter = UsageVisualView::colourLetter(
+                    number("currentUsagePercent"), number("idealUsagePercent"),
+                    text("progressYellow"), text("progressRed"));
+                const std::string unit = AppSettings::text(controller.appSettings().displayUnit);
+                const std::string usage = text("usageText");
+                Json out;
+                out["text"] = usage.empty() ? text("lblMonthlyUsage") + " " + unit : usage;
+                out["tooltip"] = "Cellular: " + text("lblMonthlyUsage") + " " + unit +
+                                 (text("lblAvailable").empty() ? "" : " " + text("lblAvailable"));
+                out["class"] = letter == "R" ? "red" : letter == "Y" ? "yellow" : "green";
+                out["percentage"] = std::clamp(
+                    static_cast<int>(std::lround(number("currentUsagePercent"))), 0, 100);
+                std::cout << out.dump() << '\n';
+                return 0;
+            }
+            Json out = Json::object();
+            for (const auto &[key, value] : values) {
+                if (value.isBool())
+                    out[key] = value.boolValue();
+                else if (value.isReal() || value.isInteger())
+                    out[key] = value.doubleValue();
+                else
+                    out[key] = value.stringValue();
+            }
+            if (*json) {
+                std::cout << out.dump(2) << '\n';
+                return 0;
+            }
+            for (const auto &[key, value] : out.items())
+                std::cout << key << ": "
+                          << (value.is_string() ? value.get<std::string>() : value.dump()) << '\n';
+            return 0;
+        };
+    });
+}
+
+} // namespace byteward::cli

@@ -1,0 +1,33 @@
+#include "cli/command.h"
+#include "dashboard/main_view_controller.h"
+#include "platform/dbus_notifications.h"
+
+namespace byteward::cli {
+
+int deliverDueNotifications(Context &context) {
+    DesktopNotificationSink sink(&context.log());
+    return context.services().notifications.deliverDueNotifications(sink);
+}
+
+void addUpdateCommand(CLI::App &app, Action &action) {
+    auto *command = app.add_subcommand("update", "Bring both usage records up to date, once");
+    auto reset = std::make_shared<bool>(false);
+    command->add_flag("--reset", *reset,
+                      "Restart the since-the-app-last-ran counters after this update");
+    command->callback([&action, reset] {
+        action = [reset](Context &context) {
+            MainViewController controller(context.services());
+            const bool updated = controller.backgroundUpdate("", *reset);
+            // The milestone alerts this update raised reach the desktop now.
+            deliverDueNotifications(context);
+            if (!updated) {
+                const StatsSnapshot snapshot = context.services().statistics.read();
+                throw Failure("the interface counters could not be read" +
+                              (snapshot.ok() ? std::string() : ": " + snapshot.error));
+            }
+            return 0;
+        };
+    });
+}
+
+} // namespace byteward::cli

@@ -1,0 +1,151 @@
+// The counter update of AppData: turns a fresh reading of the interface counters into stored
+// usage, by difference with the reading kept at the previous update.
+#include "core/app_data.h"
+#include "core/device_info.h"
+#include "core/interface_classifier.h"
+#include "core/util.h"
+#include "counters/custom_counter.h"
+#include "history/history.h"
+#include "platform/data_lock.h"
+
+namespace byteward {
+
+bool AppData::performBackgroundUpdateForType(const std::string &type, const std::string &location,
+                                             bool shouldResetSinceLastAppRun) {
+    // Load, change and save as one step, so an app, a daemon and a CLI updating together never
+    // count the same traffic twice.
+    DataLock lock(services_.paths.dataDir);
+    getAppData(type);
+    if (!updateStandardCounters(shouldResetSinceLastAppRun)) return false;
+    udpateBillingCounter(true);
+    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(
+        services_, dataSinceLastRunSent.value_or(0), dataSinceLastRunRecd.value_or(0), appDataType);
+    if (lastLocation && !lastLocation->empty() && *lastLocation != "Unknown")
+        lastLocationDataUsed = lastLocation;
+    lastLocation = location;
+    lastUpdate = services_.clock.now();
+    saveAppData();
+    return true;
+}
+
+bool AppData::rebootedSinceLastUpdate() const {
+    // The kernel's boot id changes at a boot and only then; the boot instant also moves when
+    // the clock is stepped, which would count the whole reading again.
+    const auto currentBootId = services_.boot.bootId();
+    if (bootId && currentBootId) return *bootId != *currentBootId;
+
+    const DeviceInfo device(services_.statistics, services_.boot);
+    const std::int64_t bootSeconds = device.getSecondsSinceLastBoot();
+    if (bootSeconds < 1 || !lastUpdate) return false;
+    // The boot instant cut to the minute.
+    const Calendar &calendar = services_.calendar;
+    DateComponents boot = calendar.components(instantFromSeconds(static_cast<double>(bootSeconds)));
+    boot.second = 0;
+    return *lastUpdate < calendar.dateFromComponents(boot);
+}
+
+bool AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
+    const DeviceInfo device(services_.statistics, services_.boot);
+    const auto current = device.readDataType(dataTypeFromString(appDataType),
+                                             InterfaceClassifier::fromDefaults(services_.defaults));
+    if (!current) {
+        // Counting an unreadable state as zero would count the next good reading whole.
+        services_.log.line("AppData: the interface counters could not be read; " + appDataType +
+                           " usage left as it was");
+        return false;
+    }
+
+    if (!fileExists()) {
+        // First run: everything the device counted since it started is the first all-time usage.
+        dataAllTime = current->total;
+        dataSinceLastBoot = current->total;
+        dataAllTimeSent = current->sent;
+        dataSinceLastBootSent = current->sent;
+        dataAllTimeRecd = current->received;
+        dataSinceLastBootRecd = current->received;
+        dataSinceLastRun = dataSinceLastRunSent = dataSinceLastRunRecd = 0.0;
+        dataSinceAppLastRun = dataSinceAppLastRunSent = dataSinceAppLastRunRecd = 0.0;
+        lastLocation = "";
+        lastLocationDataUsed = "";
+        bootId = services_.boot.bootId();
+        return true;
+    }
+
+    // The counters start again from zero at a boot; a total that went down (an interface gone,
+    // a 32-bit counter wrapped) is taken the same way.
+    const bool countersRestarted =
+        rebootedSinceLastUpdate() || dataSinceLastBoot.value_or(0) > current->total;
+    DeviceInfo::Reading increment = *current;
+    if (!countersRestarted) {
+        increment.total = current->total - dataSinceLastBoot.value_or(0);
+        increment.sent = current->sent - dataSinceLastBootSent.value_or(0);
+        increment.received = current->received - dataSinceLastBootRecd.value_or(0);
+    }
+
+    const double oldAllTime = dataAllTime.value_or(0);
+    const double oldAllTimeSent = dataAllTimeSent.value_or(0);
+    const double oldAllTimeRecd = dataAllTimeRecd.value_or(0);
+    dataAllTime = oldAllTime + increment.total;
+    dataAllTimeSent = oldAllTimeSent + increment.sent;
+    dataAllTimeRecd = oldAllTimeRecd + increment.received;
+    dataSinceLastRun = *dataAllTime - oldAllTime;
+    dataSinceLastRunSent = *dataAllTimeSent - oldAllTimeSent;
+    dataSinceLastRunRecd = *dataAllTimeRecd - oldAllTimeRecd;
+    dataSinceLastBoot = current->total;
+    dataSinceLastBootSent = current->sent;
+    dataSinceLastBootRecd = current->received;
+    bootId = services_.boot.bootId();
+
+    if (shouldResetSinceLastAppRun) {
+        dataSinceAppLastRun = dataSinceAppLastRunSent = dataSinceAppLastRunRecd = 0.0;
+    } else {
+        dataSinceAppLastRun = dataSinceAppLastRun.value_or(0) + increment.total;
+        dataSinceAppLastRunSent = dataSinceAppLastRunSent.value_or(0) + increment.sent;
+        dataSinceAppLastRunRecd = dataSinceAppLastRunRecd.value_or(0) + increment.received;
+    }
+
+    const Instant now = services_.clock.now();
+    if (lastUpdate && Util::date(*lastUpdate, now, services_.calendar)) {
+        // -1 means nothing counted yet today: the day starts from 0, not from -1.
+        auto addToday = [](std::optional<double> &day, double amount) {
+            day = (day.value_or(0) == -1 ? 0.0 : day.value_or(0)) + amount;
+        };
+        addToday(dataToday, increment.total);
+        addToday(dataTodaySent, increment.sent);
+        addToday(dataTodayRecd, increment.received);
+    } else {
+        closeDay(increment.sent, increment.received, increment.total);
+    }
+    return true;
+}
+
+void AppData::closeDay(double incrementSent, double incrementReceived, double incrementTotal) {
+    if (lastUpdate) {
+        const Calendar &calendar = services_.calendar;
+        const DateComponents today = calendar.components(services_.clock.now());
+        const DateComponents previous = calendar.components(*lastUpdate);
+        // The day before today, unless the month changed in between: then today.
+        const int endDay = today.day > previous.day ? today.day - 1 : today.day;
+        const Instant endDate = calendar.dateFromComponents(
+            DateComponents{today.year, today.month, endDay, 0, 0, 0, 0});
+
+        double sent = dataTodaySent.value_or(0);
+        double received = dataTodayRecd.value_or(0);
+        double total = dataToday.value_or(0);
+        if (!(total > incrementTotal)) {
+            services_.log.line("AppData: Add History: Using range value for history");
+            sent = incrementSent;
+            received = incrementReceived;
+            total = incrementTotal;
+        }
+        History::addNewHistoryItemLog(
+            services_, History::initWithStartDate(lastUpdate, endDate, sent, received, total,
+                                                  appDataType == kCellular ? History::kCellular
+                                                                           : History::kWiFi,
+                                                  History::kDailyLog));
+    }
+    // The increment of the update that closed the day belongs to neither day.
+    dataToday = dataTodaySent = dataTodayRecd = -1.0;
+}
+
+} // namespace byteward

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "settings/app_settings.h"
+
+#include <optional>
+#include <string>
+
+namespace byteward {
+
+// The usage bar of one data type: fills to the used percent in green, yellow or red and marks
+// the ideal percent. This part holds the bar's values and its colour rules; drawing them is the
+// app's.
+class UsageVisualView {
+  public:
+    std::optional<float> currentUsagePercent;
+    std::optional<float> idealUsagePercent;
+    std::string usageText;
+    std::string diffText; // kept with the bar, not drawn
+    int dataType = 0;     // 1 cellular, 2 Wi-Fi, anything else neither
+
+    // "G", "Y" or "R" for a used and an ideal percent under the user's thresholds: yellow at
+    // "AVG" (above the ideal), "USE80" or "USE90"; red at "USE95" or "USE100". Red wins over
+    // yellow, yellow over green.
+    static std::string colourLetter(float usedPercent, float idealPercent,
+                                    const std::string &progressYellow,
+                                    const std::string &progressRed);
+    // The letter for this bar's values under the settings.
+    std::string colourLetter(const AppSettings &settings) const;
+
+    // User-defaults keys of the colour each type's bar last showed.
+    static constexpr const char *kCellularColourKey = "currentProgBarColor";
+    static constexpr const char *kWiFiColourKey = "currentProgBarColorWiFi";
+};
+
+} // namespace byteward

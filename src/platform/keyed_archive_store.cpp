@@ -1,0 +1,155 @@
+#include "platform/keyed_archive_store.h"
+
+#include "platform/data_lock.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace byteward {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The key a single archived object goes under, as the platform archiver names it.
+constexpr const char *kRootKey = "root";
+
+// What reading the file found, with no side effects.
+struct FileRead {
+    enum class State { Read, Unreadable, Damaged } state = State::Read;
+    ArchiveList list;
+    std::string problem;
+};
+
+std::optional<std::vector<ArchiveObject>>
+decodeList(std::string_view bytes, const std::string &listKey, std::string &problem) {
+    auto archive = KeyedArchive::decode(bytes, &problem);
+    if (!archive) return std::nullopt;
+    const ArchiveObject *list = archive->decodeObject(listKey);
+    if (list == nullptr || list->kind() != ArchiveObject::Kind::List) {
+        problem = "no list under \"" + listKey + "\"";
+        return std::nullopt;
+    }
+    for (const auto &item : list->items()) {
+        // Anything but records in the list means the file is not what we think it is.
+        if (item.kind() != ArchiveObject::Kind::Instance) {
+            problem = "the list under \"" + listKey + "\" holds something other than a record";
+            return std::nullopt;
+        }
+    }
+    return list->items();
+}
+
+FileRead readFile(const fs::path &path, const std::string &listKey) {
+    FileRead result;
+    std::string error;
+    const auto bytes = readWholeFile(path, &error);
+    if (!bytes) {
+        // No file at all is an empty list.
+        if (!error.empty()) {
+            result.state = FileRead::State::Unreadable;
+            result.problem = error;
+        }
+        return result;
+    }
+    if (bytes->empty()) return result;
+    if (auto items = decodeList(*bytes, listKey, result.problem)) {
+        result.list.items = std::move(*items);
+        result.list.hadData = true;
+    } else {
+        result.state = FileRead::State::Damaged;
+    }
+    return result;
+}
+
+ArchiveList untouchable() {
+    ArchiveList list;
+    list.safeToReplace = false;
+    return list;
+}
+
+} // namespace
+
+KeyedArchiveFile::KeyedArchiveFile(Services &services, fs::path path, std::string listKey,
+                                   std::string description)
+    : services_(services), path_(std::move(path)), listKey_(std::move(listKey)),
+      description_(std::move(description)) {
+}
+
+ArchiveList KeyedArchiveFile::read() const {
+    FileRead read = readFile(path_, listKey_);
+    if (read.state == FileRead::State::Damaged) {
+        try {
+            // Another process may have replaced the file since; decide on what is there now.
+            DataLock lock(services_.paths.dataDir);
+            read = readFile(path_, listKey_);
+            if (read.state == FileRead::State::Damaged) return keepDamagedFileAside(read.problem);
+        } catch (const LockTimeout &error) {
+            services_.log.line(description_ + " " + path_.string() + " could not be decoded (" +
+                               read.problem + "); " + error.what());
+            return untouchable();
+        }
+    }
+    if (read.state == FileRead::State::Unreadable) {
+        services_.log.line(description_ + " could not be read: " + read.problem);
+        return untouchable();
+    }
+    return std::move(read.list);
+}
+
+ArchiveList KeyedArchiveFile::keepDamagedFileAside(const std::string &problem) const {
+    if (const auto aside = keepFileAside(path_, services_.clock.now())) {
+        services_.log.line(description_ + " " + path_.string() + " could not be decoded (" +
+                           problem + "); kept it as " + aside->string());
+        return {};
+    }
+    services_.log.line(description_ + " " + path_.string() + " could not be decoded (" + problem +
+                       ") nor moved aside; leaving it untouched");
+    return untouchable();
+}
+
+bool KeyedArchiveFile::write(std::vector<ArchiveObject> items) const {
+    if (!ensurePrivateDirectory(services_.paths.dataDir)) {
+        services_.log.line("Writing data to file failed: cannot create " +
+                           services_.paths.dataDir.string());
+        return false;
+    }
+    KeyedArchive archive;
+    archive.encodeObject(listKey_, ArchiveObject::list(std::move(items)));
+    const FileResult written = writeFileAtomically(path_, archive.encode());
+    if (!written.ok()) {
+        services_.log.line("Writing data to file failed: " + written.error);
+        return false;
+    }
+    return true;
+}
+
+bool KeyedArchiveFile::modify(const std::function<void(ArchiveList &)> &change) const {
+    try {
+        DataLock lock(services_.paths.dataDir);
+        ArchiveList list = read();
+        if (!list.safeToReplace) {
+            services_.log.line("Writing data to file failed: the " + description_ +
+                               " was left as it is");
+            return false;
+        }
+        change(list);
+        return write(std::move(list.items));
+    } catch (const LockTimeout &error) {
+        services_.log.line(std::string("Writing data to file failed: ") + error.what());
+        return false;
+    }
+}
+
+std::optional<ArchiveObject> copyThroughArchive(const ArchiveObject &object) {
+    KeyedArchive archive;
+    archive.encodeObject(kRootKey, object);
+    const std::string bytes = archive.encode();
+    if (bytes.empty()) return std::nullopt;
+    const auto decoded = KeyedArchive::decode(bytes);
+    if (!decoded) return std::nullopt;
+    const ArchiveObject *root = decoded->decodeObject(kRootKey);
+    if (root == nullptr) return std::nullopt;
+    return *root;
+}
+
+} // namespace byteward

@@ -1,0 +1,599 @@
+#include "platform/notification_center.h"
+
+#include "platform/data_lock.h"
+#include "platform/files.h"
+#include "platform/plist_codec.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace byteward {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char *kScheduleFileName = "notifications.plist";
+constexpr const char *kDeliveryLogFileName = "delivered.log";
+// bytes; past this the delivery log keeps only its newest records, about half of it
+constexpr std::uintmax_t kDeliveryLogLimit = 1024 * 1024;
+
+// The platform layer cannot reach core's Util, so it makes its identifiers the same way: a
+// random (version 4) UUID in its canonical text.
+std::string newIdentifier() {
+    static thread_local std::mt19937_64 generator([] {
+        std::random_device device;
+        std::seed_seq seed{device(), device(), device(), device(),
+                           device(), device(), device(), device()};
+        return std::mt19937_64(seed);
+    }());
+    std::array<std::uint8_t, 16> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); i += 8) {
+        const std::uint64_t word = generator();
+        for (std::size_t j = 0; j < 8; ++j)
+            bytes[i + j] = static_cast<std::uint8_t>(word >> (8 * j));
+    }
+    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);
+    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
+    char text[37];
+    std::snprintf(text, sizeof text,
+                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", bytes[0],
+                  bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
+                  bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+    return text;
+}
+
+const char *repeatWord(RepeatInterval interval) {
+    switch (interval) {
+    case RepeatInterval::Day:
+        return "day";
+    case RepeatInterval::Week:
+        return "week";
+    case RepeatInterval::Month:
+        return "month";
+    case RepeatInterval::None:
+        break;
+    }
+    return "none";
+}
+
+std::optional<RepeatInterval> repeatFromWord(std::string_view word) {
+    for (auto interval :
+         {RepeatInterval::None, RepeatInterval::Day, RepeatInterval::Week, RepeatInterval::Month})
+        if (word == repeatWord(interval)) return interval;
+    return std::nullopt;
+}
+
+// ---- the schedule file: a property-list array of dictionaries, in scheduling order ----
+
+Value encodeNotification(const LocalNotification &n) {
+    ValueDict d;
+    d.set("identifier", n.identifier);
+    d.set("fireDate", n.fireDate);
+    d.set("timeZone", n.timeZone);
+    d.set("alertBody", n.alertBody);
+    d.set("alertAction", n.alertAction);
+    d.set("soundDefault", n.soundDefault);
+    if (n.badgeNumber) d.set("badgeNumber", *n.badgeNumber);
+    if (!n.userInfo.empty()) d.set("userInfo", n.userInfo);
+    if (n.repeatInterval != RepeatInterval::None)
+        d.set("repeatInterval", repeatWord(n.repeatInterval));
+    return d;
+}
+
+std::optional<LocalNotification> decodeNotification(const Value &value) {
+    const ValueDict *d = value.asDict();
+    if (d == nullptr) return std::nullopt;
+    const Value *identifier = d->find("identifier");
+    const Value *fireDate = d->find("fireDate");
+    if (identifier == nullptr || identifier->asString() == nullptr || fireDate == nullptr ||
+        fireDate->asDate() == nullptr)
+        return std::nullopt;
+    LocalNotification n;
+    n.identifier = *identifier->asString();
+    n.fireDate = *fireDate->asDate();
+    auto text = [d](const char *key) {
+        const Value *v = d->find(key);
+        return v != nullptr ? v->stringValue() : std::string{};
+    };
+    n.timeZone = text("timeZone");
+    n.alertBody = text("alertBody");
+    n.alertAction = text("alertAction");
+    if (const Value *v = d->find("soundDefault")) n.soundDefault = v->boolValue();
+    if (const Value *v = d->find("badgeNumber")) n.badgeNumber = v->integerValue();
+    if (const Value *v = d->find("userInfo")) {
+        if (v->asDict() == nullptr) return std::nullopt;
+        n.userInfo = *v->asDict();
+    }
+    if (const Value *v = d->find("repeatInterval")) {
+        const auto interval = repeatFromWord(v->stringValue());
+        if (!interval) return std::nullopt;
+        n.repeatInterval = *interval;
+    }
+    return n;
+}
+
+struct ScheduleRead {
+    enum class State { Read, Unreadable, Damaged };
+    State state = State::Read;
+    std::vector<LocalNotification> notifications;
+    std::string problem;
+};
+
+ScheduleRead readSchedule(const fs::path &path) {
+    std::string error;
+    const auto bytes = readWholeFile(path, &error);
+    // No file at all is an empty schedule.
+    if (!bytes)
+        return error.empty() ? ScheduleRead{}
+                             : ScheduleRead{ScheduleRead::State::Unreadable, {}, error};
+    const auto root = parsePropertyList(*bytes);
+    if (!root || root->asArray() == nullptr)
+        return {ScheduleRead::State::Damaged, {}, "not a property-list array"};
+    ScheduleRead result;
+    for (const Value &entry : *root->asArray()) {
+        auto notification = decodeNotification(entry);
+        if (!notification)
+            return {ScheduleRead::State::Damaged, {}, "an entry is not a notification"};
+        result.notifications.push_back(std::move(*notification));
+    }
+    return result;
+}
+
+// The schedule as stored, and whether writing it back would destroy something we could not read.
+struct LoadedSchedule {
+    std::vector<LocalNotification> notifications;
+    bool safeToReplace = true;
+};
+
+LoadedSchedule loadSchedule(const Paths &paths, Log &log, Instant now) {
+    const fs::path path = paths.stateDir / kScheduleFileName;
+    ScheduleRead read = readSchedule(path);
+    if (read.state == ScheduleRead::State::Damaged) {
+        try {
+            // Another process may have replaced the file since; decide on what is there now.
+            DataLock lock(paths.dataDir);
+            read = readSchedule(path);
+            if (read.state == ScheduleRead::State::Damaged) {
+                if (const auto aside = keepFileAside(path, now)) {
+                    log.line("notification schedule " + path.string() + " could not be read (" +
+                             read.problem + "); kept it as " + aside->string());
+                    return {};
+                }
+                log.line("notification schedule " + path.string() + " could not be read (" +
+                         read.problem + ") nor moved aside; leaving it untouched");
+                return {{}, false};
+            }
+        } catch (const LockTimeout &error) {
+            log.line("notification schedule " + path.string() + " could not be read (" +
+                     read.problem + "); " + error.what());
+            return {{}, false};
+        }
+    }
+    if (read.state == ScheduleRead::State::Unreadable) {
+        log.line("notification schedule could not be read: " + read.problem);
+        return {{}, false};
+    }
+    return {std::move(read.notifications), true};
+}
+
+bool saveSchedule(const Paths &paths, Log &log, const std::vector<LocalNotification> &schedule) {
+    if (!ensurePrivateDirectory(paths.stateDir)) {
+        log.line("Writing data to file failed: cannot create " + paths.stateDir.string());
+        return false;
+    }
+    ValueArray entries;
+    for (const auto &n : schedule)
+        entries.push_back(encodeNotification(n));
+    const FileResult written =
+        writeFileAtomically(paths.stateDir / kScheduleFileName, toXmlPropertyList(Value(entries)));
+    if (!written.ok()) {
+        log.line("Writing data to file failed: " + written.error);
+        return false;
+    }
+    return true;
+}
+
+// Reads the schedule, lets `change` edit it and writes it back when `change` says it changed
+// something, all under the data lock so no other process's change is lost in between.
+template <typename Change>
+bool modifySchedule(const Paths &paths, Log &log, const Clock &clock, Change change) {
+    try {
+        DataLock lock(paths.dataDir);
+        LoadedSchedule loaded = loadSchedule(paths, log, clock.now());
+        if (!loaded.safeToReplace) {
+            log.line("Writing data to file failed: the notification schedule was left as it is");
+            return false;
+        }
+        if (!change(loaded.notifications)) return true;
+        return saveSchedule(paths, log, loaded.notifications);
+    } catch (const LockTimeout &error) {
+        log.line(std::string("Writing data to file failed: ") + error.what());
+        return false;
+    }
+}
+
+// ---- repeating notifications ----
+
+Instant oneIntervalLater(Instant date, RepeatInterval interval, const Calendar &calendar) {
+    switch (interval) {
+    case RepeatInterval::Day:
+        return calendar.addDays(date, 1);
+    case RepeatInterval::Week:
+        return calendar.addDays(date, 7);
+    case RepeatInterval::Month: {
+        // Same day and time next month, carried leniently where the month is shorter.
+        DateComponents c = calendar.components(date);
+        c.month += 1;
+        c.weekday = 0;
+        return calendar.dateFromComponents(c);
+    }
+    case RepeatInterval::None:
+        break;
+    }
+    return date;
+}
+
+// The first date of the series after `now`: one delivery stands for every date missed.
+std::optional<Instant> nextDateAfter(Instant fireDate, RepeatInterval interval, Instant now,
+                                     const Calendar &calendar) {
+    Instant next = fireDate;
+    while (next <= now) {
+        const Instant later = oneIntervalLater(next, interval, calendar);
+        if (later <= next) return std::nullopt; // would never get past now
+        next = later;
+    }
+    return next;
+}
+
+// ---- the delivery log: one line per delivery, tab-separated escaped fields ----
+//
+// deliveredAt  shown|not-shown  identifier  fireDate  timeZone  repeat  sound|silent  badge|-
+// alertBody  alertAction  [userInfo key  userInfo value]...
+// Dates are UTC with microseconds; a userInfo string value is "s:text", any other kind "x:" and
+// its XML property list.
+
+std::string escapeField(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> unescapeField(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i == text.size()) return std::nullopt;
+        switch (text[i]) {
+        case '\\':
+            out += '\\';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+std::string formatUtc(Instant instant) {
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(instant);
+    const auto micros = (instant - seconds).count();
+    const std::time_t t = static_cast<std::time_t>(seconds.time_since_epoch().count());
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    char text[96]; // room for any int the format could print
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<long long>(micros));
+    return text;
+}
+
+std::optional<Instant> parseUtc(const std::string &text) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, consumed = 0;
+    long long micros = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%6lldZ%n", &year, &month, &day, &hour,
+                    &minute, &second, &micros, &consumed) != 7 ||
+        static_cast<std::size_t>(consumed) != text.size())
+        return std::nullopt;
+    using namespace std::chrono;
+    const year_month_day date{std::chrono::year{year}, std::chrono::month{unsigned(month)},
+                              std::chrono::day{unsigned(day)}};
+    if (!date.ok() || hour > 23 || minute > 59 || second > 60 || micros < 0) return std::nullopt;
+    return Instant(sys_days(date)) + hours(hour) + minutes(minute) + seconds(second) +
+           microseconds(micros);
+}
+
+std::string encodeInfoValue(const Value &value) {
+    if (const std::string *text = value.asString()) return "s:" + *text;
+    return "x:" + toXmlPropertyList(value);
+}
+
+std::optional<Value> decodeInfoValue(const std::string &text) {
+    if (text.rfind("s:", 0) == 0) return Value(text.substr(2));
+    if (text.rfind("x:", 0) == 0) return parsePropertyList(std::string_view(text).substr(2));
+    return std::nullopt;
+}
+
+std::string encodeDelivery(const DeliveredNotification &d) {
+    const LocalNotification &n = d.notification;
+    std::vector<std::string> fields{formatUtc(d.deliveredAt),
+                                    d.shown ? "shown" : "not-shown",
+                                    n.identifier,
+                                    formatUtc(n.fireDate),
+                                    n.timeZone,
+                                    repeatWord(n.repeatInterval),
+                                    n.soundDefault ? "sound" : "silent",
+                                    n.badgeNumber ? std::to_string(*n.badgeNumber) : "-",
+                                    n.alertBody,
+                                    n.alertAction};
+    for (const auto &[key, value] : n.userInfo) {
+        fields.push_back(key);
+        fields.push_back(encodeInfoValue(value));
+    }
+    std::string line;
+    for (const auto &field : fields) {
+        if (!line.empty()) line += '\t';
+        line += escapeField(field);
+    }
+    return line + '\n';
+}
+
+std::optional<DeliveredNotification> decodeDelivery(std::string_view line) {
+    std::vector<std::string> fields;
+    for (std::size_t start = 0;;) {
+        const std::size_t tab = line.find('\t', start);
+        auto field = unescapeField(line.substr(start, tab - start));
+        if (!field) return std::nullopt;
+        fields.push_back(std::move(*field));
+        if (tab == std::string_view::npos) break;
+        start = tab + 1;
+    }
+    if (fields.size() < 10 || fields.size() % 2 != 0) return std::nullopt;
+
+    DeliveredNotification d;
+    LocalNotification &n = d.notification;
+    const auto deliveredAt = parseUtc(fields[0]);
+    const auto fireDate = parseUtc(fields[3]);
+    const auto interval = repeatFromWord(fields[5]);
+    if (!deliveredAt || !fireDate || !interval) return std::nullopt;
+    if (fields[1] != "shown" && fields[1] != "not-shown") return std::nullopt;
+    if (fields[6] != "sound" && fields[6] != "silent") return std::nullopt;
+    d.deliveredAt = *deliveredAt;
+    d.shown = fields[1] == "shown";
+    n.identifier = fields[2];
+    n.fireDate = *fireDate;
+    n.timeZone = fields[4];
+    n.repeatInterval = *interval;
+    n.soundDefault = fields[6] == "sound";
+    if (fields[7] != "-") {
+        long long badge = 0;
+        const std::string &text = fields[7];
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), badge);
+        if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+        n.badgeNumber = badge;
+    }
+    n.alertBody = fields[8];
+    n.alertAction = fields[9];
+    for (std::size_t i = 10; i < fields.size(); i += 2) {
+        auto value = decodeInfoValue(fields[i + 1]);
+        if (!value) return std::nullopt;
+        n.userInfo.set(fields[i], std::move(*value));
+    }
+    return d;
+}
+
+// Whether the file ends in the middle of a line, as after a crash during a write.
+bool endsMidLine(int fd) {
+    struct stat info {};
+    char last = '\n';
+    return ::fstat(fd, &info) == 0 && info.st_size > 0 &&
+           ::pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n';
+}
+
+// One write per record, appending: a reader never sees two records run into each other.
+bool appendRecord(const fs::path &path, std::string record, std::string &error) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = path.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    // A record cut off earlier must not swallow this one.
+    if (endsMidLine(fd)) record.insert(0, 1, '\n');
+    ssize_t written = 0;
+    do {
+        written = ::write(fd, record.data(), record.size());
+    } while (written < 0 && errno == EINTR);
+    const int code = errno;
+    ::close(fd);
+    if (written != static_cast<ssize_t>(record.size())) {
+        error = path.string() + ": " + (written < 0 ? std::strerror(code) : "short write");
+        return false;
+    }
+    return true;
+}
+
+// Keeps the newest records once the log has grown past its limit. Runs under the data lock, like
+// every append, so no record written meanwhile is lost.
+void trimDeliveryLog(const fs::path &path, Log &log) {
+    std::error_code ec;
+    if (fs::file_size(path, ec) <= kDeliveryLogLimit || ec) return;
+    const auto bytes = readWholeFile(path);
+    if (!bytes || bytes->size() <= kDeliveryLogLimit) return;
+    // Keep from the first whole record within the newest half of the limit.
+    const std::size_t newline = bytes->find('\n', bytes->size() - kDeliveryLogLimit / 2 - 1);
+    const std::string_view kept = newline == std::string::npos
+                                      ? std::string_view{}
+                                      : std::string_view(*bytes).substr(newline + 1);
+    if (const FileResult written = writeFileAtomically(path, kept); !written.ok())
+        log.line("delivery log could not be shortened: " + written.error);
+}
+
+} // namespace
+
+NotificationCenter::NotificationCenter(Paths paths, Log &log, const Clock &clock,
+                                       const Calendar &calendar)
+    : paths_(std::move(paths)), log_(log), clock_(clock), calendar_(calendar) {
+}
+
+std::string NotificationCenter::scheduleLocalNotification(LocalNotification notification) {
+    if (notification.identifier.empty()) notification.identifier = newIdentifier();
+    // The file keeps dates to the second; keep the same here so the schedule reads back as given.
+    notification.fireDate = std::chrono::floor<std::chrono::seconds>(notification.fireDate);
+    const bool stored = modifySchedule(paths_, log_, clock_, [&](auto &schedule) {
+        schedule.push_back(notification);
+        return true;
+    });
+    return stored ? notification.identifier : std::string{};
+}
+
+std::vector<LocalNotification> NotificationCenter::scheduledLocalNotifications() const {
+    return loadSchedule(paths_, log_, clock_.now()).notifications;
+}
+
+void NotificationCenter::cancelLocalNotification(const std::string &identifier) {
+    modifySchedule(paths_, log_, clock_, [&](auto &schedule) {
+        const auto it = std::find_if(schedule.begin(), schedule.end(),
+                                     [&](const auto &n) { return n.identifier == identifier; });
+        if (it == schedule.end()) return false;
+        schedule.erase(it);
+        return true;
+    });
+}
+
+void NotificationCenter::cancelAllLocalNotifications() {
+    modifySchedule(paths_, log_, clock_, [](auto &schedule) {
+        if (schedule.empty()) return false;
+        schedule.clear();
+        return true;
+    });
+}
+
+int NotificationCenter::deliverDueNotifications(NotificationSink &sink) {
+    int delivered = 0;
+    modifySchedule(paths_, log_, clock_, [&](std::vector<LocalNotification> &schedule) {
+        const Instant now = clock_.now();
+        std::vector<const LocalNotification *> due;
+        for (const auto &n : schedule)
+            if (n.fireDate <= now) due.push_back(&n);
+        if (due.empty()) return false;
+        // Oldest first; among equal dates the later scheduled comes later, so its badge wins.
+        std::stable_sort(due.begin(), due.end(),
+                         [](const auto *a, const auto *b) { return a->fireDate < b->fireDate; });
+        for (const LocalNotification *n : due) {
+            present(sink, *n, now);
+            ++delivered;
+        }
+        std::vector<LocalNotification> remaining;
+        for (auto &n : schedule) {
+            if (n.fireDate > now) {
+                remaining.push_back(std::move(n));
+            } else if (n.repeatInterval != RepeatInterval::None) {
+                if (auto next = nextDateAfter(n.fireDate, n.repeatInterval, now, calendar_)) {
+                    n.fireDate = *next;
+                    remaining.push_back(std::move(n));
+                }
+            }
+        }
+        schedule = std::move(remaining);
+        return true;
+    });
+    return delivered;
+}
+
+void NotificationCenter::present(NotificationSink &sink, const LocalNotification &notification,
+                                 Instant now) {
+    bool shown = false;
+    if (notification.alertBody.empty()) {
+        shown = sink.setBadge(notification.badgeNumber);
+    } else {
+        shown = sink.showNotification(notification);
+        if (notification.badgeNumber) sink.setBadge(notification.badgeNumber);
+    }
+    if (!shown)
+        log_.line("notification " + notification.identifier +
+                  " was not shown: no notification server answered; it is in the delivery log");
+    const fs::path path = paths_.stateDir / kDeliveryLogFileName;
+    std::string error;
+    if (!ensurePrivateDirectory(paths_.stateDir) ||
+        !appendRecord(path, encodeDelivery({now, notification, shown}), error)) {
+        log_.line("delivery log could not be written: " +
+                  (error.empty() ? "cannot create " + paths_.stateDir.string() : error));
+        return;
+    }
+    trimDeliveryLog(path, log_);
+}
+
+std::vector<DeliveredNotification> NotificationCenter::deliveredNotifications() const {
+    std::vector<DeliveredNotification> result;
+    std::string error;
+    const auto bytes = readWholeFile(paths_.stateDir / kDeliveryLogFileName, &error);
+    if (!bytes) {
+        if (!error.empty()) log_.line("delivery log could not be read: " + error);
+        return result;
+    }
+    int unreadable = 0;
+    std::string_view rest(*bytes);
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        // A record without its newline is one being written, or cut off by a crash.
+        if (end == std::string_view::npos) break;
+        if (auto record = decodeDelivery(rest.substr(0, end)))
+            result.push_back(std::move(*record));
+        else
+            ++unreadable;
+        rest.remove_prefix(end + 1);
+    }
+    if (unreadable > 0)
+        log_.line("delivery log: skipped " + std::to_string(unreadable) + " unreadable records");
+    return result;
+}
+
+std::optional<Instant> NotificationCenter::nextFireDate() const {
+    std::optional<Instant> earliest;
+    for (const auto &n : scheduledLocalNotifications())
+        if (!earliest || n.fireDate < *earliest) earliest = n.fireDate;
+    return earliest;
+}
+
+} // namespace byteward

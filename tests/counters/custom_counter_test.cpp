@@ -1,0 +1,276 @@
+#include "counters/custom_counter.h"
+#include "platform/files.h"
+#include "platform/keyed_archive.h"
+#include "support/test_env.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace byteward {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::minutes;
+
+CustomCounter counter(const std::string &name, Instant now) {
+    CustomCounter c = CustomCounter::initWithName(name, now);
+    c.uniqueId = name;
+    return c;
+}
+
+std::vector<std::string> names(const std::vector<CustomCounter> &counters) {
+    std::vector<std::string> result;
+    for (const auto &c : counters)
+        result.push_back(c.name);
+    return result;
+}
+
+// The scheduled end-date notifications as (UniqueId, body) pairs.
+std::vector<std::pair<std::string, std::string>> endAlerts(test::TestEnv &env) {
+    std::vector<std::pair<std::string, std::string>> result;
+    for (const auto &n : env.notifications.scheduledLocalNotifications()) {
+        const Value *id = n.userInfo.find("UniqueId");
+        result.emplace_back(id ? id->stringValue() : "", n.alertBody);
+    }
+    return result;
+}
+
+TEST(CustomCounter, AddsOnlyTheTrackedTypeWhileNotPaused) {
+    const struct {
+        const char *what;
+        bool trackCellular, trackWiFi, isPaused;
+        std::int32_t type;
+        double cellular[3], wifi[3]; // sent, received, total after two additions
+    } cases[] = {
+        {"cellular into both", true, true, false, 1, {20, 40, 60}, {0, 0, 0}},
+        {"wifi into both", true, true, false, 2, {0, 0, 0}, {20, 40, 60}},
+        {"cellular into wifi only", false, true, false, 1, {0, 0, 0}, {0, 0, 0}},
+        {"wifi into cellular only", true, false, false, 2, {0, 0, 0}, {0, 0, 0}},
+        {"paused", true, true, true, 1, {0, 0, 0}, {0, 0, 0}},
+        {"unknown type", true, true, false, 3, {0, 0, 0}, {0, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        CustomCounter k = CustomCounter::initWithName("k", {});
+        k.trackCellular = c.trackCellular;
+        k.trackWiFi = c.trackWiFi;
+        k.isPaused = c.isPaused;
+        k.addDataToCounterWithDataSent(5, 10, c.type);
+        k.addDataToCounterWithDataSent(15, 30, c.type);
+        EXPECT_EQ(k.cellularDataSent, c.cellular[0]);
+        EXPECT_EQ(k.cellularDataReceived, c.cellular[1]);
+        EXPECT_EQ(k.cellularDataTotal, c.cellular[2]);
+        EXPECT_EQ(k.wifiDataSent, c.wifi[0]);
+        EXPECT_EQ(k.wifiDataReceived, c.wifi[1]);
+        EXPECT_EQ(k.wifiDataTotal, c.wifi[2]);
+    }
+}
+
+TEST(CustomCounter, FirstUpdateOfAFreshInstallCreatesTheSampleCounterWithItsTraffic) {
+    test::TestEnv env;
+    Services &s = env.services();
+    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 100, 200, "cellular");
+    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "bluetooth");
+    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 10, 20, "wifi");
+
+    const auto stored = CustomCounter::getAllCustomCounters(s);
+    ASSERT_EQ(names(stored), std::vector<std::string>{"Sample Counter"});
+    CustomCounter expected = CustomCounter::initWithName("Sample Counter", env.clock.current);
+    expected.uniqueId = stored[0].uniqueId;
+    expected.addDataToCounterWithDataSent(100, 200, 1);
+    expected.addDataToCounterWithDataSent(10, 20, 2);
+    EXPECT_EQ(stored[0], expected);
+    EXPECT_EQ(stored[0].uniqueId.size(), 36u);
+
+    // Deleting every counter is not a fresh install.
+    CustomCounter::removeCustomCounter(s, stored[0]);
+    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "wifi");
+    EXPECT_TRUE(CustomCounter::getAllCustomCounters(s).empty());
+}
+
+TEST(CustomCounter, UpdatePausesCountersWhoseEndHasComeAfterAddingTheirTraffic) {
+    const struct {
+        const char *what;
+        std::optional<minutes> endFromNow;
+        bool paused;
+    } cases[] = {
+        {"ended a minute ago", minutes(-1), true},
+        {"ends right now", minutes(0), true},
+        {"ends in a minute", minutes(1), false},
+        {"no end", std::nullopt, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TestEnv env;
+        Services &s = env.services();
+        CustomCounter k = counter("k", env.clock.current - minutes(60));
+        if (c.endFromNow) k.endDate = env.clock.current + *c.endFromNow;
+        CustomCounter::saveCustomCounterData(s, {k});
+
+        CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular");
+        CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular");
+        const CustomCounter after = CustomCounter::getAllCustomCounters(s).at(0);
+        EXPECT_EQ(after.isPaused, c.paused);
+        EXPECT_EQ(after.cellularDataTotal, c.paused ? 3 : 6);
+    }
+}
+
+TEST(CustomCounter, ResumedCounterPastItsEndIsPausedByTheNextUpdateEvenWithoutTraffic) {
+    test::TestEnv env;
+    Services &s = env.services();
+    CustomCounter k = counter("k", env.clock.current);
+    k.endDate = env.clock.current - minutes(1);
+    k.isPaused = true;
+    CustomCounter::saveCustomCounterData(s, {k});
+    k.isPaused = false;
+    CustomCounter::saveCustomCounterData(s, {k});
+    // An unknown type adds nothing but still pauses.
+    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "other");
+    EXPECT_TRUE(CustomCounter::getAllCustomCounters(s).at(0).isPaused);
+}
+
+TEST(CustomCounter, SaveReplacesInPlaceAndSwapsTheEndAlertAndRemoveCancelsIt) {
+    test::TestEnv env;
+    Services &s = env.services();
+    const Instant now = env.clock.current;
+    CustomCounter b = counter("B", now);
+    b.notifyOnEnd = true;
+    b.endDate = now + minutes(60);
+    CustomCounter::addCustomCounter(s, counter("A", now));
+    CustomCounter::addCustomCounter(s, b);
+    CustomCounter::addCustomCounter(s, counter("C", now));
+    EXPECT_EQ(endAlerts(env),
+              (std::vector<std::pair<std::string, std::string>>{{"B", "Custom Counter B Ended!"}}));
+    EXPECT_TRUE(env.log.contains("While Adding Custom Counter B will be notified to end on"));
+
+    b.name = "B2";
+    b.endDate = now + minutes(120);
+    CustomCounter::saveCustomCounter(s, b);
+    EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)),
+              (std::vector<std::string>{"A", "B2", "C"}));
+    EXPECT_EQ(endAlerts(env), (std::vector<std::pair<std::string, std::string>>{
+                                  {"B", "Custom counter B2 ended!"}}));
+    EXPECT_EQ(env.notifications.scheduledLocalNotifications().at(0).fireDate, *b.endDate);
+    EXPECT_TRUE(env.log.contains("Notification cancellled"));
+
+    b.notifyOnEnd = false;
+    CustomCounter::saveCustomCounter(s, b);
+    EXPECT_TRUE(endAlerts(env).empty());
+    EXPECT_TRUE(env.log.contains("B2 date is null"));
+
+    // The stored counter asked for an alert even though the copy handed in no longer does.
+    b.notifyOnEnd = true;
+    CustomCounter::saveCustomCounter(s, b);
+    b.notifyOnEnd = false;
+    CustomCounter::removeCustomCounter(s, b);
+    EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)), (std::vector<std::string>{"A", "C"}));
+    EXPECT_TRUE(endAlerts(env).empty());
+}
+
+TEST(CustomCounter, CountersNotInTheStoreChangeNothing) {
+    test::TestEnv env;
+    Services &s = env.services();
+    CustomCounter a = counter("A", env.clock.current);
+    CustomCounter::addCustomCounter(s, a);
+    for (const std::string id : {"unknown", ""}) {
+        CustomCounter stranger = counter("S", env.clock.current);
+        stranger.uniqueId = id;
+        stranger.notifyOnEnd = true;
+        stranger.endDate = env.clock.current + minutes(5);
+        CustomCounter::saveCustomCounter(s, stranger);
+        CustomCounter::removeCustomCounter(s, stranger);
+    }
+    EXPECT_EQ(CustomCounter::getAllCustomCounters(s), std::vector<CustomCounter>{a});
+    EXPECT_TRUE(endAlerts(env).empty());
+}
+
+TEST(CustomCounter, ReorderMovesOneCounterAndIgnoresIndexesPastTheEnd) {
+    const struct {
+        std::size_t from, to;
+        std::vector<std::string> order;
+    } cases[] = {
+        {0, 2, {"1", "2", "0"}}, {2, 0, {"2", "0", "1"}}, {1, 1, {"0", "1", "2"}},
+        {3, 0, {"0", "1", "2"}}, {0, 3, {"0", "1", "2"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.from) + " to " + std::to_string(c.to));
+        test::TestEnv env;
+        Services &s = env.services();
+        const Instant now = env.clock.current;
+        CustomCounter::saveCustomCounterData(
+            s, {counter("0", now), counter("1", now), counter("2", now)});
+        CustomCounter::reorderCustomCounterFromIndex(s, c.from, c.to);
+        EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)), c.order);
+        EXPECT_EQ(env.log.contains("Cannot move custom counter"), c.from > 2 || c.to > 2);
+    }
+}
+
+TEST(CustomCounter, CopyKeepsEveryFieldAndTheUniqueId) {
+    CustomCounter k = CustomCounter::initWithName("k", instantFromSeconds(1'765'152'000.5));
+    k.trackCellular = false;
+    k.direction = 2;
+    k.notifyOnEnd = true;
+    k.isPaused = true;
+    k.endDate = instantFromSeconds(1'765'153'000);
+    k.addDataToCounterWithDataSent(1.5, 2.25, 2);
+    k.cellularDataSent.reset();
+    const auto copy = k.copy();
+    ASSERT_TRUE(copy.has_value());
+    EXPECT_EQ(*copy, k);
+}
+
+TEST(CustomCounter, DamagedArchiveIsKeptAsideAndNeverOverwritten) {
+    test::TestEnv env;
+    Services &s = env.services();
+    const std::string garbage = "not an archive";
+    test::writeFile(CustomCounter::archivePath(s), garbage);
+    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "wifi");
+
+    EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)),
+              std::vector<std::string>{"Sample Counter"});
+    int kept = 0;
+    for (const auto &entry : fs::directory_iterator(s.paths.dataDir)) {
+        if (entry.path().filename().string().starts_with("customcounters.archive.unreadable-")) {
+            ++kept;
+            EXPECT_EQ(readWholeFile(entry.path()), garbage);
+        }
+    }
+    EXPECT_EQ(kept, 1);
+    EXPECT_TRUE(env.log.contains("kept it as"));
+}
+
+TEST(CustomCounter, ArchiveHoldsCustomCounterObjectsWithTheirKeyKinds) {
+    test::TestEnv env;
+    Services &s = env.services();
+    CustomCounter k = counter("k", env.clock.current);
+    k.endDate = env.clock.current;
+    CustomCounter::addCustomCounter(s, k);
+
+    const auto archive = KeyedArchive::decode(*readWholeFile(CustomCounter::archivePath(s)));
+    ASSERT_TRUE(archive.has_value());
+    const ArchiveObject *list = archive->decodeObject("customcounters");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->className(), "NSMutableArray");
+    ASSERT_EQ(list->items().size(), 1u);
+    const ArchiveObject &item = list->items()[0];
+    EXPECT_EQ(item.className(), "CustomCounter");
+
+    // Booleans and the direction inline, everything else by reference.
+    auto kindOf = [](const ArchiveField &f) -> std::string {
+        const Value &v = f.object.value();
+        if (f.isInline) return v.isBool() ? "inline-bool" : v.isInteger() ? "inline-int" : "?";
+        if (f.object.kind() == ArchiveObject::Kind::Date) return "date";
+        return v.isString() ? "string" : v.isReal() ? "real" : "?";
+    };
+    std::string layout;
+    for (const auto &f : item.fields())
+        layout += f.key + ":" + kindOf(f) + " ";
+    EXPECT_EQ(layout, "name:string trackCellular:inline-bool trackWiFi:inline-bool "
+                      "startDate:date endDate:date direction:inline-int notifyOnEnd:inline-bool "
+                      "cellularDataSent:real cellularDataReceived:real cellularDataTotal:real "
+                      "wifiDataSent:real wifiDataReceived:real wifiDataTotal:real "
+                      "isPaused:inline-bool uniqueId:string ");
+}
+
+} // namespace
+} // namespace byteward
