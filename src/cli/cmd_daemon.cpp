@@ -1,7 +1,33 @@
+#include "app/sampler_daemon.h"
 #include "cli/command.h"
+#include "platform/dbus_notifications.h"
+#include "platform/logind.h"
+
+#include <chrono>
+#include <memory>
 
 namespace byteward::cli {
 
-void addDaemonCommand(CLI::App &, Action &) {}
+void addDaemonCommand(CLI::App &app, Action &action) {
+    auto *command = app.add_subcommand(
+        "daemon", "Sample in the background until SIGTERM or SIGINT, which take a last sample");
+    auto interval = std::make_shared<int>(60);
+    command->add_option("--interval", *interval, "Seconds between samples")
+        ->type_name("SECONDS")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    command->callback([&action, interval] {
+        action = [interval](Context &context) {
+            // First, so that no thread and no bus connection exists without the signals blocked.
+            StopSignals stopSignals;
+            LogindPowerEvents power(context.log());
+            // One for the daemon's whole life: the badge lasts as long as its bus connection.
+            DesktopNotificationSink sink(&context.log());
+            SamplerDaemon daemon(context.services(), sink, power, std::chrono::seconds(*interval),
+                                 stopSignals.fd());
+            return daemon.run();
+        };
+    });
+}
 
 } // namespace byteward::cli

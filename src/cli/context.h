@@ -1,9 +1,7 @@
 #pragma once
 
-#include "platform/services.h"
+#include "platform/platform_services.h"
 
-#include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -20,21 +18,12 @@ class Context {
   public:
     explicit Context(bool verbose);
 
-    Services &services() { return *services_; }
-    Log &log() { return log_; }
-    const Calendar &calendar() const { return calendar_; }
+    Services &services() { return platform_.services(); }
+    Log &log() { return platform_.log(); }
+    const Calendar &calendar() const { return platform_.calendar(); }
 
   private:
-    SystemLog log_;
-    IcuCalendar calendar_;
-    std::optional<SystemClock> clock_;
-    SysfsNetworkStatistics statistics_;
-    ProcBootClock boot_;
-    Paths paths_;
-    std::unique_ptr<PlistUserDefaults> defaults_;
-    std::unique_ptr<PlistUserDefaults> widgetDefaults_;
-    std::unique_ptr<NotificationCenter> notifications_;
-    std::unique_ptr<Services> services_;
+    PlatformServices platform_;
 };
 
 } // namespace byteward::cli

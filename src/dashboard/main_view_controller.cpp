@@ -24,7 +24,10 @@ void MainViewController::renderView() {
     renderMonthlyData(appDataCellular_, cellularLimit(), visualView);
     renderMonthlyData(appDataWifi_, wifiLimit(), visualViewWifi);
     renderType(isCellularMode ? appDataCellular_ : appDataWifi_, isCellularMode);
+    if (screens.analytics != nullptr)
+        screens.analytics->logEvent(isCellularMode ? "Viewing cellular tab" : "Viewing wifi tab");
     showLastUpdate();
+    solicitRating();
 }
 
 void MainViewController::showLastUpdate() {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "app/app_notification_center.h"
+#include "app/presenter.h"
 #include "core/app_data.h"
 #include "dashboard/display_units.h"
 #include "dashboard/usage_visual_view.h"
+#include "platform/analytics_log.h"
 #include "platform/location.h"
 #include "platform/services.h"
 #include "settings/app_settings.h"
@@ -38,10 +41,17 @@ struct CycleLabels {
     Label lblRemainingUsage;
 };
 
+// What a screen presents through and announces to; any of them may be absent (headless use).
+struct ScreenServices {
+    Presenter *presenter = nullptr;
+    AppNotificationCenter *events = nullptr;
+    AnalyticsLog *analytics = nullptr;
+};
+
 // The dashboard of one data type and the update cycle behind every dashboard: brings both usage
 // records up to date, raises the usage alerts, and works out every figure the dashboards show.
 // Plain values only, so the app and the command line show exactly the same.
-class MainViewController : public LocationDelegate {
+class MainViewController : public LocationDelegate, public AlertDelegate {
   public:
     // `location` may be null: no location wake-ups.
     explicit MainViewController(Services &services, LocationService *location = nullptr);
@@ -83,6 +93,19 @@ class MainViewController : public LocationDelegate {
     void renderStandardCountersForType(AppData &record, std::optional<float> dataLimit,
                                        std::optional<float> dailyDataLimit);
 
+    // Manual adjust and reset of the current period, and the rating prompt.
+    void adjustCellularUsage();
+    void adjustWifiUsage();
+    void askResetCellularUsage();
+    void askResetWifiUsage();
+    void resetCellularUsage();
+    void resetWifiUsage();
+    void solicitRating();
+    void showRatingChoice();
+    void alertView(const Alert &alert, int buttonIndex) override;
+    // Where the rating prompt sends the user: the app's page in the desktop's software centre.
+    static constexpr const char *kRatingUrl = "appstream://io.github.byteward.Byteward";
+
     // Display units, with this controller's settings.
     float converToDataUnitFromBytes(std::optional<double> bytes) const {
         return units_.converToDataUnitFromBytes(bytes);
@@ -103,6 +126,9 @@ class MainViewController : public LocationDelegate {
     std::optional<float> appBadgeNumber;
     // True for the cellular dashboard, false for the Wi-Fi one.
     bool isCellularMode = true;
+    // The landscape dashboard above this one has been repainted since this one appeared.
+    bool isLSViewUpdated = false;
+    ScreenServices screens;
 
     UsageVisualView visualView;     // the cellular bar
     UsageVisualView visualViewWifi; // the Wi-Fi bar

@@ -7,9 +7,14 @@
 
 namespace byteward {
 
+class AnalyticsLog;
+class AppNotificationCenter;
+class DrawingContext;
+struct Services;
+
 // The usage bar of one data type: fills to the used percent in green, yellow or red and marks
-// the ideal percent. This part holds the bar's values and its colour rules; drawing them is the
-// app's.
+// the ideal percent. Draws through a DrawingContext, so the app paints it with QPainter and tests
+// record it.
 class UsageVisualView {
   public:
     std::optional<float> currentUsagePercent;
@@ -17,6 +22,14 @@ class UsageVisualView {
     std::string usageText;
     std::string diffText; // kept with the bar, not drawn
     int dataType = 0;     // 1 cellular, 2 Wi-Fi, anything else neither
+    // Created at the first draw when not set, and re-read at every draw.
+    std::optional<AppSettings> appSettings;
+
+    // Fills the bar in its colour, marks the ideal percent and writes the usage text. Remembers
+    // the colour per data type and, when it changed, posts kProgressBarMileStoneNotification so
+    // the themed screens follow. `analytics` and `events` may be null (headless use).
+    void drawInContext(DrawingContext &context, Services &services, AnalyticsLog *analytics,
+                       AppNotificationCenter *events);
 
     // "G", "Y" or "R" for a used and an ideal percent under the user's thresholds: yellow at
     // "AVG" (above the ideal), "USE80" or "USE90"; red at "USE95" or "USE100". Red wins over

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "app/app_notification_center.h"
+#include "app/byteward_app_delegate.h"
+#include "app/placeholder_screen.h"
+#include "dashboard/dashboard_screen.h"
+#include "gui/qml_presenter.h"
+#include "gui/screen_adapter.h"
+#include "platform/dbus_notifications.h"
+#include "platform/platform_services.h"
+#include "settings/settings_screen.h"
+
+#include <QObject>
+#include <QTimer>
+#include <QVariant>
+#include <QtQml/qqmlregistration.h>
+#include <memory>
+
+class QQmlEngine;
+class QJSEngine;
+
+namespace byteward::gui {
+
+// The application as QML sees it: the five tabs' screens, the dialogs, the window's tint and the
+// application's life (shown, hidden, quit). It owns the platform services and hands every
+// transition to the headless application delegate.
+class AppController : public QObject {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(App)
+    QML_SINGLETON
+    Q_PROPERTY(ScreenAdapter *cellular READ cellular CONSTANT)
+    Q_PROPERTY(ScreenAdapter *wifi READ wifi CONSTANT)
+    Q_PROPERTY(ScreenAdapter *counters READ counters CONSTANT)
+    Q_PROPERTY(ScreenAdapter *history READ history CONSTANT)
+    Q_PROPERTY(ScreenAdapter *settings READ settings CONSTANT)
+    Q_PROPERTY(QmlPresenter *presenter READ presenter CONSTANT)
+    Q_PROPERTY(int currentTab READ currentTab NOTIFY currentTabChanged)
+    Q_PROPERTY(QString windowTint READ windowTint NOTIFY themeChanged)
+    Q_PROPERTY(QVariantMap colors READ colors NOTIFY themeChanged)
+
+  public:
+    struct Options {
+        bool sampleOnRender = true; // false: screens repaint from the stored records only
+        bool showAlerts = true;
+        int fetchIntervalSeconds = 300;
+    };
+
+    AppController(PlatformServices &platform, Options options, QObject *parent = nullptr);
+    ~AppController() override;
+
+    static AppController *instance() { return instance_; }
+    static AppController *create(QQmlEngine *, QJSEngine *);
+
+    // Launch: the delegate's start, then a first render of both dashboards.
+    void launch();
+
+    ScreenAdapter *cellular() { return cellularAdapter_.get(); }
+    ScreenAdapter *wifi() { return wifiAdapter_.get(); }
+    ScreenAdapter *counters() { return countersAdapter_.get(); }
+    ScreenAdapter *history() { return historyAdapter_.get(); }
+    ScreenAdapter *settings() { return settingsAdapter_.get(); }
+    QmlPresenter *presenter() { return &presenter_; }
+    int currentTab() const { return delegate_->tabSelectedIndex; }
+    QString windowTint() const { return QString::fromStdString(delegate_->windowTint); }
+    QVariantMap colors() const;
+
+    Services &services() { return platform_.services(); }
+    AnalyticsLog &analytics() { return platform_.analytics(); }
+    AppNotificationCenter &events() { return events_; }
+    BytewardAppDelegate &delegate() { return *delegate_; }
+
+    // The user picked a tab.
+    Q_INVOKABLE void selectTab(int index);
+    // The window was hidden (minimised, suspended) or shown again.
+    Q_INVOKABLE void setWindowVisible(bool visible);
+    // An address handed to the app, such as "korvalisbyteward://".
+    Q_INVOKABLE bool openUrl(const QString &url);
+    // Runs every due notification; those arriving while the window is in front show as alerts.
+    void deliverNotifications();
+
+  signals:
+    void currentTabChanged();
+    void themeChanged();
+
+  private:
+    class ForegroundSink;
+
+    void refreshScreens();
+
+    static AppController *instance_;
+    PlatformServices &platform_;
+    Options options_;
+    AppNotificationCenter events_;
+    QmlPresenter presenter_;
+    DesktopNotificationSink desktop_;
+    std::unique_ptr<ForegroundSink> sink_;
+    std::unique_ptr<BytewardAppDelegate> delegate_;
+    std::unique_ptr<DashboardScreen> cellularScreen_;
+    std::unique_ptr<DashboardScreen> wifiScreen_;
+    std::unique_ptr<SettingsViewController> settingsController_;
+    std::unique_ptr<SettingsScreen> settingsScreen_;
+    PlaceholderScreen countersScreen_{"Custom Counters", "Custom counters will be shown here."};
+    PlaceholderScreen historyScreen_{"History", "Past billing cycles and days will be shown here."};
+    std::unique_ptr<ScreenAdapter> cellularAdapter_;
+    std::unique_ptr<ScreenAdapter> wifiAdapter_;
+    std::unique_ptr<ScreenAdapter> countersAdapter_;
+    std::unique_ptr<ScreenAdapter> historyAdapter_;
+    std::unique_ptr<ScreenAdapter> settingsAdapter_;
+    QTimer fetchTimer_;
+    QTimer deliveryTimer_;
+    bool visible_ = true;
+};
+
+} // namespace byteward::gui

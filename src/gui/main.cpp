@@ -1,0 +1,157 @@
+// byteward: the Qt Quick application.
+#include "byteward_version.h"
+#include "gui/app_controller.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QTimer>
+#include <clocale>
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+int qmlProblems = 0;
+QtMessageHandler previousHandler = nullptr;
+
+// The self-test fails on any QML warning or error; the platform's own chatter (no runtime
+// directory, no display) is not the interface's fault.
+void countProblems(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+    const bool fromQml = (context.file != nullptr && QByteArray(context.file).contains(".qml")) ||
+                         QByteArray(context.category).startsWith("qt.qml") ||
+                         message.contains(QLatin1String(".qml")) ||
+                         message.contains(QLatin1String("qrc:/"));
+    if (type != QtDebugMsg && type != QtInfoMsg && fromQml) ++qmlProblems;
+    if (previousHandler != nullptr) previousHandler(type, context, message);
+}
+
+void settle(int milliseconds = 50) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+QSize parseSize(const QString &text, bool &ok) {
+    const QStringList parts = text.split(QLatin1Char('x'));
+    ok = parts.size() == 2;
+    const int width = ok ? parts[0].toInt(&ok) : 0;
+    bool heightOk = false;
+    const int height = ok ? parts[1].toInt(&heightOk) : 0;
+    ok = ok && heightOk && width > 0 && height > 0;
+    return {width, height};
+}
+
+// Shows each tab in turn (and the dashboard turned to landscape), saving pictures when asked.
+int visitEveryTab(QQuickWindow *window, byteward::gui::AppController &app, const QString &directory,
+                  QSize size) {
+    const char *names[] = {"cellular", "wifi", "counters", "history", "settings"};
+    window->resize(size);
+    for (int tab = 0; tab < 5; ++tab) {
+        app.selectTab(tab);
+        settle();
+        if (!directory.isEmpty() && !window->grabWindow().save(QDir(directory).filePath(
+                                        QString::fromLatin1(names[tab]) + ".png"))) {
+            std::cerr << "byteward: cannot write pictures to " << directory.toStdString() << '\n';
+            return 1;
+        }
+    }
+    app.selectTab(0);
+    window->resize(size.height(), size.width());
+    settle(100);
+    if (!directory.isEmpty())
+        window->grabWindow().save(QDir(directory).filePath("cellular-landscape.png"));
+    window->resize(size);
+    settle();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    // Offscreen runs need no display.
+    bool offscreen = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--self-test" || arg == "--screenshot") offscreen = true;
+    }
+    if (offscreen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QGuiApplication application(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("Byteward"));
+    QGuiApplication::setApplicationVersion(QString::fromLatin1(byteward::kVersion));
+    QGuiApplication::setDesktopFileName(QStringLiteral("byteward"));
+    std::setlocale(LC_NUMERIC, "C");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Byteward: how much cellular and Wi-Fi data this machine moves"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption selfTest(
+        QStringLiteral("self-test"),
+        QStringLiteral("Load every screen offscreen and fail on any QML problem"));
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("Save a picture of every tab in DIR"),
+                                        QStringLiteral("DIR"));
+    const QCommandLineOption size(QStringLiteral("size"),
+                                  QStringLiteral("Window size for pictures, such as 360x720"),
+                                  QStringLiteral("WxH"), QStringLiteral("360x720"));
+    parser.addOptions({selfTest, screenshot, size});
+    parser.addPositionalArgument(QStringLiteral("url"),
+                                 QStringLiteral("A korvalisbyteward:// address"), "[url]");
+    parser.process(application);
+
+    bool sizeOk = false;
+    const QSize windowSize = parseSize(parser.value(size), sizeOk);
+    if (!sizeOk) {
+        std::cerr << "byteward: --size takes WIDTHxHEIGHT, such as 360x720\n";
+        return 2;
+    }
+    const bool testing = parser.isSet(selfTest);
+    const QString pictures = parser.value(screenshot);
+    if (!pictures.isEmpty() && !QDir().mkpath(pictures)) {
+        std::cerr << "byteward: cannot create " << pictures.toStdString() << '\n';
+        return 1;
+    }
+    if (testing) previousHandler = qInstallMessageHandler(countProblems);
+
+    try {
+        byteward::PlatformServices platform;
+        byteward::gui::AppController::Options options;
+        if (offscreen) {
+            options.sampleOnRender = testing; // pictures show what the files hold
+            options.showAlerts = false;
+            options.fetchIntervalSeconds = 0;
+        }
+        byteward::gui::AppController app(platform, options);
+        app.launch();
+        for (const QString &url : parser.positionalArguments())
+            app.openUrl(url);
+
+        QQmlApplicationEngine engine;
+        QObject::connect(&application, &QGuiApplication::aboutToQuit, &app,
+                         [&app] { app.delegate().applicationWillTerminate(); });
+        engine.load(QUrl(QStringLiteral("qrc:/Byteward/qml/Main.qml")));
+        if (engine.rootObjects().isEmpty()) return 1;
+        auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        if (offscreen) {
+            if (window == nullptr) return 1;
+            window->show();
+            const int failed = visitEveryTab(window, app, pictures, windowSize);
+            if (testing && qmlProblems > 0) {
+                std::cerr << "byteward: self-test found " << qmlProblems << " QML problem(s)\n";
+                return 1;
+            }
+            if (testing) std::cout << "self-test passed\n";
+            return failed;
+        }
+        return QGuiApplication::exec();
+    } catch (const std::exception &error) {
+        std::cerr << "byteward: " << error.what() << '\n';
+        return 1;
+    }
+}

@@ -1,0 +1,8 @@
+import QtQuick
+import Byteward
+
+DashboardPage {
+    screen: App.cellular
+    cellular: true
+    layoutKind: "landscapeTablet"
+}

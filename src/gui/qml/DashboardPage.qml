@@ -1,0 +1,151 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Byteward
+
+// A dashboard of one data type. Every text comes from the screen; this only lays it out.
+Page {
+    id: page
+    property ScreenAdapter screen
+    property bool cellular: true
+    // "phone", "tall", "tablet", "landscape" or "landscapeTablet"
+    property string layoutKind: "phone"
+
+    readonly property string suffix: cellular ? "" : "Wifi"
+    readonly property bool sideBySide: layoutKind !== "phone" && layoutKind !== "tall"
+    readonly property real scale: layoutKind === "tablet" || layoutKind === "landscapeTablet" ? 1.35 : 1
+    readonly property var bar: screen ? screen.values[cellular ? "visualView" : "visualViewWifi"] : undefined
+    readonly property color progressColor: screen ? (cellular ? App.colors.cellular : App.colors.wifi) : "white"
+
+    function label(name) {
+        const l = screen ? screen.labels[name] : undefined
+        return l ? l.text : ""
+    }
+    function shown(name) {
+        const l = screen ? screen.labels[name] : undefined
+        return l ? !l.hidden : false
+    }
+    function typed(name) { return label(name + suffix) }
+
+    background: Rectangle { color: App.colors.background }
+
+    Flickable {
+        anchors.fill: parent
+        contentHeight: content.implicitHeight + 24
+        clip: true
+        ScrollBar.vertical: ScrollBar {}
+
+        GridLayout {
+            id: content
+            x: 12
+            y: 12
+            width: parent.width - 24
+            columns: page.sideBySide ? 2 : 1
+            columnSpacing: 16
+            rowSpacing: 12
+
+            ColumnLayout {
+                Layout.fillWidth: true
+                Layout.alignment: Qt.AlignTop
+                Layout.preferredWidth: 1
+                spacing: 10 * page.scale
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    Text {
+                        text: page.label("lblTitle")
+                        color: App.colors.foreground
+                        font.pixelSize: 22 * page.scale
+                        font.bold: true
+                    }
+                    Item { Layout.fillWidth: true }
+                    Text {
+                        text: page.label("lblLastUpdateDate")
+                        color: App.colors.subheader
+                        font.pixelSize: 11 * page.scale
+                        horizontalAlignment: Text.AlignRight
+                        Layout.maximumWidth: page.width * 0.5
+                        elide: Text.ElideLeft
+                    }
+                }
+
+                UsageBar {
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: 44
+                    dataType: page.cellular ? 1 : 2
+                    currentUsagePercent: page.bar ? page.bar.currentUsagePercent : 0
+                    idealUsagePercent: page.bar ? page.bar.idealUsagePercent : 0
+                    usageText: page.bar ? page.bar.usageText : ""
+                }
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: 10
+                    Text {
+                        text: page.typed("lblMonthlyUsage")
+                        color: App.colors.foreground
+                        font.pixelSize: 34 * page.scale
+                        font.bold: true
+                    }
+                    Text {
+                        text: page.typed("lblAvailable")
+                        color: App.colors.subheader
+                        font.pixelSize: 13 * page.scale
+                        Layout.fillWidth: true
+                        wrapMode: Text.WordWrap
+                    }
+                    Rectangle {
+                        color: page.progressColor
+                        radius: 4
+                        implicitWidth: status.implicitWidth + 16
+                        implicitHeight: status.implicitHeight + 10
+                        Text {
+                            id: status
+                            anchors.centerIn: parent
+                            text: page.typed("lblIdealActualDiff")
+                            color: App.colors.background
+                            font.pixelSize: 14 * page.scale
+                            font.bold: true
+                        }
+                    }
+                }
+
+                GridLayout {
+                    Layout.fillWidth: true
+                    columns: 2
+                    columnSpacing: 8
+                    rowSpacing: 8
+                    visible: page.shown("lblDays" + page.suffix)
+                    FigureTile { caption: "DAYS LEFT"; value: page.typed("lblDays"); scale: page.scale }
+                    FigureTile { caption: "REMAINING"; value: page.typed("lblRemainingUsage"); scale: page.scale }
+                    FigureTile { caption: "SUGGESTED PER DAY"; value: page.typed("lblDailySuggested"); scale: page.scale }
+                    FigureTile { caption: "PROJECTED"; value: page.typed("lblProjected"); scale: page.scale }
+                }
+                Text {
+                    visible: !page.shown("lblDays" + page.suffix)
+                    text: "No billing cycle set. Choose one in Settings."
+                    color: App.colors.subheader
+                    font.pixelSize: 14 * page.scale
+                    Layout.fillWidth: true
+                    wrapMode: Text.WordWrap
+                }
+                Text {
+                    text: "Last place: " + page.label("lblPlaceUsed")
+                    color: App.colors.subheader
+                    font.pixelSize: 12 * page.scale
+                    Layout.fillWidth: true
+                    elide: Text.ElideRight
+                }
+            }
+
+            DashboardTable {
+                Layout.fillWidth: true
+                Layout.alignment: Qt.AlignTop
+                Layout.preferredWidth: 1
+                rows: page.screen && page.screen.sections.length > 0 ? page.screen.sections[0].rows : []
+                valueColor: page.progressColor
+                scale: page.scale
+            }
+        }
+    }
+}

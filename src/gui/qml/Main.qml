@@ -1,0 +1,99 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Byteward
+
+// The window: five tabs, each a navigation stack. Which dashboard layout shows depends on the
+// window's shape: a wide window gets the tablet layout, a tall phone window the tall one, and a
+// window wider than tall pushes the landscape dashboard.
+ApplicationWindow {
+    id: window
+    width: 420
+    height: 800
+    minimumWidth: 320
+    minimumHeight: 480
+    visible: true
+    title: "Byteward"
+    color: App.colors.background
+    palette.highlight: App.windowTint
+
+    readonly property bool landscape: width > height
+    readonly property bool tablet: Math.min(width, height) >= 700
+    readonly property bool tall: !landscape && height / width >= 1.7
+
+    onVisibilityChanged: (shown) => App.setWindowVisible(shown !== Window.Minimized && shown !== Window.Hidden)
+    onLandscapeChanged: {
+        cellularStack.follow()
+        wifiStack.follow()
+    }
+
+    footer: TabBar {
+        id: tabs
+        currentIndex: App.currentTab
+        background: Rectangle { color: App.colors.block }
+        onCurrentIndexChanged: if (currentIndex !== App.currentTab) App.selectTab(currentIndex)
+        Repeater {
+            model: ["Cellular", "Wi-Fi", "Counters", "History", "Settings"]
+            TabButton {
+                required property string modelData
+                text: modelData
+                font.pixelSize: 13
+            }
+        }
+    }
+
+    Connections {
+        target: App
+        function onCurrentTabChanged() { tabs.currentIndex = App.currentTab }
+    }
+
+    component DashboardStack: StackView {
+        id: stack
+        required property bool cellular
+        property Component portrait
+        property Component sideways
+        initialItem: portrait
+        // The landscape dashboard sits on top of the portrait one while the window is sideways.
+        function follow() {
+            if (window.landscape && depth === 1)
+                push(sideways, {}, StackView.Immediate)
+            else if (!window.landscape && depth > 1)
+                pop(StackView.Immediate)
+        }
+        Component.onCompleted: follow()
+    }
+
+    StackLayout {
+        anchors.fill: parent
+        currentIndex: App.currentTab
+
+        DashboardStack {
+            id: cellularStack
+            cellular: true
+            portrait: window.tablet ? cellularTablet : window.tall ? cellularTall : cellularPhone
+            sideways: window.tablet ? cellularLandscapeTablet : cellularLandscape
+        }
+        DashboardStack {
+            id: wifiStack
+            cellular: false
+            portrait: window.tablet ? wifiTablet : window.tall ? wifiTall : wifiPhone
+            sideways: window.tablet ? wifiLandscapeTablet : wifiLandscape
+        }
+        StackView { initialItem: PlaceholderPage { screen: App.counters } }
+        StackView { initialItem: PlaceholderPage { screen: App.history } }
+        StackView { initialItem: SettingsPage { screen: App.settings } }
+    }
+
+    Component { id: cellularPhone; CellularUsageView {} }
+    Component { id: cellularTall; CellularUsageView5 {} }
+    Component { id: cellularTablet; CellularUsageViewiPad {} }
+    Component { id: cellularLandscape; CellularUsageViewLS {} }
+    Component { id: cellularLandscapeTablet; CellularUsageViewLSiPad {} }
+    Component { id: wifiPhone; WiFiUsageView {} }
+    Component { id: wifiTall; WiFiUsageView5 {} }
+    Component { id: wifiTablet; WiFiUsageViewiPad {} }
+    Component { id: wifiLandscape; WiFiUsageViewLS {} }
+    Component { id: wifiLandscapeTablet; WiFiUsageViewLSiPad {} }
+
+    AlertDialog { presenter: App.presenter }
+}

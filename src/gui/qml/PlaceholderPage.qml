@@ -1,0 +1,34 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Byteward
+
+// A tab whose screens are still to come.
+Page {
+    id: page
+    property ScreenAdapter screen
+    function label(name) {
+        const l = screen ? screen.labels[name] : undefined
+        return l ? l.text : ""
+    }
+    background: Rectangle { color: App.colors.background }
+    ColumnLayout {
+        anchors.centerIn: parent
+        width: parent.width - 48
+        Text {
+            text: page.label("lblTitle")
+            color: App.colors.foreground
+            font.pixelSize: 22
+            font.bold: true
+            Layout.alignment: Qt.AlignHCenter
+        }
+        Text {
+            text: page.label("lblMessage")
+            color: App.colors.subheader
+            font.pixelSize: 14
+            wrapMode: Text.WordWrap
+            horizontalAlignment: Text.AlignHCenter
+            Layout.fillWidth: true
+        }
+    }
+}

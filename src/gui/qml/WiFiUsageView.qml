@@ -1,0 +1,8 @@
+import QtQuick
+import Byteward
+
+DashboardPage {
+    screen: App.wifi
+    cellular: false
+    layoutKind: "phone"
+}

@@ -1,0 +1,47 @@
+#include "gui/usage_bar_item.h"
+
+#include "dashboard/usage_visual_view.h"
+#include "gui/app_controller.h"
+#include "gui/qpainter_drawing_context.h"
+
+#include <QPainter>
+
+namespace byteward::gui {
+
+UsageBarItem::UsageBarItem(QQuickItem *parent) : QQuickPaintedItem(parent) {
+    setOpaquePainting(true);
+    setFillColor(QColor::fromRgbF(0.5f, 0.5f, 0.5f)); // the bar's grey background
+    connect(this, &UsageBarItem::valuesChanged, this, [this] { update(); });
+}
+
+void UsageBarItem::paint(QPainter *painter) {
+    AppController *app = AppController::instance();
+    if (app == nullptr) return;
+    UsageVisualView view;
+    view.dataType = dataType_;
+    view.currentUsagePercent = static_cast<float>(currentUsagePercent_);
+    view.idealUsagePercent = static_cast<float>(idealUsagePercent_);
+    view.usageText = usageText_.toStdString();
+    QPainterDrawingContext context(*painter, boundingRect());
+    // Painting may run while the window's thread waits; announce a colour change from there.
+    AppNotificationCenter local;
+    ValueDict announced;
+    bool changed = false;
+    local.addObserver(AppNotificationCenter::kProgressBarMileStoneNotification,
+                      [&](const ValueDict &info) {
+                          announced = info;
+                          changed = true;
+                      });
+    view.drawInContext(context, app->services(), &app->analytics(), &local);
+    if (changed) {
+        QMetaObject::invokeMethod(
+            app,
+            [app, announced] {
+                app->events().post(AppNotificationCenter::kProgressBarMileStoneNotification,
+                                   announced);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+} // namespace byteward::gui
