@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <poll.h>
 #include <pthread.h>
@@ -58,8 +59,10 @@ SamplerDaemon::SamplerDaemon(Services &services, NotificationSink &sink, PowerEv
 }
 
 int SamplerDaemon::run() {
-    services_.log.line("Sampling in the background every " +
-                       std::to_string(interval_.count() / 1000) + " s");
+    char every[64];
+    std::snprintf(every, sizeof every, "Sampling in the background every %g s",
+                  std::chrono::duration<double>(interval_).count());
+    services_.log.line(every);
     power_.takeDelayLock();
     sample();
     do {

@@ -4,6 +4,7 @@
 #include "platform/logind.h"
 
 #include <chrono>
+#include <limits>
 #include <memory>
 
 namespace byteward::cli {
@@ -14,7 +15,7 @@ void addDaemonCommand(CLI::App &app, Action &action) {
     auto interval = std::make_shared<int>(60);
     command->add_option("--interval", *interval, "Seconds between samples")
         ->type_name("SECONDS")
-        ->check(CLI::PositiveNumber)
+        ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""))
         ->capture_default_str();
     command->callback([&action, interval] {
         action = [interval](Context &context) {

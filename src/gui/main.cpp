@@ -6,8 +6,10 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QTimer>
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <iostream>
@@ -44,6 +46,57 @@ QSize parseSize(const QString &text, bool &ok) {
     return {width, height};
 }
 
+// Checks that the dashboards show what their screens hold, and that choosing a tab in the tab
+// bar reaches the application. Returns the number of mismatches, each reported.
+int checkBindings(QQuickWindow *window, byteward::gui::AppController &app) {
+    int mismatches = 0;
+    auto report = [&mismatches](const QString &what) {
+        std::cerr << "byteward: self-test: " << what.toStdString() << '\n';
+        ++mismatches;
+    };
+    for (int tab = 0; tab < 2; ++tab) {
+        app.selectTab(tab);
+        settle();
+        const QString stackName = QStringLiteral("stack%1").arg(tab);
+        auto *stack = window->findChild<QQuickItem *>(stackName);
+        if (stack == nullptr) stack = window->contentItem()->findChild<QQuickItem *>(stackName);
+        auto *page = stack != nullptr ? stack->property("currentItem").value<QQuickItem *>() : nullptr;
+        if (page == nullptr) {
+            report(QStringLiteral("no dashboard page on tab %1").arg(tab));
+            continue;
+        }
+        const QString suffix = tab == 0 ? QString() : QStringLiteral("Wifi");
+        const QVariantMap labels = (tab == 0 ? app.cellular() : app.wifi())->labels();
+        const QStringList shown = {"lblTitle", "lblLastUpdateDate", "lblMonthlyUsage" + suffix,
+                                   "lblAvailable" + suffix, "lblIdealActualDiff" + suffix, "lblDays" + suffix,
+                                   "lblRemainingUsage" + suffix, "lblDailySuggested" + suffix,
+                                   "lblProjected" + suffix, "lblPlaceUsed"};
+        for (const QString &name : shown) {
+            QObject *item = page->findChild<QObject *>(name);
+            if (item == nullptr) {
+                report(name + " is not on the page");
+                continue;
+            }
+            QVariant text = item->property("value");
+            if (!text.isValid()) text = item->property("place");
+            if (!text.isValid()) text = item->property("text");
+            const QString expected = labels.value(name).toMap().value(QStringLiteral("text")).toString();
+            if (text.toString() != expected)
+                report(QStringLiteral("%1 shows \"%2\" but the screen holds \"%3\"").arg(name, text.toString(), expected));
+        }
+    }
+    auto *tabs = window->findChild<QObject *>(QStringLiteral("tabs"));
+    if (tabs == nullptr) {
+        report(QStringLiteral("no tab bar"));
+    } else {
+        tabs->setProperty("currentIndex", 3);
+        settle();
+        if (app.currentTab() != 3) report(QStringLiteral("choosing a tab did not reach the application"));
+    }
+    app.selectTab(0);
+    return mismatches;
+}
+
 // Shows each tab in turn (and the dashboard turned to landscape), saving pictures when asked.
 int visitEveryTab(QQuickWindow *window, byteward::gui::AppController &app, const QString &directory,
                   QSize size) {
@@ -59,7 +112,7 @@ int visitEveryTab(QQuickWindow *window, byteward::gui::AppController &app, const
         }
     }
     app.selectTab(0);
-    window->resize(size.height(), size.width());
+    window->resize(std::max(size.width(), size.height()), std::min(size.width(), size.height()));
     settle(100);
     if (!directory.isEmpty())
         window->grabWindow().save(QDir(directory).filePath("cellular-landscape.png"));
@@ -142,6 +195,7 @@ int main(int argc, char **argv) {
             if (window == nullptr) return 1;
             window->show();
             const int failed = visitEveryTab(window, app, pictures, windowSize);
+            if (testing) qmlProblems += checkBindings(window, app);
             if (testing && qmlProblems > 0) {
                 std::cerr << "byteward: self-test found " << qmlProblems << " QML problem(s)\n";
                 return 1;

@@ -550,7 +550,8 @@ void NotificationCenter::present(NotificationSink &sink, const LocalNotification
         shown = sink.showNotification(notification);
         if (notification.badgeNumber) sink.setBadge(notification.badgeNumber);
     }
-    if (!shown)
+    // A badge nobody shows (a headless machine) is not worth a line at every update.
+    if (!shown && !notification.alertBody.empty())
         log_.line("notification " + notification.identifier +
                   " was not shown: no notification server answered; it is in the delivery log");
     const fs::path path = paths_.stateDir / kDeliveryLogFileName;

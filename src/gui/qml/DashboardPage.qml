@@ -53,18 +53,19 @@ Page {
                 RowLayout {
                     Layout.fillWidth: true
                     Text {
+                        objectName: "lblTitle"
                         text: page.label("lblTitle")
                         color: App.colors.foreground
                         font.pixelSize: 22 * page.scale
                         font.bold: true
                     }
-                    Item { Layout.fillWidth: true }
                     Text {
+                        objectName: "lblLastUpdateDate"
                         text: page.label("lblLastUpdateDate")
                         color: App.colors.subheader
                         font.pixelSize: 11 * page.scale
                         horizontalAlignment: Text.AlignRight
-                        Layout.maximumWidth: page.width * 0.5
+                        Layout.fillWidth: true
                         elide: Text.ElideLeft
                     }
                 }
@@ -82,12 +83,14 @@ Page {
                     Layout.fillWidth: true
                     spacing: 10
                     Text {
+                        objectName: "lblMonthlyUsage" + page.suffix
                         text: page.typed("lblMonthlyUsage")
                         color: App.colors.foreground
                         font.pixelSize: 34 * page.scale
                         font.bold: true
                     }
                     Text {
+                        objectName: "lblAvailable" + page.suffix
                         text: page.typed("lblAvailable")
                         color: App.colors.subheader
                         font.pixelSize: 13 * page.scale
@@ -101,6 +104,7 @@ Page {
                         implicitHeight: status.implicitHeight + 10
                         Text {
                             id: status
+                            objectName: "lblIdealActualDiff" + page.suffix
                             anchors.centerIn: parent
                             text: page.typed("lblIdealActualDiff")
                             color: App.colors.background
@@ -116,10 +120,10 @@ Page {
                     columnSpacing: 8
                     rowSpacing: 8
                     visible: page.shown("lblDays" + page.suffix)
-                    FigureTile { caption: "DAYS LEFT"; value: page.typed("lblDays"); scale: page.scale }
-                    FigureTile { caption: "REMAINING"; value: page.typed("lblRemainingUsage"); scale: page.scale }
-                    FigureTile { caption: "SUGGESTED PER DAY"; value: page.typed("lblDailySuggested"); scale: page.scale }
-                    FigureTile { caption: "PROJECTED"; value: page.typed("lblProjected"); scale: page.scale }
+                    FigureTile { objectName: "lblDays" + page.suffix; caption: "DAYS LEFT"; value: page.typed("lblDays"); scale: page.scale }
+                    FigureTile { objectName: "lblRemainingUsage" + page.suffix; caption: "REMAINING"; value: page.typed("lblRemainingUsage"); scale: page.scale }
+                    FigureTile { objectName: "lblDailySuggested" + page.suffix; caption: "SUGGESTED PER DAY"; value: page.typed("lblDailySuggested"); scale: page.scale }
+                    FigureTile { objectName: "lblProjected" + page.suffix; caption: "PROJECTED"; value: page.typed("lblProjected"); scale: page.scale }
                 }
                 Text {
                     visible: !page.shown("lblDays" + page.suffix)
@@ -130,7 +134,9 @@ Page {
                     wrapMode: Text.WordWrap
                 }
                 Text {
-                    text: "Last place: " + page.label("lblPlaceUsed")
+                    objectName: "lblPlaceUsed"
+                    readonly property string place: page.label("lblPlaceUsed")
+                    text: "Last place: " + place
                     color: App.colors.subheader
                     font.pixelSize: 12 * page.scale
                     Layout.fillWidth: true

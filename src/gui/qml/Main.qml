@@ -15,7 +15,22 @@ ApplicationWindow {
     visible: true
     title: "Byteward"
     color: App.colors.background
+    // The dark theme for every control.
+    palette.window: App.colors.background
+    palette.windowText: App.colors.foreground
+    palette.base: App.colors.block
+    palette.alternateBase: App.colors.background
+    palette.text: App.colors.foreground
+    palette.button: App.colors.block
+    palette.buttonText: App.colors.foreground
+    palette.brightText: App.colors.foreground
     palette.highlight: App.windowTint
+    palette.highlightedText: App.colors.background
+    palette.light: App.colors.subheader
+    palette.midlight: App.colors.block
+    palette.mid: App.colors.subheader
+    palette.dark: App.colors.background
+    palette.placeholderText: App.colors.subheader
 
     readonly property bool landscape: width > height
     readonly property bool tablet: Math.min(width, height) >= 700
@@ -29,6 +44,7 @@ ApplicationWindow {
 
     footer: TabBar {
         id: tabs
+        objectName: "tabs"
         currentIndex: App.currentTab
         background: Rectangle { color: App.colors.block }
         onCurrentIndexChanged: if (currentIndex !== App.currentTab) App.selectTab(currentIndex)
@@ -36,8 +52,28 @@ ApplicationWindow {
             model: ["Cellular", "Wi-Fi", "Counters", "History", "Settings"]
             TabButton {
                 required property string modelData
+                required property int index
+                objectName: "tab" + index
                 text: modelData
                 font.pixelSize: 13
+                // The selected tab takes the tint, which follows the usage bar's colour.
+                contentItem: Text {
+                    text: parent.text
+                    font: parent.font
+                    color: parent.checked ? App.windowTint : App.colors.subheader
+                    horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
+                    elide: Text.ElideRight
+                }
+                background: Rectangle {
+                    color: App.colors.block
+                    Rectangle {
+                        width: parent.width
+                        height: 3
+                        color: App.windowTint
+                        visible: parent.parent.checked
+                    }
+                }
             }
         }
     }
@@ -69,12 +105,14 @@ ApplicationWindow {
 
         DashboardStack {
             id: cellularStack
+            objectName: "stack0"
             cellular: true
             portrait: window.tablet ? cellularTablet : window.tall ? cellularTall : cellularPhone
             sideways: window.tablet ? cellularLandscapeTablet : cellularLandscape
         }
         DashboardStack {
             id: wifiStack
+            objectName: "stack1"
             cellular: false
             portrait: window.tablet ? wifiTablet : window.tall ? wifiTall : wifiPhone
             sideways: window.tablet ? wifiLandscapeTablet : wifiLandscape
