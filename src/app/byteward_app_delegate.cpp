@@ -232,11 +232,11 @@ void BytewardAppDelegate::didSelectViewController(int index) {
         settings.applySettings();
         cellularDashboard_->repaintView(true);
         wifiDashboard_->repaintView(false);
-        askForLocation();
+        // Asking for location access only makes sense where location wake-ups exist.
+        if (location_ != nullptr && location_->significantLocationChangeMonitoringAvailable())
+            askForLocation();
     }
     tabSelectedIndex = index;
-    if (index == kSettingsTab && screens_.analytics != nullptr)
-        screens_.analytics->logEvent("Viewing Settings tab");
     if (screens_.events != nullptr) {
         ValueDict info;
         info.set("dataType", Value(index == kCellularTab ? 1 : index == kWiFiTab ? 2 : 3));

@@ -1,5 +1,6 @@
 #include "cli/command.h"
 #include "core/text_format.h"
+#include "dashboard/dashboard_screen.h"
 #include "dashboard/main_view_controller.h"
 
 #include <cmath>
@@ -14,30 +15,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// The labels of one type's billing-cycle set under their names ("lblDays", "lblDaysWifi").
-void addCycleLabels(Json &out, Json &hidden, const CycleLabels &l, const std::string &suffix) {
-    const std::pair<const char *, const Label *> labels[] = {
-        {"lblMonthlyUsage", &l.lblMonthlyUsage},
-        {"lblMonthlyUsageSent", &l.lblMonthlyUsageSent},
-        {"lblMonthlyUsageRecd", &l.lblMonthlyUsageRecd},
-        {"lblCurrentPeriod", &l.lblCurrentPeriod},
-        {"lblDays", &l.lblDays},
-        {"lblNextBillingDate", &l.lblNextBillingDate},
-        {"lblAvailable", &l.lblAvailable},
-        {"lblIdealUsage", &l.lblIdealUsage},
-        {"lblIdealActualDiff", &l.lblIdealActualDiff},
-        {"lblDailySuggested", &l.lblDailySuggested},
-        {"lblQuotaOverDate", &l.lblQuotaOverDate},
-        {"lblProjected", &l.lblProjected},
-        {"lblRemainingUsage", &l.lblRemainingUsage},
-    };
-    for (const auto &[name, label] : labels) {
-        out[name + suffix] = label->text;
-        if (label->hidden) hidden.push_back(name + suffix);
-    }
-    out["statusImage" + suffix] = l.statusImage;
-}
-
 Json barJson(const UsageVisualView &bar, const AppSettings &settings) {
     auto number = [](const std::optional<float> &v) {
         return v ? Json(static_cast<double>(*v)) : Json(nullptr);
@@ -50,25 +27,15 @@ Json barJson(const UsageVisualView &bar, const AppSettings &settings) {
             {"colour", bar.colourLetter(settings)}};
 }
 
-Json statusJson(MainViewController &c) {
+Json statusJson(MainViewController &c, Services &services) {
     Json out;
     Json hidden = Json::array();
     out["dataType"] = c.isCellularMode ? "cellular" : "wifi";
-    out["lblTitle"] = c.lblTitle.text;
-    addCycleLabels(out, hidden, c.cellular, "");
-    addCycleLabels(out, hidden, c.wifi, "Wifi");
-    const std::pair<const char *, const Label *> counters[] = {
-        {"lblUsedToday", &c.lblUsedToday},
-        {"lblSinceLastRun", &c.lblSinceLastRun},
-        {"lblToday", &c.lblToday},
-        {"lblAllTime", &c.lblAllTime},
-        {"lblSinceLastBoot", &c.lblSinceLastBoot},
-        {"lblPlaceUsed", &c.lblPlaceUsed},
-        {"lblLastUpdateDate", &c.lblLastUpdateDate},
-    };
-    for (const auto &[name, label] : counters) {
-        out[name] = label->text;
-        if (label->hidden) hidden.push_back(name);
+    // The same labels, under the same names, as the app's dashboard binds to.
+    for (const auto &[name, label] : DashboardScreen(c, services).labels()) {
+        const ValueDict &fields = *label.asDict();
+        out[name] = fields.find("text")->stringValue();
+        if (fields.find("hidden")->boolValue()) hidden.push_back(name);
     }
     out["hiddenLabels"] = hidden;
     out["detailValuesCell"] = c.detailValuesCell;
@@ -166,7 +133,7 @@ void addStatusCommand(CLI::App &app, Action &action) {
                     sampled = true;
                 }
                 if (o->json) {
-                    std::cout << statusJson(controller).dump(2) << '\n';
+                    std::cout << statusJson(controller, context.services()).dump(2) << '\n';
                 } else {
                     if (!cellularMode && modes.size() > 1) std::cout << '\n';
                     printDashboard(controller);

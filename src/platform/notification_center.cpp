@@ -3,6 +3,7 @@
 #include "platform/data_lock.h"
 #include "platform/files.h"
 #include "platform/plist_codec.h"
+#include "platform/uuid.h"
 
 #include <algorithm>
 #include <array>
@@ -27,31 +28,6 @@ constexpr const char *kScheduleFileName = "notifications.plist";
 constexpr const char *kDeliveryLogFileName = "delivered.log";
 // bytes; past this the delivery log keeps only its newest records, about half of it
 constexpr std::uintmax_t kDeliveryLogLimit = 1024 * 1024;
-
-// The platform layer cannot reach core's Util, so it makes its identifiers the same way: a
-// random (version 4) UUID in its canonical text.
-std::string newIdentifier() {
-    static thread_local std::mt19937_64 generator([] {
-        std::random_device device;
-        std::seed_seq seed{device(), device(), device(), device(),
-                           device(), device(), device(), device()};
-        return std::mt19937_64(seed);
-    }());
-    std::array<std::uint8_t, 16> bytes{};
-    for (std::size_t i = 0; i < bytes.size(); i += 8) {
-        const std::uint64_t word = generator();
-        for (std::size_t j = 0; j < 8; ++j)
-            bytes[i + j] = static_cast<std::uint8_t>(word >> (8 * j));
-    }
-    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);
-    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
-    char text[37];
-    std::snprintf(text, sizeof text,
-                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", bytes[0],
-                  bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
-                  bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
-    return text;
-}
 
 const char *repeatWord(RepeatInterval interval) {
     switch (interval) {
@@ -477,7 +453,7 @@ NotificationCenter::NotificationCenter(Paths paths, Log &log, const Clock &clock
 }
 
 std::string NotificationCenter::scheduleLocalNotification(LocalNotification notification) {
-    if (notification.identifier.empty()) notification.identifier = newIdentifier();
+    if (notification.identifier.empty()) notification.identifier = newUuid();
     // The file keeps dates to the second; keep the same here so the schedule reads back as given.
     notification.fireDate = std::chrono::floor<std::chrono::seconds>(notification.fireDate);
     const bool stored = modifySchedule(paths_, log_, clock_, [&](auto &schedule) {

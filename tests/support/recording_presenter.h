@@ -29,6 +29,11 @@ class RecordingPresenter final : public Presenter {
         out.insert(out.end(), alert.otherButtons.begin(), alert.otherButtons.end());
         return out;
     }
+    void clear() {
+        alerts.clear();
+        delegates.clear();
+        urls.clear();
+    }
     // Answers the latest alert with a button (and what was typed into it) to whoever showed it.
     void answer(int button, const std::string &text = {}) {
         Alert alert = alerts.back();

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+namespace byteward {
+
+// A new random (version 4) UUID in its canonical 36-character text, upper-case hexadecimal.
+std::string newUuid();
+
+} // namespace byteward
