@@ -16,6 +16,7 @@ void addRecordCommand(CLI::App &app, Action &action);
 void addDefaultsCommand(CLI::App &app, Action &action);
 void addBillingCommand(CLI::App &app, Action &action);
 void addHistoryCommand(CLI::App &app, Action &action);
+void addExportCommand(CLI::App &app, Action &action);
 void addNotificationsCommand(CLI::App &app, Action &action);
 void addCountersCommand(CLI::App &app, Action &action);
 void addUpdateCommand(CLI::App &app, Action &action);

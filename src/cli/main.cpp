@@ -25,6 +25,7 @@ int run(int argc, char **argv) {
     addDefaultsCommand(app, action);
     addBillingCommand(app, action);
     addHistoryCommand(app, action);
+    addExportCommand(app, action);
     addCountersCommand(app, action);
     addNotificationsCommand(app, action);
     addWidgetCommand(app, action);

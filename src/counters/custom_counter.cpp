@@ -220,6 +220,18 @@ void CustomCounter::reorderCustomCounterFromIndex(Services &services, std::size_
     });
 }
 
+bool CustomCounter::setCustomCounterPaused(Services &services, const std::string &uniqueId,
+                                           bool isPaused) {
+    bool found = false;
+    modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
+        const auto stored = findCounter(counters, uniqueId);
+        if (stored == counters.end()) return;
+        stored->isPaused = isPaused;
+        found = true;
+    });
+    return found;
+}
+
 void CustomCounter::updateCustomCountersWithDataSentSinceLastRun(Services &services, double sent,
                                                                  double received,
                                                                  const std::string &dataType) {

@@ -49,6 +49,10 @@ class CustomCounter {
     static void saveCustomCounter(Services &services, const CustomCounter &counter);
     static void removeCustomCounter(Services &services, const CustomCounter &counter);
     static void reorderCustomCounterFromIndex(Services &services, std::size_t from, std::size_t to);
+    // Pauses or resumes the stored counter with this identifier and changes nothing else, so
+    // traffic another process added meanwhile stays. False when no stored counter has it.
+    static bool setCustomCounterPaused(Services &services, const std::string &uniqueId,
+                                       bool isPaused);
     // Called by every update, once per data type ("cellular" or "wifi").
     static void updateCustomCountersWithDataSentSinceLastRun(Services &services, double sent,
                                                              double received,

@@ -139,6 +139,15 @@ void AppController::setWindowVisible(bool visible) {
     refreshScreens();
 }
 
+ScreenAdapter *AppController::planScreen(const QString &name) {
+    const auto kind = PlanSetupScreen::kindNamed(name.toStdString());
+    if (!kind) return nullptr;
+    planScreens_.push_back(std::make_unique<PlanSetupScreen>(platform_.services(), *kind));
+    planAdapters_.push_back(std::make_unique<ScreenAdapter>(planScreens_.back().get(), this));
+    QQmlEngine::setObjectOwnership(planAdapters_.back().get(), QQmlEngine::CppOwnership);
+    return planAdapters_.back().get();
+}
+
 bool AppController::openUrl(const QString &url) {
     return delegate_->application(url.toStdString());
 }

@@ -8,6 +8,7 @@
 #include "gui/screen_adapter.h"
 #include "platform/dbus_notifications.h"
 #include "platform/platform_services.h"
+#include "settings/plan_setup_screen.h"
 #include "settings/settings_screen.h"
 
 #include <QObject>
@@ -73,12 +74,20 @@ class AppController : public QObject {
     Q_INVOKABLE void selectTab(int index);
     // The window was hidden (minimised, suspended) or shown again.
     Q_INVOKABLE void setWindowVisible(bool visible);
+    // A plan setup screen ("PlanType", "StartDay", "Days", "CustomDatePicker", ...), loaded afresh.
+    Q_INVOKABLE byteward::gui::ScreenAdapter *planScreen(const QString &name);
     // An address handed to the app, such as "korvalisbyteward://".
     Q_INVOKABLE bool openUrl(const QString &url);
     // Runs every due notification; those arriving while the window is in front show as alerts.
     void deliverNotifications();
 
+    // Opens a plan setup screen on the settings tab as if its row were tapped, or closes it.
+    void showPlanScreen(const QString &name) { emit planScreenRequested(name); }
+    void closePlanScreen() { emit planScreenDismissed(); }
+
   signals:
+    void planScreenRequested(const QString &name);
+    void planScreenDismissed();
     void currentTabChanged();
     void themeChanged();
 
@@ -106,6 +115,8 @@ class AppController : public QObject {
     std::unique_ptr<ScreenAdapter> countersAdapter_;
     std::unique_ptr<ScreenAdapter> historyAdapter_;
     std::unique_ptr<ScreenAdapter> settingsAdapter_;
+    std::vector<std::unique_ptr<PlanSetupScreen>> planScreens_;
+    std::vector<std::unique_ptr<ScreenAdapter>> planAdapters_;
     QTimer fetchTimer_;
     QTimer deliveryTimer_;
     bool visible_ = true;

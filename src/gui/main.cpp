@@ -111,6 +111,16 @@ int visitEveryTab(QQuickWindow *window, byteward::gui::AppController &app, const
             return 1;
         }
     }
+    // Each plan setup screen, opened from the settings tab.
+    for (const char *plan : {"PlanType", "StartDay", "Days", "CustomDatePicker", "CustomWiFiDatePicker", "StartDate",
+                             "Quota", "CurrentUsage"}) {
+        app.showPlanScreen(QString::fromLatin1(plan));
+        settle();
+        if (!directory.isEmpty())
+            window->grabWindow().save(QDir(directory).filePath(QStringLiteral("settings-%1.png").arg(plan)));
+        app.closePlanScreen();
+        settle();
+    }
     app.selectTab(0);
     window->resize(std::max(size.width(), size.height()), std::min(size.width(), size.height()));
     settle(100);

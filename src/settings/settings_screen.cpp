@@ -12,6 +12,10 @@ const char *kindName(SettingsRow::Kind kind) {
         return "choice";
     case SettingsRow::Kind::Number:
         return "number";
+    case SettingsRow::Kind::Screen:
+        return "screen";
+    case SettingsRow::Kind::List:
+        return "list";
     case SettingsRow::Kind::Button:
         break;
     }
@@ -71,6 +75,8 @@ bool SettingsScreen::perform(const std::string &action, const Value &argument) {
         controller_.setChoice(key, index != nullptr ? static_cast<int>(index->integerValue()) : -1);
     } else if (action == "setNumber") {
         return controller_.setNumber(key, field(argument, "text"));
+    } else if (action == "setList") {
+        controller_.setList(key, field(argument, "text"));
     } else if (action == "tap") {
         controller_.tapButton(key);
     } else if (action == "viewDidLoad") {

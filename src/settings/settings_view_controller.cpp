@@ -34,6 +34,8 @@ bool namedChoices(const std::string &name, SettingsRow &row) {
         }
         row.values.emplace_back(1001);
         row.titles.emplace_back("Every day");
+        row.values.emplace_back(9999);
+        row.titles.emplace_back("Custom length");
         return true;
     }
     return false;
@@ -78,6 +80,8 @@ std::vector<SettingsSection> SettingsViewController::parseSchema(std::string_vie
             row.kind = kind == "switch"   ? SettingsRow::Kind::Switch
                        : kind == "choice" ? SettingsRow::Kind::Choice
                        : kind == "number" ? SettingsRow::Kind::Number
+                       : kind == "screen" ? SettingsRow::Kind::Screen
+                       : kind == "list"   ? SettingsRow::Kind::List
                                           : SettingsRow::Kind::Button;
             row.key = text(*d, "key");
             row.title = text(*d, "title");
@@ -136,10 +140,40 @@ std::string SettingsViewController::displayValue(const SettingsRow &r) const {
         const auto stored = services_.defaults.objectForKey(r.key);
         return stored ? stored->stringValue() : "0";
     }
+    case SettingsRow::Kind::List: {
+        const auto stored = services_.defaults.objectForKey(r.key);
+        if (!stored) return {};
+        if (const ValueArray *items = stored->asArray()) {
+            std::string text;
+            for (const auto &item : *items) text += (text.empty() ? "" : ", ") + item.stringValue();
+            return text;
+        }
+        return stored->stringValue();
+    }
+    case SettingsRow::Kind::Screen:
     case SettingsRow::Kind::Button:
         break;
     }
     return {};
+}
+
+void SettingsViewController::setList(const std::string &key, const std::string &text) {
+    ValueArray items;
+    std::string item;
+    auto flush = [&] {
+        const auto first = item.find_first_not_of(' ');
+        const auto last = item.find_last_not_of(' ');
+        if (first != std::string::npos) items.emplace_back(item.substr(first, last - first + 1));
+        item.clear();
+    };
+    for (const char c : text) {
+        if (c == ',') flush();
+        else item += c;
+    }
+    flush();
+    if (items.empty()) services_.defaults.removeObjectForKey(key);
+    else services_.defaults.setObject(key, Value(std::move(items)));
+    services_.defaults.synchronize();
 }
 
 void SettingsViewController::setSwitch(const std::string &key, bool on) {

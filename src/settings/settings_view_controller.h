@@ -13,7 +13,9 @@ namespace byteward {
 
 // One row of the settings tab.
 struct SettingsRow {
-    enum class Kind { Switch, Choice, Number, Button };
+    // Screen: opens another screen (a plan setup screen) named by the key. List: names or
+    // patterns, typed separated by commas, stored as an array.
+    enum class Kind { Switch, Choice, Number, Button, Screen, List };
     Kind kind = Kind::Button;
     std::string key;
     std::string title;
@@ -54,6 +56,8 @@ class SettingsViewController {
     void setChoice(const std::string &key, int index);
     // False, and nothing stored, when the text is not a number of at least 0.
     bool setNumber(const std::string &key, const std::string &text);
+    // Empty text removes the key (the built-in rules apply again).
+    void setList(const std::string &key, const std::string &text);
     void tapButton(const std::string &key);
 
     ButtonHandler onButton;

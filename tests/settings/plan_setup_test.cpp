@@ -1,6 +1,8 @@
 #include "core/app_data.h"
 #include "platform/iso8601.h"
+#include "dashboard/main_view_controller.h"
 #include "settings/plan_setup.h"
+#include "settings/plan_setup_screen.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
@@ -188,6 +190,44 @@ TEST_F(PlanSetupTest, CurrentUsageGoesIntoTheCellularPeriod) {
     EXPECT_EQ(*after.dataThisMonth, 1'572'864'000.0);
     EXPECT_EQ(*after.dataAllTime, 7.0);
     EXPECT_EQ(*after.dataThisMonthSent, 11.0) << "the split is left as it was";
+}
+
+} // namespace
+} // namespace byteward
+
+namespace byteward {
+namespace {
+
+TEST_F(PlanSetupTest, APlanSetUpThroughTheScreensDrivesTheNextUpdate) {
+    // Weekly on Monday, 100 MB: chosen on the screens as a person would.
+    PlanSetupScreen(env.services(), PlanSetupScreen::Kind::PlanType).perform("select", Value(ValueDict{}));
+    ValueDict weekly;
+    weekly.set("row", Value(1));
+    PlanSetupScreen(env.services(), PlanSetupScreen::Kind::PlanType).perform("select", Value(weekly));
+    ValueDict monday;
+    monday.set("row", Value(1));
+    PlanSetupScreen(env.services(), PlanSetupScreen::Kind::StartDay).perform("select", Value(monday));
+    PlanSetupScreen quota(env.services(), PlanSetupScreen::Kind::Quota);
+    for (const auto &[row, component] : {std::pair{1, 1}, {0, 4}}) { // 0100, then MB
+        ValueDict turn;
+        turn.set("row", Value(row));
+        turn.set("component", Value(component));
+        quota.perform("select", Value(turn));
+    }
+    EXPECT_EQ(quota.labels().find("selectedDate")->asDict()->find("text")->stringValue(), "100 MB");
+
+    env.statistics.set("wwan0", 0, 0);
+    MainViewController controller(env.services());
+    controller.backgroundUpdate("", false); // 2026-12-08 is a Tuesday
+    EXPECT_EQ(iso(*controller.appDataCellular().lastBillingDate), "2026-12-07T00:00:00+01:00");
+    EXPECT_EQ(iso(*controller.appDataCellular().nextBillingDate), "2026-12-14T00:00:00+01:00");
+    env.statistics.set("wwan0", 60 * 1024 * 1024, 0);
+    env.clock.current += std::chrono::minutes(5);
+    controller.backgroundUpdate("", false);
+    bool alerted = false;
+    for (const auto &n : env.notifications.scheduledLocalNotifications())
+        alerted = alerted || n.alertBody == "Cellular usage exceeded 60.0%";
+    EXPECT_TRUE(alerted) << "the 100 MB quota set on the screen drives the alerts";
 }
 
 } // namespace

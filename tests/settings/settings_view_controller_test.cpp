@@ -89,6 +89,13 @@ TEST_F(SettingsTabTest, SchemaOffersEverySettingOnceWithTheRightControl) {
         {"over_notification", Kind::Switch},   {"ResetWifiUsage", Kind::Button},
         {"ResetCellularUsage", Kind::Button},  {"AdjustWifiUsage", Kind::Button},
         {"AdjustCellularUsage", Kind::Button}, {"RateByteward", Kind::Button},
+        // The plan setup screens, the Wi-Fi custom cycle and the interface lists.
+        {"PlanType", Kind::Screen},            {"StartDay", Kind::Screen},
+        {"Days", Kind::Screen},                {"CustomDatePicker", Kind::Screen},
+        {"StartDate", Kind::Screen},           {"Quota", Kind::Screen},
+        {"CurrentUsage", Kind::Screen},        {"CustomWiFiDatePicker", Kind::Screen},
+        {"ResetDaysWiFi", Kind::Number},       {"cellularInterfaces", Kind::List},
+        {"wifiInterfaces", Kind::List},
     };
     std::map<std::string, int> seen;
     for (const auto &section : controller.sections()) {
@@ -211,7 +218,8 @@ TEST_F(SettingsTabTest, StoredChoiceIsFoundWhateverKindItWasStoredAs) {
         {Value("15"), "Day 15 of the month", "Day 15 of the month"},
         {Value(15.0), "Day 15 of the month", "Day 15 of the month"},
         {Value("102"), "Every Monday", "Every Monday"},
-        {Value(9999), nullptr, "9999"}, // a custom cycle set elsewhere
+        {Value(9999), "Custom length", "Custom length"},
+        {Value(42), nullptr, "42"}, // a code no choice offers is shown as it is
         {std::nullopt, nullptr, ""},
     };
     for (const auto &c : cases) {

@@ -8,6 +8,18 @@ Page {
     id: page
     property ScreenAdapter screen
     background: Rectangle { color: App.colors.background }
+    // Values changed on a pushed screen show when the list is back in front.
+    StackView.onActivated: if (screen) screen.refresh()
+
+    Component { id: planPage; PlanSetupPage {} }
+    Connections {
+        target: App
+        function onPlanScreenRequested(name) {
+            page.StackView.view.push(planPage, { screen: App.planScreen(name) }, StackView.Immediate)
+        }
+        function onPlanScreenDismissed() { page.StackView.view.pop(null, StackView.Immediate) }
+    }
+    Component { id: valuePage; ValueListPage {} }
 
     Flickable {
         anchors.fill: parent
@@ -52,14 +64,23 @@ Page {
                                 anchors.rightMargin: 8
                                 Text {
                                     text: row.modelData.title
-                                    color: row.modelData.kind === "button" ? App.windowTint : App.colors.cellForeground
+                                    color: row.modelData.kind === "button" || row.modelData.kind === "screen"
+                                           ? App.windowTint : App.colors.cellForeground
                                     font.pixelSize: 14
                                     Layout.fillWidth: true
                                     elide: Text.ElideRight
                                     MouseArea {
                                         anchors.fill: parent
-                                        enabled: row.modelData.kind === "button"
-                                        onClicked: page.screen.perform("tap", { key: row.modelData.key })
+                                        enabled: row.modelData.kind === "button" || row.modelData.kind === "screen"
+                                                 || row.modelData.kind === "choice"
+                                        onClicked: {
+                                            if (row.modelData.kind === "button")
+                                                page.screen.perform("tap", { key: row.modelData.key })
+                                            else if (row.modelData.kind === "screen")
+                                                page.StackView.view.push(planPage, { screen: App.planScreen(row.modelData.key) })
+                                            else
+                                                page.StackView.view.push(valuePage, { screen: page.screen, row: row.modelData })
+                                        }
                                     }
                                 }
                                 Switch {
@@ -67,13 +88,27 @@ Page {
                                     checked: row.modelData.on === true
                                     onToggled: page.screen.perform("setSwitch", { key: row.modelData.key, on: checked })
                                 }
-                                ComboBox {
+                                Text {
                                     visible: row.modelData.kind === "choice"
-                                    model: row.modelData.choices || []
-                                    currentIndex: row.modelData.index !== undefined ? row.modelData.index : -1
-                                    displayText: currentIndex < 0 ? row.modelData.value : currentText
-                                    Layout.preferredWidth: Math.min(220, page.width * 0.5)
-                                    onActivated: (chosen) => page.screen.perform("setChoice", { key: row.modelData.key, index: chosen })
+                                    text: row.modelData.value + "  ›"
+                                    color: App.colors.cellDetail
+                                    font.pixelSize: 14
+                                    horizontalAlignment: Text.AlignRight
+                                    Layout.maximumWidth: page.width * 0.45
+                                    elide: Text.ElideRight
+                                }
+                                Text {
+                                    visible: row.modelData.kind === "screen"
+                                    text: "›"
+                                    color: App.colors.cellDetail
+                                    font.pixelSize: 18
+                                }
+                                TextField {
+                                    visible: row.modelData.kind === "list"
+                                    text: row.modelData.value
+                                    placeholderText: "built-in"
+                                    Layout.preferredWidth: Math.min(180, page.width * 0.4)
+                                    onEditingFinished: page.screen.perform("setList", { key: row.modelData.key, text: text })
                                 }
                                 TextField {
                                     visible: row.modelData.kind === "number"

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/navigator.h"
+#include "app/screen.h"
+#include "app/table_cell.h"
+#include "counters/custom_counter.h"
+#include "counters/custom_counter_edit_view_controller.h"
+#include "dashboard/main_view_controller.h"
+
+#include <memory>
+#include <string>
+
+namespace byteward {
+
+// One custom counter, read only: what it tracks, when it ends, and its amounts per data type.
+// It shows the counter it was handed and does not read the store again.
+class CustomCounterDetailViewController final : public Screen {
+  public:
+    CustomCounterDetailViewController(Services &services, ScreenServices screens,
+                                      Navigator &navigator)
+        : services_(services), screens_(screens), navigator_(navigator) {}
+
+    static constexpr const char *kPageName = "CustomCounterDetailView";
+
+    CustomCounter customCounter;
+    std::string displayDataUnit;
+
+    void viewDidLoad();
+    // Opens the editor on this screen's counter.
+    void showEditView();
+    void dismissView();
+
+    int numberOfSectionsInTableView() const { return 3; }
+    int numberOfRowsInSection(int section) const;
+    double heightForRowAtIndexPath(const IndexPath &indexPath) const;
+    TableCell cellForRowAtIndexPath(const IndexPath &indexPath) const;
+    void didSelectRowAtIndexPath(const IndexPath &) {}
+
+    CustomCounterEditViewController *editor() { return editor_.get(); }
+
+    ValueDict labels() const override;
+    ValueArray sections() const override;
+    ValueDict values() const override;
+    bool perform(const std::string &action, const Value &argument) override;
+
+  private:
+    TableCell dataCell(bool cellular) const;
+
+    Services &services_;
+    ScreenServices screens_;
+    Navigator &navigator_;
+    ValueDict theme_;
+    bool covered_ = false;
+    std::unique_ptr<CustomCounterEditViewController> editor_;
+};
+
+} // namespace byteward

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/navigator.h"
+#include "app/screen.h"
+#include "app/table_cell.h"
+#include "counters/custom_counter.h"
+#include "counters/custom_counter_detail_view_controller.h"
+#include "counters/custom_counter_edit_view_controller.h"
+#include "dashboard/main_view_controller.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace byteward {
+
+// The custom counters tab: the stored counters as a list with a pause switch on each row. The
+// user adds, edits, deletes and reorders counters here and opens a counter's details.
+class CustomCounterViewController final : public Screen {
+  public:
+    CustomCounterViewController(Services &services, ScreenServices screens, Navigator &navigator)
+        : services_(services), screens_(screens), navigator_(navigator) {}
+
+    static constexpr double kRowHeight = 90; // points
+
+    // The screen's copy of the stored list, and the settings' display unit, both read afresh
+    // every time the screen is about to be shown.
+    std::vector<CustomCounter> customCounterData;
+    std::string displayDataUnit;
+    bool editing = false;
+
+    void viewDidLoad();
+    void viewWillAppear();
+    void showAddMode();
+    void showEditMode();
+    void leaveEditMode();
+    // The row's switch was turned: on resumes the counter, off pauses it.
+    void switchToggled(int row, bool on);
+
+    int numberOfSectionsInTableView() const { return 1; }
+    int numberOfRowsInSection(int section) const;
+    double heightForRowAtIndexPath(const IndexPath &) const { return kRowHeight; }
+    TableCell cellForRowAtIndexPath(const IndexPath &indexPath) const;
+    bool canEditRowAtIndexPath(const IndexPath &) const { return true; }
+    bool canMoveRowAtIndexPath(const IndexPath &) const { return true; }
+    // Deletes the row's counter, with its end alert.
+    void commitEditingStyleDelete(const IndexPath &indexPath);
+    void moveRowAtIndexPath(const IndexPath &from, const IndexPath &to);
+    // While editing the editor opens on the row's counter; otherwise its details.
+    void didSelectRowAtIndexPath(const IndexPath &indexPath);
+
+    // The screens opened from here, while they are (or were last) shown.
+    CustomCounterEditViewController *editor() { return editor_.get(); }
+    CustomCounterDetailViewController *detail() { return detail_.get(); }
+
+    ValueDict labels() const override;
+    ValueArray sections() const override;
+    ValueDict values() const override;
+    bool perform(const std::string &action, const Value &argument) override;
+
+  private:
+    bool validRow(int row) const;
+    void presentEditor(CustomCounter *counter);
+
+    Services &services_;
+    ScreenServices screens_;
+    Navigator &navigator_;
+    ValueDict theme_;
+    // A screen opened from here is on top until this one appears again.
+    bool covered_ = false;
+    // The counter the editor changes in place when opened from the list.
+    CustomCounter editedCounter_;
+    std::unique_ptr<CustomCounterEditViewController> editor_;
+    std::unique_ptr<CustomCounterDetailViewController> detail_;
+};
+
+} // namespace byteward

@@ -1,0 +1,84 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Byteward
+
+// One counter's details, read only, with a button that opens the editor.
+Page {
+    id: page
+    property ScreenAdapter screen
+    readonly property var values: screen ? screen.values : ({})
+    readonly property var theme: values.theme || ({})
+
+    function label(name) {
+        const l = screen ? screen.labels[name] : undefined
+        return l ? l.text : ""
+    }
+    function act(action, argument) {
+        if (screen) screen.perform(action, argument)
+    }
+
+    background: Rectangle { color: page.theme.appBackgroundColor || App.colors.background }
+
+    header: ToolBar {
+        background: Rectangle { color: page.theme.appNavBarColor || App.colors.navBar }
+        RowLayout {
+            anchors.fill: parent
+            ToolButton {
+                objectName: "backButton"
+                text: "\u2039 " + page.label("btnBack")
+                onClicked: page.act("dismissView")
+            }
+            Label {
+                text: page.label("lblTitle")
+                color: page.theme.navBarTitleColor || App.colors.foreground
+                font.pixelSize: page.theme.navBarTitleFontSize || 20
+                horizontalAlignment: Text.AlignHCenter
+                elide: Text.ElideRight
+                Layout.fillWidth: true
+            }
+            ToolButton {
+                objectName: "editButton"
+                text: page.label("btnEdit")
+                onClicked: page.act("showEditView")
+            }
+        }
+    }
+
+    Flickable {
+        anchors.fill: parent
+        contentHeight: column.implicitHeight + 24
+        clip: true
+        ScrollBar.vertical: ScrollBar {}
+
+        ColumnLayout {
+            id: column
+            y: 12
+            width: parent.width
+            spacing: 20
+            Repeater {
+                model: page.screen ? page.screen.sections : []
+                ColumnLayout {
+                    id: section
+                    required property var modelData
+                    required property int index
+                    Layout.fillWidth: true
+                    spacing: 1
+                    Repeater {
+                        model: section.modelData.rows
+                        TableCellRow {
+                            required property var modelData
+                            required property int index
+                            cell: modelData
+                            theme: page.theme
+                            Layout.fillWidth: true
+                            onSelected: page.act("didSelectRow", { section: section.index, row: index })
+                        }
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,107 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Byteward
+
+// The counter editor, shown modally: sections with their headers, every control reporting to
+// the screen, Cancel and Save in the bar.
+Page {
+    id: page
+    property ScreenAdapter screen
+    readonly property var values: screen ? screen.values : ({})
+    readonly property var theme: values.theme || ({})
+
+    function label(name) {
+        const l = screen ? screen.labels[name] : undefined
+        return l ? l.text : ""
+    }
+    function act(action, argument) {
+        if (screen) screen.perform(action, argument)
+    }
+
+    background: Rectangle { color: page.theme.appBackgroundColor || App.colors.background }
+
+    header: ToolBar {
+        background: Rectangle { color: page.theme.appNavBarColor || App.colors.navBar }
+        RowLayout {
+            anchors.fill: parent
+            ToolButton {
+                objectName: "cancelButton"
+                text: page.label("btnCancel")
+                onClicked: page.act("cancelAndDismissView")
+            }
+            Label {
+                text: page.label("lblTitle")
+                color: page.theme.navBarTitleColor || App.colors.foreground
+                font.pixelSize: page.theme.navBarTitleFontSize || 20
+                horizontalAlignment: Text.AlignHCenter
+                elide: Text.ElideRight
+                Layout.fillWidth: true
+            }
+            ToolButton {
+                objectName: "saveButton"
+                text: page.label("btnSave")
+                onClicked: page.act("saveAndDismissView")
+            }
+        }
+    }
+
+    Flickable {
+        anchors.fill: parent
+        contentHeight: column.implicitHeight + 24
+        clip: true
+        ScrollBar.vertical: ScrollBar {}
+
+        ColumnLayout {
+            id: column
+            y: 12
+            width: parent.width
+            spacing: 12
+            Repeater {
+                model: page.screen ? page.screen.sections : []
+                ColumnLayout {
+                    id: section
+                    required property var modelData
+                    required property int index
+                    Layout.fillWidth: true
+                    spacing: 1
+                    // No header view for a section without header text.
+                    Rectangle {
+                        visible: section.modelData.title.length > 0
+                        color: page.theme.appBackgroundColor || App.colors.background
+                        implicitHeight: 20
+                        Layout.fillWidth: true
+                        Text {
+                            x: 15
+                            width: 320
+                            height: 20
+                            text: section.modelData.title
+                            color: page.theme.appSubheaderColor || App.colors.subheader
+                            font.pixelSize: 14
+                            verticalAlignment: Text.AlignVCenter
+                        }
+                    }
+                    Repeater {
+                        model: section.modelData.rows
+                        TableCellRow {
+                            required property var modelData
+                            required property int index
+                            cell: modelData
+                            theme: page.theme
+                            Layout.fillWidth: true
+                            onSelected: page.act("didSelectRow", { section: section.index, row: index })
+                            onSegmentChosen: (chosen) => page.act(
+                                modelData.reuseIdentifier === "CellWithDataType"
+                                    ? "dataTypeSegValueChanged" : "directionTypeSegValueChanged",
+                                { index: chosen })
+                            onSwitched: (on) => page.act("alertSwitchValueChanged", { on: on })
+                            onButtonPressed: page.act("resetCounter")
+                        }
+                    }
+                }
+            }
+        }
+    }
+}

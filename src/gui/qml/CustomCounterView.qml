@@ -1,0 +1,109 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Byteward
+
+// The custom counters tab: one row per counter with its pause switch; edit mode adds delete and
+// move buttons to every row.
+Page {
+    id: page
+    property ScreenAdapter screen
+    readonly property var values: screen ? screen.values : ({})
+    readonly property var theme: values.theme || ({})
+    readonly property bool editing: values.editing === true
+    readonly property var rows: screen && screen.sections.length > 0 ? screen.sections[0].rows : []
+
+    function label(name) {
+        const l = screen ? screen.labels[name] : undefined
+        return l ? l.text : ""
+    }
+    function act(action, argument) {
+        if (screen) screen.perform(action, argument)
+    }
+
+    background: Rectangle { color: page.theme.appBackgroundColor || App.colors.background }
+    Component.onCompleted: {
+        act("viewDidLoad")
+        act("viewWillAppear")
+    }
+    // Shown again: another tab was in front, or a pushed screen was closed.
+    onVisibleChanged: if (visible) act("viewWillAppear")
+
+    header: ToolBar {
+        background: Rectangle { color: page.theme.appNavBarColor || App.colors.navBar }
+        RowLayout {
+            anchors.fill: parent
+            ToolButton {
+                objectName: "editButton"
+                text: page.values.leftButton === "done" ? "Done" : "Edit"
+                icon.name: page.values.leftButton === "done" ? "" : "document-edit"
+                onClicked: page.act(page.editing ? "leaveEditMode" : "showEditMode")
+            }
+            Label {
+                text: page.label("lblTitle")
+                color: page.theme.navBarTitleColor || App.colors.foreground
+                font.pixelSize: page.theme.navBarTitleFontSize || 20
+                horizontalAlignment: Text.AlignHCenter
+                elide: Text.ElideRight
+                Layout.fillWidth: true
+            }
+            ToolButton {
+                objectName: "addButton"
+                text: "+"
+                font.pixelSize: 22
+                onClicked: page.act("showAddMode")
+            }
+        }
+    }
+
+    ListView {
+        id: list
+        anchors.fill: parent
+        clip: true
+        spacing: 1
+        model: page.rows
+        ScrollBar.vertical: ScrollBar {}
+        delegate: Rectangle {
+            id: item
+            required property var modelData
+            required property int index
+            width: list.width
+            implicitHeight: cell.implicitHeight
+            color: page.theme.tableSeperatorColor || App.colors.separator
+
+            RowLayout {
+                anchors.fill: parent
+                spacing: 0
+                ToolButton {
+                    visible: page.editing
+                    text: "\u2212"
+                    palette.buttonText: "#e73e3e"
+                    onClicked: page.act("commitEditingStyle", { row: item.index })
+                }
+                TableCellRow {
+                    id: cell
+                    cell: item.modelData
+                    theme: page.theme
+                    editing: page.editing
+                    Layout.fillWidth: true
+                    onSelected: page.act("didSelectRow", { row: item.index })
+                    onSwitched: (on) => page.act("switchToggled", { row: item.index, on: on })
+                }
+                ToolButton {
+                    visible: page.editing
+                    enabled: item.index > 0
+                    text: "\u2191"
+                    onClicked: page.act("moveRow", { from: item.index, to: item.index - 1 })
+                }
+                ToolButton {
+                    visible: page.editing
+                    enabled: item.index < page.rows.length - 1
+                    text: "\u2193"
+                    onClicked: page.act("moveRow", { from: item.index, to: item.index + 1 })
+                }
+            }
+        }
+    }
+}

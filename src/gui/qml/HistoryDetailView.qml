@@ -1,0 +1,104 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Byteward
+
+// One billing period: its dates, its totals and its days, as the screen lays them out in three
+// titled sections. Rows do nothing when touched; the action menu exports or charts the days.
+Page {
+    id: page
+    property ScreenAdapter screen
+    readonly property var values: screen ? screen.values : ({})
+    readonly property var theme: values.theme || ({})
+    readonly property var headerFrame: values.headerFrame || ({ x: 15, y: -5, width: 320, height: 20 })
+
+    background: Rectangle { color: page.theme.appBackgroundColor || App.colors.background }
+
+    header: ToolBar {
+        background: Rectangle { color: page.theme.appNavBarColor || App.colors.navBar }
+        RowLayout {
+            anchors.fill: parent
+            ToolButton {
+                objectName: "historyBackButton"
+                text: "‹ History"
+                onClicked: page.StackView.view.pop()
+            }
+            Item { Layout.fillWidth: true }
+            ToolButton {
+                objectName: "historyDetailActionButton"
+                text: "Share…"
+                onClicked: page.screen.perform("showActionSheet")
+            }
+        }
+    }
+
+    Flickable {
+        anchors.fill: parent
+        contentHeight: column.implicitHeight + 24
+        clip: true
+        ScrollBar.vertical: ScrollBar {}
+
+        ColumnLayout {
+            id: column
+            width: parent.width
+            spacing: 1
+
+            Repeater {
+                model: page.screen ? page.screen.sections : []
+                ColumnLayout {
+                    id: section
+                    required property var modelData
+                    Layout.fillWidth: true
+                    spacing: 1
+                    // The header: one label placed by the screen's frame.
+                    Item {
+                        Layout.fillWidth: true
+                        implicitHeight: 30
+                        Text {
+                            x: page.headerFrame.x
+                            y: 8 + page.headerFrame.y
+                            width: Math.min(page.headerFrame.width, parent.width - x)
+                            height: page.headerFrame.height
+                            verticalAlignment: Text.AlignVCenter
+                            text: section.modelData.title
+                            color: page.theme.appSubheaderColor || App.colors.subheader
+                            font.pixelSize: page.values.headerFontSize || 14
+                            elide: Text.ElideRight
+                        }
+                    }
+                    Repeater {
+                        model: section.modelData.rows
+                        Rectangle {
+                            id: cell
+                            required property var modelData
+                            Layout.fillWidth: true
+                            implicitHeight: modelData.height || 44
+                            color: page.theme.tableCellBackgroundColor || App.colors.cellBackground
+                            Text {
+                                anchors.left: parent.left
+                                anchors.leftMargin: 15
+                                anchors.verticalCenter: parent.verticalCenter
+                                width: parent.width * 0.55
+                                text: cell.modelData.title
+                                color: page.theme.tableCellForegroundColor || App.colors.cellForeground
+                                font.pixelSize: 15
+                                elide: Text.ElideRight
+                            }
+                            Text {
+                                anchors.right: parent.right
+                                anchors.rightMargin: 15
+                                anchors.verticalCenter: parent.verticalCenter
+                                width: parent.width * 0.4
+                                horizontalAlignment: Text.AlignRight
+                                text: cell.modelData.detail
+                                color: page.theme.tableCellDetailForegroundColor || App.colors.cellDetail
+                                font.pixelSize: 15
+                                elide: Text.ElideLeft
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,125 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Byteward
+
+// The History tab's list: the two periods in progress, then every stored billing period. The
+// screen decides every text, which rows can be deleted and what the action menu does.
+Page {
+    id: page
+    property ScreenAdapter screen
+    readonly property var values: screen ? screen.values : ({})
+    readonly property var theme: values.theme || ({})
+    readonly property var rows: screen && screen.sections.length > 0 ? screen.sections[0].rows : []
+    readonly property bool editing: values.editing === true
+    function label(name) {
+        const l = screen ? screen.labels[name] : undefined
+        return l ? l.text : ""
+    }
+    function reportDevice() {
+        const w = page.Window.window
+        if (screen && w) screen.perform("setDevice", { isPad: Math.min(w.width, w.height) >= 700 })
+    }
+
+    background: Rectangle { color: page.theme.appBackgroundColor || App.colors.background }
+    Component.onCompleted: {
+        if (!screen) return
+        reportDevice()
+        screen.perform("viewDidLoad")
+        screen.perform("viewWillAppear")
+    }
+    onVisibleChanged: if (visible && screen) screen.perform("viewWillAppear")
+    StackView.onActivating: if (screen) screen.perform("viewWillAppear")
+
+    header: ToolBar {
+        background: Rectangle { color: page.theme.appNavBarColor || App.colors.navBar }
+        RowLayout {
+            anchors.fill: parent
+            ToolButton {
+                objectName: "historyEditButton"
+                text: page.editing ? "Done" : "Edit"
+                onClicked: page.screen.perform(page.editing ? "leaveEditMode" : "showEditMode")
+            }
+            Label {
+                text: page.label("lblTitle")
+                color: page.theme.navBarTitleColor || App.colors.foreground
+                font.pixelSize: 20
+                horizontalAlignment: Text.AlignHCenter
+                Layout.fillWidth: true
+            }
+            ToolButton {
+                objectName: "historyActionButton"
+                text: "Share…"
+                enabled: page.values.actionEnabled === true
+                onClicked: { page.reportDevice(); page.screen.perform("showActionSheet") }
+            }
+        }
+    }
+
+    ListView {
+        id: list
+        anchors.fill: parent
+        clip: true
+        spacing: 1
+        model: page.rows
+        ScrollBar.vertical: ScrollBar {}
+        delegate: Rectangle {
+            id: row
+            required property var modelData
+            required property int index
+            width: ListView.view.width
+            height: modelData.height || 60
+            color: page.theme.tableCellBackgroundColor || App.colors.cellBackground
+
+            RowLayout {
+                anchors.fill: parent
+                anchors.leftMargin: 10
+                anchors.rightMargin: 10
+                spacing: 10
+                RoundButton {
+                    visible: page.editing && row.modelData.editable === true
+                    text: "−"
+                    implicitWidth: 28
+                    implicitHeight: 28
+                    palette.button: "#d9342b"
+                    palette.buttonText: "white"
+                    onClicked: page.screen.perform("delete", { row: row.index })
+                }
+                HistoryIcon {
+                    image: row.modelData.image
+                    color: page.theme.tableCellForegroundColor || App.colors.cellForeground
+                }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 2
+                    Text {
+                        text: row.modelData.title
+                        color: page.theme.tableCellForegroundColor || App.colors.cellForeground
+                        font.pixelSize: 16
+                        elide: Text.ElideRight
+                        Layout.fillWidth: true
+                    }
+                    Text {
+                        text: row.modelData.detail
+                        visible: text.length > 0
+                        color: page.theme.tableCellDetailForegroundColor || App.colors.cellDetail
+                        font.pixelSize: 13
+                        elide: Text.ElideRight
+                        Layout.fillWidth: true
+                    }
+                }
+                Text {
+                    text: "›"
+                    visible: row.modelData.accessory === "disclosureIndicator"
+                    color: page.theme.tableCellDetailForegroundColor || App.colors.cellDetail
+                    font.pixelSize: 22
+                }
+            }
+            MouseArea {
+                anchors.fill: parent
+                z: -1
+                onClicked: { page.reportDevice(); page.screen.perform("select", { row: row.index }) }
+            }
+        }
+    }
+}

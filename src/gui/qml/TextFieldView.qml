@@ -1,0 +1,69 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Byteward
+
+// The text entry, shown modally: a caption, one field with the keyboard focus, Cancel and Done.
+Page {
+    id: page
+    property ScreenAdapter screen
+    readonly property var values: screen ? screen.values : ({})
+    readonly property var theme: values.theme || ({})
+
+    function label(name) {
+        const l = screen ? screen.labels[name] : undefined
+        return l ? l.text : ""
+    }
+    function act(action, argument) {
+        if (screen) screen.perform(action, argument)
+    }
+
+    background: Rectangle { color: page.theme.appBackgroundColor || App.colors.background }
+    Component.onCompleted: {
+        field.text = page.values.text || ""
+        field.forceActiveFocus()
+    }
+
+    header: ToolBar {
+        background: Rectangle { color: page.theme.appNavBarColor || App.colors.navBar }
+        RowLayout {
+            anchors.fill: parent
+            ToolButton {
+                objectName: "cancelButton"
+                text: page.label("btnCancel")
+                onClicked: page.act("cancel")
+            }
+            Item { Layout.fillWidth: true }
+            ToolButton {
+                objectName: "doneButton"
+                text: page.label("btnDone")
+                onClicked: page.act("done", { text: field.text })
+            }
+        }
+    }
+
+    ColumnLayout {
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.margins: 16
+        spacing: 8
+        Label {
+            text: page.label("label")
+            visible: text.length > 0
+            color: page.theme.appSubheaderColor || App.colors.subheader
+        }
+        TextField {
+            id: field
+            objectName: "textField"
+            placeholderText: page.values.placeholderText || ""
+            inputMethodHints: page.values.keyboard === "decimal" ? Qt.ImhFormattedNumbersOnly
+                            : page.values.keyboard === "number" ? Qt.ImhDigitsOnly : Qt.ImhNone
+            Layout.fillWidth: true
+            onTextEdited: page.act("setText", { text: text })
+            onAccepted: page.act("done", { text: text })
+        }
+    }
+}

@@ -1,0 +1,74 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Byteward
+
+// The values of one multiple-choice setting; the chosen one is checked.
+Page {
+    id: page
+    property ScreenAdapter screen
+    property var row
+    background: Rectangle { color: App.colors.background }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 12
+        spacing: 1
+        RowLayout {
+            Layout.fillWidth: true
+            Button {
+                text: "‹ Settings"
+                flat: true
+                onClicked: page.StackView.view.pop()
+            }
+            Text {
+                text: page.row ? page.row.title : ""
+                color: App.colors.foreground
+                font.pixelSize: 20
+                font.bold: true
+                Layout.fillWidth: true
+                elide: Text.ElideRight
+            }
+        }
+        ListView {
+            id: list
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            spacing: 1
+            model: page.row ? page.row.choices : []
+            property int chosen: page.row ? page.row.index : -1
+            delegate: Rectangle {
+                required property string modelData
+                required property int index
+                width: list.width
+                height: 44
+                color: App.colors.settingsCell
+                Text {
+                    anchors.left: parent.left
+                    anchors.leftMargin: 12
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: modelData
+                    color: App.colors.cellDetail
+                    font.pixelSize: 15
+                }
+                Text {
+                    anchors.right: parent.right
+                    anchors.rightMargin: 12
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: "✓"
+                    visible: list.chosen === index
+                    color: App.windowTint
+                    font.pixelSize: 18
+                }
+                MouseArea {
+                    anchors.fill: parent
+                    onClicked: {
+                        page.screen.perform("setChoice", { key: page.row.key, index: index })
+                        list.chosen = index
+                    }
+                }
+            }
+        }
+    }
+}
