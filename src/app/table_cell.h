@@ -23,10 +23,10 @@ struct TableCell {
     std::string detail;
     int titleLines = 1;
     int detailLines = 1;
-    double height = 44; // points
-    std::string accessory;        // "disclosureIndicator", "switch" or "" for none
-    std::string editingAccessory; // the same, while the table is being edited
-    std::string control;          // "segments", "switch", "button" or "" for none
+    double height = 44;             // points
+    std::string accessory;          // "disclosureIndicator", "switch" or "" for none
+    std::string editingAccessory;   // the same, while the table is being edited
+    std::string control;            // "segments", "switch", "button" or "" for none
     std::vector<std::string> items; // the segments' titles
     int selectedIndex = -1;         // the selected segment; -1 for none
     bool on = false;                // the switch's state

@@ -70,8 +70,13 @@ int runExport(Context &context, const ExportOptions &o) {
         XdgMailClient client(services.paths, services.clock, context.log());
         if (!client.canSendMail())
             throw Failure("cannot send mail: no mail client (xdg-email) was found");
-        if (const MailResult result = client.compose(message); !result.handedOver)
-            throw Failure("the mail client did not take the mail: " + result.error);
+        if (const MailResult result = client.compose(message); !result.handedOver) {
+            std::string kept;
+            if (!client.lastMessageFolder.empty())
+                kept = "; the mail is kept as " +
+                       (client.lastMessageFolder / XdgMailClient::kMessageFileName).string();
+            throw Failure("the mail client did not take the mail: " + result.error + kept);
+        }
         std::cout << (client.lastMessageFolder / XdgMailClient::kMessageFileName).string() << '\n';
         return 0;
     }
@@ -103,9 +108,8 @@ void addExportCommand(CLI::App &app, Action &action) {
         "--mime", o->mime, "Print the whole mail as a MIME message, for example for sendmail -t");
     command->add_option("--to", o->to, "Recipients of the mail (with --mail or --mime)");
     mail->excludes(mime);
-    command->callback([&action, o] {
-        action = [o](Context &context) { return runExport(context, *o); };
-    });
+    command->callback(
+        [&action, o] { action = [o](Context &context) { return runExport(context, *o); }; });
 }
 
 } // namespace byteward::cli

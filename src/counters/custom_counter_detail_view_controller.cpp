@@ -13,12 +13,18 @@ enum Section { kName, kEnd, kData };
 
 std::string tracksText(const CustomCounter &c) {
     std::string text = "tracks ";
-    if (c.direction == 3) text += "sent & received, ";
-    else if (c.direction == 1) text += "sent ";
-    else if (c.direction == 2) text += "received ";
-    if (c.trackCellular && c.trackWiFi) text += "cellular (3G/Edge/GPRS) and Wi-Fi data";
-    else if (c.trackWiFi) text += "Wi-Fi data";
-    else if (c.trackCellular) text += "cellular (3G/Eduge/GPRS) data";
+    if (c.direction == 3)
+        text += "sent & received, ";
+    else if (c.direction == 1)
+        text += "sent ";
+    else if (c.direction == 2)
+        text += "received ";
+    if (c.trackCellular && c.trackWiFi)
+        text += "cellular (3G/Edge/GPRS) and Wi-Fi data";
+    else if (c.trackWiFi)
+        text += "Wi-Fi data";
+    else if (c.trackCellular)
+        text += "cellular (3G/Eduge/GPRS) data";
     return text;
 }
 
@@ -49,7 +55,8 @@ int CustomCounterDetailViewController::numberOfRowsInSection(int section) const 
     return section == kName || section == kEnd ? 1 : 0;
 }
 
-double CustomCounterDetailViewController::heightForRowAtIndexPath(const IndexPath &indexPath) const {
+double
+CustomCounterDetailViewController::heightForRowAtIndexPath(const IndexPath &indexPath) const {
     if (indexPath.section == kName) return 70;
     if (indexPath.section == kData && customCounter.direction == 3) return 90;
     return 60;
@@ -81,7 +88,8 @@ TableCell CustomCounterDetailViewController::dataCell(bool cellular) const {
     return cell;
 }
 
-TableCell CustomCounterDetailViewController::cellForRowAtIndexPath(const IndexPath &indexPath) const {
+TableCell
+CustomCounterDetailViewController::cellForRowAtIndexPath(const IndexPath &indexPath) const {
     const CustomCounter &c = customCounter;
     TableCell cell;
     if (indexPath.row < 0 || indexPath.row >= numberOfRowsInSection(indexPath.section)) return cell;
@@ -141,12 +149,17 @@ ValueDict CustomCounterDetailViewController::values() const {
 }
 
 bool CustomCounterDetailViewController::perform(const std::string &action, const Value &) {
-    if (action == "viewDidLoad") viewDidLoad();
-    else if (action == "viewWillAppear") covered_ = false;
-    else if (action == "showEditView") showEditView();
-    else if (action == "dismissView") dismissView();
+    if (action == "viewDidLoad")
+        viewDidLoad();
+    else if (action == "viewWillAppear")
+        covered_ = false;
+    else if (action == "showEditView")
+        showEditView();
+    else if (action == "dismissView")
+        dismissView();
     else if (action == "didSelectRow") {
-    } else return false;
+    } else
+        return false;
     return true;
 }
 

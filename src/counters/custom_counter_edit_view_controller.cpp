@@ -12,9 +12,9 @@ namespace byteward {
 
 namespace {
 
-constexpr const char *kNoEndDate = "No End Date";
+constexpr const char *kNoEndDate = DatePickerViewController::kNoEndDate;
 
-enum Section { kName, kTrack, kEnd, kDirection, kFirstAmounts, kSecondAmounts, kLastReset };
+enum Section { kName, kTrack, kEnd, kDirection, kFirstAmounts, kSecondAmounts };
 
 // The stored counter with this identifier, as it is now.
 std::optional<CustomCounter> storedCounter(Services &services, const std::string &uniqueId) {
@@ -28,10 +28,12 @@ std::optional<CustomCounter> storedCounter(Services &services, const std::string
 CustomCounterEditViewController::CustomCounterEditViewController(Services &services,
                                                                  ScreenServices screens,
                                                                  Navigator &navigator)
-    : services_(services), screens_(screens), navigator_(navigator) {}
+    : services_(services), screens_(screens), navigator_(navigator) {
+}
 
 CustomCounterEditViewController::~CustomCounterEditViewController() {
-    if (themeObserver_ && screens_.events != nullptr) screens_.events->removeObserver(*themeObserver_);
+    if (themeObserver_ && screens_.events != nullptr)
+        screens_.events->removeObserver(*themeObserver_);
 }
 
 void CustomCounterEditViewController::setCustomCounter(CustomCounter &counter) {
@@ -40,7 +42,8 @@ void CustomCounterEditViewController::setCustomCounter(CustomCounter &counter) {
 }
 
 void CustomCounterEditViewController::viewDidLoad() {
-    if (screens_.analytics != nullptr) screens_.analytics->logEvent("Create or edit custom counter");
+    if (screens_.analytics != nullptr)
+        screens_.analytics->logEvent("Create or edit custom counter");
     if (screens_.events != nullptr && !themeObserver_)
         themeObserver_ =
             screens_.events->addObserver(AppNotificationCenter::kProgressBarMileStoneNotification,
@@ -123,9 +126,8 @@ std::string CustomCounterEditViewController::endDateText() const {
 
 TableCell CustomCounterEditViewController::amountCell(bool cellular, Amount amount) const {
     static constexpr const char *kTitles[] = {"Received", "Sent", "Total"};
-    static constexpr const char *kCellular[] = {"CellWithCellRecdDataInfo",
-                                                "CellWithCellSentDataInfo",
-                                                "CellWithCellTotalDataInfo"};
+    static constexpr const char *kCellular[] = {
+        "CellWithCellRecdDataInfo", "CellWithCellSentDataInfo", "CellWithCellTotalDataInfo"};
     static constexpr const char *kWiFi[] = {"CellWithWifiRecdDataInfo", "CellWithWifiSentDataInfo",
                                             "CellWithWifiTotalDataInfo"};
     const CustomCounter &c = *counter_;
@@ -137,10 +139,10 @@ TableCell CustomCounterEditViewController::amountCell(bool cellular, Amount amou
     cell.reuseIdentifier = cellular ? kCellular[i] : kWiFi[i];
     cell.style = "value1";
     cell.title = kTitles[i];
-    cell.detail = format(
-        "%.2f %s",
-        static_cast<double>(DataFormatter::converToDataUnitFromBytes(bytes[cellular][i], displayDataUnit)),
-        displayDataUnit.c_str());
+    cell.detail = format("%.2f %s",
+                         static_cast<double>(DataFormatter::converToDataUnitFromBytes(
+                             bytes[cellular][i], displayDataUnit)),
+                         displayDataUnit.c_str());
     return cell;
 }
 
@@ -180,7 +182,10 @@ TableCell CustomCounterEditViewController::cellForRowAtIndexPath(const IndexPath
         cell.reuseIdentifier = "CellWithOption";
         cell.control = "segments";
         cell.items = {"Received", "Sent", "Both"};
-        cell.selectedIndex = c.direction == 3 ? 2 : c.direction == 1 ? 1 : c.direction == 2 ? 0 : -1;
+        cell.selectedIndex = c.direction == 3   ? 2
+                             : c.direction == 1 ? 1
+                             : c.direction == 2 ? 0
+                                                : -1;
     } else {
         cell.reuseIdentifier = "CellWithResetButton";
         cell.style = "value1";
@@ -214,8 +219,10 @@ void CustomCounterEditViewController::alertSwitchValueChanged(bool on) {
 void CustomCounterEditViewController::didSelectRowAtIndexPath(const IndexPath &indexPath) {
     // One picker at a time: a second tap must not replace the picker that is on screen.
     if (counter_ == nullptr || pickerOpen_) return;
-    if (indexPath == IndexPath{kName, 0}) presentTextField(indexPath);
-    else if (indexPath == IndexPath{kEnd, 0}) presentDatePicker(indexPath);
+    if (indexPath == IndexPath{kName, 0})
+        presentTextField(indexPath);
+    else if (indexPath == IndexPath{kEnd, 0})
+        presentDatePicker(indexPath);
 }
 
 void CustomCounterEditViewController::presentTextField(const IndexPath &indexPath) {
@@ -285,22 +292,26 @@ void CustomCounterEditViewController::storeEditedCounter() {
     // The amounts in hand may be older than the stored ones: updates kept counting while the
     // editor (or the list before it) was open. Keep what the store counted since and take only
     // what the user edits here; a reset still zeroes the amounts.
-    DataLock lock(services_.paths.dataDir);
-    if (const auto stored = storedCounter(services_, counter_->uniqueId)) {
-        CustomCounter merged = *stored;
-        merged.name = counter_->name;
-        merged.trackCellular = counter_->trackCellular;
-        merged.trackWiFi = counter_->trackWiFi;
-        merged.endDate = counter_->endDate;
-        merged.notifyOnEnd = counter_->notifyOnEnd;
-        merged.direction = counter_->direction;
-        if (resetChosen_) {
-            merged.resetCellular();
-            merged.resetWiFi();
+    try {
+        DataLock lock(services_.paths.dataDir);
+        if (const auto stored = storedCounter(services_, counter_->uniqueId)) {
+            CustomCounter merged = *stored;
+            merged.name = counter_->name;
+            merged.trackCellular = counter_->trackCellular;
+            merged.trackWiFi = counter_->trackWiFi;
+            merged.endDate = counter_->endDate;
+            merged.notifyOnEnd = counter_->notifyOnEnd;
+            merged.direction = counter_->direction;
+            if (resetChosen_) {
+                merged.resetCellular();
+                merged.resetWiFi();
+            }
+            *counter_ = merged;
         }
-        *counter_ = merged;
+        CustomCounter::saveCustomCounter(services_, *counter_);
+    } catch (const LockTimeout &error) {
+        services_.log.line(std::string("Writing data to file failed: ") + error.what());
     }
-    CustomCounter::saveCustomCounter(services_, *counter_);
 }
 
 void CustomCounterEditViewController::saveAndDismissView() {
@@ -352,16 +363,24 @@ ValueDict CustomCounterEditViewController::values() const {
 
 bool CustomCounterEditViewController::perform(const std::string &action, const Value &argument) {
     const IndexPath at{argumentInt(argument, "section"), argumentInt(argument, "row")};
-    if (action == "viewDidLoad") viewDidLoad();
-    else if (action == "didSelectRow") didSelectRowAtIndexPath(at);
-    else if (action == "dataTypeSegValueChanged") dataTypeSegValueChanged(argumentInt(argument, "index"));
+    if (action == "viewDidLoad")
+        viewDidLoad();
+    else if (action == "didSelectRow")
+        didSelectRowAtIndexPath(at);
+    else if (action == "dataTypeSegValueChanged")
+        dataTypeSegValueChanged(argumentInt(argument, "index"));
     else if (action == "directionTypeSegValueChanged")
         directionTypeSegValueChanged(argumentInt(argument, "index"));
-    else if (action == "alertSwitchValueChanged") alertSwitchValueChanged(argumentBool(argument, "on"));
-    else if (action == "resetCounter") resetCounter();
-    else if (action == "saveAndDismissView") saveAndDismissView();
-    else if (action == "cancelAndDismissView") cancelAndDismissView();
-    else return false;
+    else if (action == "alertSwitchValueChanged")
+        alertSwitchValueChanged(argumentBool(argument, "on"));
+    else if (action == "resetCounter")
+        resetCounter();
+    else if (action == "saveAndDismissView")
+        saveAndDismissView();
+    else if (action == "cancelAndDismissView")
+        cancelAndDismissView();
+    else
+        return false;
     return true;
 }
 

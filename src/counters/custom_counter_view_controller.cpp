@@ -19,15 +19,20 @@ std::string amountLine(const char *pattern, std::optional<double> bytes, const s
 std::string subtitle(const CustomCounter &c, const std::string &unit) {
     std::string text;
     if (c.trackCellular) {
-        if (c.direction == 3) text += amountLine("Cellular  %.2f %s\n", c.cellularDataTotal, unit);
-        else if (c.direction == 1) text += amountLine("Cellular Sent %.2f %s\n", c.cellularDataSent, unit);
+        if (c.direction == 3)
+            text += amountLine("Cellular  %.2f %s\n", c.cellularDataTotal, unit);
+        else if (c.direction == 1)
+            text += amountLine("Cellular Sent %.2f %s\n", c.cellularDataSent, unit);
         else if (c.direction == 2)
             text += amountLine("Cellular Received %.2f %s\n", c.cellularDataReceived, unit);
     }
     if (c.trackWiFi) {
-        if (c.direction == 3) text += amountLine("Wi-Fi  %.2f %s", c.wifiDataTotal, unit);
-        else if (c.direction == 1) text += amountLine("Wi-Fi Sent %.2f %s", c.wifiDataSent, unit);
-        else if (c.direction == 2) text += amountLine("Wi-Fi Received %.2f %s", c.wifiDataReceived, unit);
+        if (c.direction == 3)
+            text += amountLine("Wi-Fi  %.2f %s", c.wifiDataTotal, unit);
+        else if (c.direction == 1)
+            text += amountLine("Wi-Fi Sent %.2f %s", c.wifiDataSent, unit);
+        else if (c.direction == 2)
+            text += amountLine("Wi-Fi Received %.2f %s", c.wifiDataReceived, unit);
     }
     return text;
 }
@@ -166,17 +171,26 @@ ValueDict CustomCounterViewController::values() const {
 
 bool CustomCounterViewController::perform(const std::string &action, const Value &argument) {
     const IndexPath at{0, argumentInt(argument, "row")};
-    if (action == "viewDidLoad") viewDidLoad();
-    else if (action == "viewWillAppear") viewWillAppear();
-    else if (action == "showAddMode") showAddMode();
-    else if (action == "showEditMode") showEditMode();
-    else if (action == "leaveEditMode") leaveEditMode();
-    else if (action == "switchToggled") switchToggled(at.row, argumentBool(argument, "on"));
-    else if (action == "commitEditingStyle") commitEditingStyleDelete(at);
+    if (action == "viewDidLoad")
+        viewDidLoad();
+    else if (action == "viewWillAppear")
+        viewWillAppear();
+    else if (action == "showAddMode")
+        showAddMode();
+    else if (action == "showEditMode")
+        showEditMode();
+    else if (action == "leaveEditMode")
+        leaveEditMode();
+    else if (action == "switchToggled")
+        switchToggled(at.row, argumentBool(argument, "on"));
+    else if (action == "commitEditingStyle")
+        commitEditingStyleDelete(at);
     else if (action == "moveRow")
         moveRowAtIndexPath({0, argumentInt(argument, "from")}, {0, argumentInt(argument, "to")});
-    else if (action == "didSelectRow") didSelectRowAtIndexPath(at);
-    else return false;
+    else if (action == "didSelectRow")
+        didSelectRowAtIndexPath(at);
+    else
+        return false;
     return true;
 }
 

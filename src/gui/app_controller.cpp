@@ -53,6 +53,16 @@ AppController::AppController(PlatformServices &platform, Options options, QObjec
     };
     settingsScreen_ = std::make_unique<SettingsScreen>(*settingsController_);
 
+    mail_ = std::make_unique<XdgMailClient>(services.paths, services.clock, platform_.log());
+    historyController_ = std::make_unique<HistoryViewController>(
+        services, HistoryScreenContext{options_.showAlerts ? &presenter_ : nullptr,
+                                       &platform_.analytics(), mail_.get(), &navigator_});
+    // The screen below a closed page reads everything afresh.
+    connect(&navigator_, &QmlNavigator::uncovered, this, [this] {
+        for (ScreenAdapter *adapter : {historyAdapter_.get(), countersAdapter_.get()})
+            if (adapter != nullptr) adapter->perform(QStringLiteral("viewWillAppear"));
+    });
+
     connect(&fetchTimer_, &QTimer::timeout, this, [this] {
         delegate_->performFetch();
         refreshScreens();
@@ -83,7 +93,7 @@ void AppController::launch() {
     cellularAdapter_ = std::make_unique<ScreenAdapter>(cellularScreen_.get(), this);
     wifiAdapter_ = std::make_unique<ScreenAdapter>(wifiScreen_.get(), this);
     countersAdapter_ = std::make_unique<ScreenAdapter>(&countersScreen_, this);
-    historyAdapter_ = std::make_unique<ScreenAdapter>(&historyScreen_, this);
+    historyAdapter_ = std::make_unique<ScreenAdapter>(historyController_.get(), this);
     settingsAdapter_ = std::make_unique<ScreenAdapter>(settingsScreen_.get(), this);
     // Each dashboard renders once as it loads; a render chooses the start tab.
     const int chosenByAlert = delegate_->tabSelectedIndex;

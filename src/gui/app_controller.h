@@ -4,10 +4,13 @@
 #include "app/byteward_app_delegate.h"
 #include "app/placeholder_screen.h"
 #include "dashboard/dashboard_screen.h"
+#include "gui/qml_navigator.h"
 #include "gui/qml_presenter.h"
 #include "gui/screen_adapter.h"
+#include "history/history_view_controller.h"
 #include "platform/dbus_notifications.h"
 #include "platform/platform_services.h"
+#include "platform/xdg_mail_client.h"
 #include "settings/plan_setup_screen.h"
 #include "settings/settings_screen.h"
 
@@ -35,6 +38,7 @@ class AppController : public QObject {
     Q_PROPERTY(ScreenAdapter *history READ history CONSTANT)
     Q_PROPERTY(ScreenAdapter *settings READ settings CONSTANT)
     Q_PROPERTY(QmlPresenter *presenter READ presenter CONSTANT)
+    Q_PROPERTY(QmlNavigator *navigator READ navigator CONSTANT)
     Q_PROPERTY(int currentTab READ currentTab NOTIFY currentTabChanged)
     Q_PROPERTY(QString windowTint READ windowTint NOTIFY themeChanged)
     Q_PROPERTY(QVariantMap colors READ colors NOTIFY themeChanged)
@@ -61,6 +65,7 @@ class AppController : public QObject {
     ScreenAdapter *history() { return historyAdapter_.get(); }
     ScreenAdapter *settings() { return settingsAdapter_.get(); }
     QmlPresenter *presenter() { return &presenter_; }
+    QmlNavigator *navigator() { return &navigator_; }
     int currentTab() const { return delegate_->tabSelectedIndex; }
     QString windowTint() const { return QString::fromStdString(delegate_->windowTint); }
     QVariantMap colors() const;
@@ -101,6 +106,9 @@ class AppController : public QObject {
     Options options_;
     AppNotificationCenter events_;
     QmlPresenter presenter_;
+    QmlNavigator navigator_;
+    std::unique_ptr<XdgMailClient> mail_;
+    std::unique_ptr<HistoryViewController> historyController_;
     DesktopNotificationSink desktop_;
     std::unique_ptr<ForegroundSink> sink_;
     std::unique_ptr<BytewardAppDelegate> delegate_;
@@ -109,7 +117,6 @@ class AppController : public QObject {
     std::unique_ptr<SettingsViewController> settingsController_;
     std::unique_ptr<SettingsScreen> settingsScreen_;
     PlaceholderScreen countersScreen_{"Custom Counters", "Custom counters will be shown here."};
-    PlaceholderScreen historyScreen_{"History", "Past billing cycles and days will be shown here."};
     std::unique_ptr<ScreenAdapter> cellularAdapter_;
     std::unique_ptr<ScreenAdapter> wifiAdapter_;
     std::unique_ptr<ScreenAdapter> countersAdapter_;

@@ -60,17 +60,24 @@ int checkBindings(QQuickWindow *window, byteward::gui::AppController &app) {
         const QString stackName = QStringLiteral("stack%1").arg(tab);
         auto *stack = window->findChild<QQuickItem *>(stackName);
         if (stack == nullptr) stack = window->contentItem()->findChild<QQuickItem *>(stackName);
-        auto *page = stack != nullptr ? stack->property("currentItem").value<QQuickItem *>() : nullptr;
+        auto *page =
+            stack != nullptr ? stack->property("currentItem").value<QQuickItem *>() : nullptr;
         if (page == nullptr) {
             report(QStringLiteral("no dashboard page on tab %1").arg(tab));
             continue;
         }
         const QString suffix = tab == 0 ? QString() : QStringLiteral("Wifi");
         const QVariantMap labels = (tab == 0 ? app.cellular() : app.wifi())->labels();
-        const QStringList shown = {"lblTitle", "lblLastUpdateDate", "lblMonthlyUsage" + suffix,
-                                   "lblAvailable" + suffix, "lblIdealActualDiff" + suffix, "lblDays" + suffix,
-                                   "lblRemainingUsage" + suffix, "lblDailySuggested" + suffix,
-                                   "lblProjected" + suffix, "lblPlaceUsed"};
+        const QStringList shown = {"lblTitle",
+                                   "lblLastUpdateDate",
+                                   "lblMonthlyUsage" + suffix,
+                                   "lblAvailable" + suffix,
+                                   "lblIdealActualDiff" + suffix,
+                                   "lblDays" + suffix,
+                                   "lblRemainingUsage" + suffix,
+                                   "lblDailySuggested" + suffix,
+                                   "lblProjected" + suffix,
+                                   "lblPlaceUsed"};
         for (const QString &name : shown) {
             QObject *item = page->findChild<QObject *>(name);
             if (item == nullptr) {
@@ -80,9 +87,11 @@ int checkBindings(QQuickWindow *window, byteward::gui::AppController &app) {
             QVariant text = item->property("value");
             if (!text.isValid()) text = item->property("place");
             if (!text.isValid()) text = item->property("text");
-            const QString expected = labels.value(name).toMap().value(QStringLiteral("text")).toString();
+            const QString expected =
+                labels.value(name).toMap().value(QStringLiteral("text")).toString();
             if (text.toString() != expected)
-                report(QStringLiteral("%1 shows \"%2\" but the screen holds \"%3\"").arg(name, text.toString(), expected));
+                report(QStringLiteral("%1 shows \"%2\" but the screen holds \"%3\"")
+                           .arg(name, text.toString(), expected));
         }
     }
     auto *tabs = window->findChild<QObject *>(QStringLiteral("tabs"));
@@ -91,7 +100,8 @@ int checkBindings(QQuickWindow *window, byteward::gui::AppController &app) {
     } else {
         tabs->setProperty("currentIndex", 3);
         settle();
-        if (app.currentTab() != 3) report(QStringLiteral("choosing a tab did not reach the application"));
+        if (app.currentTab() != 3)
+            report(QStringLiteral("choosing a tab did not reach the application"));
     }
     app.selectTab(0);
     return mismatches;
@@ -112,12 +122,13 @@ int visitEveryTab(QQuickWindow *window, byteward::gui::AppController &app, const
         }
     }
     // Each plan setup screen, opened from the settings tab.
-    for (const char *plan : {"PlanType", "StartDay", "Days", "CustomDatePicker", "CustomWiFiDatePicker", "StartDate",
-                             "Quota", "CurrentUsage"}) {
+    for (const char *plan : {"PlanType", "StartDay", "Days", "CustomDatePicker",
+                             "CustomWiFiDatePicker", "StartDate", "Quota", "CurrentUsage"}) {
         app.showPlanScreen(QString::fromLatin1(plan));
         settle();
         if (!directory.isEmpty())
-            window->grabWindow().save(QDir(directory).filePath(QStringLiteral("settings-%1.png").arg(plan)));
+            window->grabWindow().save(
+                QDir(directory).filePath(QStringLiteral("settings-%1.png").arg(plan)));
         app.closePlanScreen();
         settle();
     }

@@ -1,7 +1,7 @@
 #include "history/history_detail_view_controller.h"
 
-#include "core/app_data.h"
 #include "app/table_cell.h"
+#include "core/app_data.h"
 #include "core/util.h"
 #include "dashboard/screen_theme.h"
 #include "dashboard/string_formatter.h"

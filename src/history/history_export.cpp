@@ -10,13 +10,13 @@ namespace byteward {
 
 namespace {
 
-constexpr const char *kEmailHeader = "<pre><b>Data Type     Start Date/End Date     Total Data      "
-                                     "Received        Sent</b></pre>";
+constexpr const char *kEmailHeader =
+    "<pre><b>Data Type     Start Date/End Date     Total Data      "
+    "Received        Sent</b></pre>";
 
 } // namespace
 
-std::string HistoryExport::amountText(const std::optional<double> &bytes,
-                                      const std::string &unit) {
+std::string HistoryExport::amountText(const std::optional<double> &bytes, const std::string &unit) {
     const double converted = DataFormatter::converToDataUnitFromBytes(bytes, unit);
     return format("%.2f %s", converted, unit.c_str());
 }
@@ -43,8 +43,8 @@ std::string HistoryExport::emailBody(const std::vector<History> &logs,
         // The values stand in HTML; a unit or date holding markup must not become markup.
         for (auto &field : f)
             field = escapeHtml(field);
-        body += "<p><pre>" + f[0] + "     " + f[1] + " to " + f[2] + "        " + f[3] +
-                "     " + f[4] + "     " + f[5] + "</pre>";
+        body += "<p><pre>" + f[0] + "     " + f[1] + " to " + f[2] + "        " + f[3] + "     " +
+                f[4] + "     " + f[5] + "</pre>";
     }
     return body;
 }

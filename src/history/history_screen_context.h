@@ -30,8 +30,8 @@ class HistoryChartHolder {
   public:
     static constexpr const char *kPage = "HistoryChartView";
 
-    void present(Services &services, const HistoryScreenContext &context,
-                 std::vector<History> logs, const std::string &displayDataUnit, bool isDailyChart,
+    void present(Services &services, const HistoryScreenContext &context, std::vector<History> logs,
+                 const std::string &displayDataUnit, bool isDailyChart,
                  const std::string &chartTitle, bool isPad);
     // The chart presented last; null before the first.
     HistoryChartViewController *controller() const { return controller_.get(); }

@@ -54,7 +54,8 @@ std::string exitText(int status) {
 } // namespace
 
 XdgMailClient::XdgMailClient(Paths paths, const Clock &clock, Log &log, std::string program)
-    : paths_(std::move(paths)), clock_(clock), log_(log), program_(std::move(program)) {}
+    : paths_(std::move(paths)), clock_(clock), log_(log), program_(std::move(program)) {
+}
 
 std::optional<fs::path> XdgMailClient::programPath() const {
     if (program_.empty()) return std::nullopt;
@@ -119,13 +120,13 @@ MailResult XdgMailClient::compose(const MailMessage &message) {
     if (!folder) return {false, error};
     lastMessageFolder = *folder;
     const std::string boundary = "byteward-" + folder->filename().string();
-    if (FileResult written = writeFileAtomically(
-            *folder / kMessageFileName, mimeMessage(message, clock_.now(), boundary));
+    if (FileResult written = writeFileAtomically(*folder / kMessageFileName,
+                                                 mimeMessage(message, clock_.now(), boundary));
         !written.ok())
         return {false, written.error};
 
-    std::vector<std::string> args = {program->string(), "--utf8", "--subject", message.subject,
-                                     "--body", plainTextBody(message)};
+    std::vector<std::string> args = {program->string(), "--utf8", "--subject",
+                                     message.subject,   "--body", plainTextBody(message)};
     for (const auto &attachment : message.attachments) {
         const fs::path file = *folder / safeFileName(attachment.fileName);
         if (FileResult written = writeFileAtomically(file, attachment.data); !written.ok())
@@ -147,8 +148,8 @@ MailResult XdgMailClient::compose(const MailMessage &message) {
         argv.push_back(arg.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (const int code = ::posix_spawn(&pid, program->c_str(), nullptr, nullptr, argv.data(),
-                                       environ);
+    if (const int code =
+            ::posix_spawn(&pid, program->c_str(), nullptr, nullptr, argv.data(), environ);
         code != 0)
         return {false, program->string() + ": " + std::strerror(code)};
 
@@ -160,7 +161,8 @@ MailResult XdgMailClient::compose(const MailMessage &message) {
             if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {true, {}};
             return {false, program->string() + " " + exitText(status)};
         }
-        if (done < 0 && errno != EINTR) return {false, program->string() + ": " + std::strerror(errno)};
+        if (done < 0 && errno != EINTR)
+            return {false, program->string() + ": " + std::strerror(errno)};
         if (std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

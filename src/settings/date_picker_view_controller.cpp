@@ -37,8 +37,10 @@ std::string utf8(const icu::UnicodeString &text) {
 std::size_t fieldPosition(const std::string &pattern, std::string_view letters) {
     bool quoted = false;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '\'') quoted = !quoted;
-        else if (!quoted && letters.find(pattern[i]) != std::string_view::npos) return i;
+        if (pattern[i] == '\'')
+            quoted = !quoted;
+        else if (!quoted && letters.find(pattern[i]) != std::string_view::npos)
+            return i;
     }
     return std::string::npos;
 }
@@ -125,7 +127,8 @@ void DatePickerViewController::viewDidLoad() {
 
 void DatePickerViewController::setSelectedDate(Instant date) {
     date_ = date;
-    txtDate_ = StringFormatter(services_.calendar).getLocalizedShortDateShortTimeStringFromDate(date);
+    txtDate_ =
+        StringFormatter(services_.calendar).getLocalizedShortDateShortTimeStringFromDate(date);
 }
 
 std::vector<DateWheelColumn> DatePickerViewController::wheel() const {
@@ -142,7 +145,8 @@ std::vector<DateWheelColumn> DatePickerViewController::wheel() const {
         else if (field == "month")
             columns.push_back({field, layout.monthNames, c.month - 1});
         else
-            columns.push_back({field, numbers(1, daysInMonth(calendar, c.year, c.month)), c.day - 1});
+            columns.push_back(
+                {field, numbers(1, daysInMonth(calendar, c.year, c.month)), c.day - 1});
     }
     for (const auto &field : layout.timeOrder) {
         if (field == "hour" && layout.twelveHour) {
@@ -162,21 +166,29 @@ std::vector<DateWheelColumn> DatePickerViewController::wheel() const {
 
 void DatePickerViewController::setWheelField(const std::string &field, int index) {
     const auto columns = wheel();
-    const auto column = std::find_if(columns.begin(), columns.end(),
-                                     [&field](const DateWheelColumn &c) { return c.field == field; });
+    const auto column =
+        std::find_if(columns.begin(), columns.end(),
+                     [&field](const DateWheelColumn &c) { return c.field == field; });
     if (column == columns.end() || index < 0 || index >= static_cast<int>(column->items.size()))
         return;
     const bool twelveHour = std::any_of(columns.begin(), columns.end(),
                                         [](const DateWheelColumn &c) { return c.field == "ampm"; });
     const Calendar &calendar = services_.calendar;
     DateComponents c = calendar.components(date_);
-    if (field == "year") c.year = calendar.components(minimumDate_).year + index;
-    else if (field == "month") c.month = index + 1;
-    else if (field == "day") c.day = index + 1;
-    else if (field == "minute") c.minute = index;
-    else if (field == "ampm") c.hour = c.hour % 12 + 12 * index;
-    else if (twelveHour) c.hour = (c.hour >= 12 ? 12 : 0) + index;
-    else c.hour = index;
+    if (field == "year")
+        c.year = calendar.components(minimumDate_).year + index;
+    else if (field == "month")
+        c.month = index + 1;
+    else if (field == "day")
+        c.day = index + 1;
+    else if (field == "minute")
+        c.minute = index;
+    else if (field == "ampm")
+        c.hour = c.hour % 12 + 12 * index;
+    else if (twelveHour)
+        c.hour = (c.hour >= 12 ? 12 : 0) + index;
+    else
+        c.hour = index;
     // The wheel shows minutes; a day past the month's end turns back to its last day, as a
     // wheel does, rather than into the next month.
     c.second = 0;
@@ -238,13 +250,18 @@ ValueDict DatePickerViewController::values() const {
 }
 
 bool DatePickerViewController::perform(const std::string &action, const Value &argument) {
-    if (action == "viewDidLoad") viewDidLoad();
+    if (action == "viewDidLoad")
+        viewDidLoad();
     else if (action == "setSelectedDate")
         setWheelField(argumentString(argument, "field"), argumentInt(argument, "index"));
-    else if (action == "noEndDateSelected") noEndDateSelected();
-    else if (action == "done") done();
-    else if (action == "cancel") cancel();
-    else return false;
+    else if (action == "noEndDateSelected")
+        noEndDateSelected();
+    else if (action == "done")
+        done();
+    else if (action == "cancel")
+        cancel();
+    else
+        return false;
     return true;
 }
 

@@ -65,15 +65,18 @@ ValueDict TextFieldViewController::values() const {
 }
 
 bool TextFieldViewController::perform(const std::string &action, const Value &argument) {
-    if (action == "viewDidLoad") viewDidLoad();
-    else if (action == "setText") setText(argumentString(argument, "text"));
+    if (action == "viewDidLoad")
+        viewDidLoad();
+    else if (action == "setText")
+        setText(argumentString(argument, "text"));
     else if (action == "done") {
         // The page may hand over the field's last text with the press.
         if (argumentField(argument, "text") != nullptr) setText(argumentString(argument, "text"));
         done();
-    }
-    else if (action == "cancel") cancel();
-    else return false;
+    } else if (action == "cancel")
+        cancel();
+    else
+        return false;
     return true;
 }
 

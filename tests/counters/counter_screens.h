@@ -41,8 +41,8 @@ struct CounterScreens {
         env.defaults().synchronize();
     }
     // Stores a counter that tracks both types with these amounts (bytes, sent and received).
-    CustomCounter add(const std::string &name, double cellularSent = 0,
-                      double cellularReceived = 0, double wifiSent = 0, double wifiReceived = 0) {
+    CustomCounter add(const std::string &name, double cellularSent = 0, double cellularReceived = 0,
+                      double wifiSent = 0, double wifiReceived = 0) {
         CustomCounter c = CustomCounter::initWithName(name, env.clock.current);
         c.addDataToCounterWithDataSent(cellularSent, cellularReceived, 1);
         c.addDataToCounterWithDataSent(wifiSent, wifiReceived, 2);

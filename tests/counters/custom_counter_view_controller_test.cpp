@@ -1,6 +1,5 @@
 #include "counters/counter_screens.h"
 #include "counters/custom_counter_view_controller.h"
-#include "dashboard/string_formatter.h"
 
 #include <gtest/gtest.h>
 
@@ -198,7 +197,11 @@ TEST(CustomCounterDetailViewController, RowsFollowTheTrackedTypesAndDirection) {
         const char *tracks;
         std::vector<std::string> dataRows; // id|title|detail|height|lines
     } cases[] = {
-        {false, true, 1, "tracks sent Wi-Fi data", {"CellWithWifiDataInfo|Wi-Fi|0.25 MB sent|60|2"}},
+        {false,
+         true,
+         1,
+         "tracks sent Wi-Fi data",
+         {"CellWithWifiDataInfo|Wi-Fi|0.25 MB sent|60|2"}},
         {true,
          true,
          3,
@@ -232,32 +235,6 @@ TEST(CustomCounterDetailViewController, RowsFollowTheTrackedTypesAndDirection) {
                            std::to_string(cell.detailLines));
         }
         EXPECT_EQ(rows, c.dataRows);
-    }
-}
-
-TEST(CustomCounterDetailViewController, EndRowTellsTheEndDateAndAlert) {
-    test::CounterScreens s;
-    const Instant end = s.env.clock.current + hours(30);
-    const std::string endText =
-        "Ends on " + StringFormatter(s.env.calendar).getLocalizedShortDateShortTimeStringFromDate(end);
-    const struct {
-        std::optional<Instant> endDate;
-        bool notify;
-        std::string title, subtitle;
-    } cases[] = {
-        {std::nullopt, true, "No End Date", "no alert"},
-        {end, true, endText, "alert is on"},
-        {end, false, endText, "alert is off"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.subtitle);
-        CustomCounterDetailViewController detail(s.services(), s.screens(), s.navigator);
-        detail.customCounter.endDate = c.endDate;
-        detail.customCounter.notifyOnEnd = c.notify;
-        const TableCell cell = detail.cellForRowAtIndexPath({1, 0});
-        EXPECT_EQ(cell.reuseIdentifier, "CellWithEndInfo");
-        EXPECT_EQ(cell.title, c.title);
-        EXPECT_EQ(cell.detail, c.subtitle);
     }
 }
 

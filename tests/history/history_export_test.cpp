@@ -28,8 +28,8 @@ std::string saved(const char *name) {
 // Three periods: a Wi-Fi one with real amounts, a cellular one with amounts missing or below
 // zero, and one of an unknown type.
 std::vector<History> sampleLogs(const test::TestEnv &env) {
-    return {log(env, "2025-10-08T00:00:00Z", "2025-11-07T00:00:00Z", History::kWiFi,
-                1610612736.0, 1073741824.0, 536870912.0),
+    return {log(env, "2025-10-08T00:00:00Z", "2025-11-07T00:00:00Z", History::kWiFi, 1610612736.0,
+                1073741824.0, 536870912.0),
             log(env, "2025-11-08T00:00:00Z", "2025-12-07T00:00:00Z", History::kCellular,
                 std::nullopt, -5.0, 0.0),
             log(env, "2025-12-01T00:00:00Z", "2025-12-02T00:00:00Z", 7, 52428.8, 1024.0, 1.0)};
@@ -55,12 +55,13 @@ TEST(HistoryExport, EveryLogYieldsTheSameSixFieldsForBothExports) {
          "MB",
          {"   Wi-Fi", "10/8/25", "11/7/25", "1536.00 MB", "0.00 MB", "0.00 MB"}},
         {"MissingZeroAndNegativeAmountsPrintAsZero",
-         log(env, "2025-11-08T00:00:00Z", "2025-12-07T00:00:00Z", History::kCellular,
-             std::nullopt, -2048.0, 0.0),
+         log(env, "2025-11-08T00:00:00Z", "2025-12-07T00:00:00Z", History::kCellular, std::nullopt,
+             -2048.0, 0.0),
          "KB",
          {"Cellular", "11/8/25", "12/7/25", "0.00 KB", "0.00 KB", "0.00 KB"}},
         {"AnyOtherTypeIsCellular",
-         log(env, "2025-12-01T00:00:00Z", "2025-12-02T00:00:00Z", 0, 1536.0), "KB",
+         log(env, "2025-12-01T00:00:00Z", "2025-12-02T00:00:00Z", 0, 1536.0),
+         "KB",
          {"Cellular", "12/1/25", "12/2/25", "1.50 KB", "0.00 KB", "0.00 KB"}},
     };
     for (const auto &c : cases)
@@ -71,10 +72,9 @@ TEST(HistoryExport, DatesAndDecimalsFollowTheirOwnRulesInAnotherLocale) {
     // A German short date, but still a full stop in the amounts.
     test::TestEnv env("Europe/Berlin", "de_DE");
     HistoryExport exporter(env.services(), nullptr);
-    const auto fields =
-        exporter.fieldsForLog(log(env, "2025-10-07T23:30:00Z", "2025-11-07T12:00:00Z",
-                                  History::kWiFi, 1610612736.0),
-                              "GB");
+    const auto fields = exporter.fieldsForLog(
+        log(env, "2025-10-07T23:30:00Z", "2025-11-07T12:00:00Z", History::kWiFi, 1610612736.0),
+        "GB");
     EXPECT_EQ(fields[1], "08.10.25");
     EXPECT_EQ(fields[3], "1.50 GB");
 }
@@ -90,15 +90,15 @@ TEST(HistoryExport, BothExportsMatchTheSavedFiles) {
     EXPECT_EQ(exporter.emailBody({}, "MB"),
               "<pre><b>Data Type     Start Date/End Date     Total Data      Received        "
               "Sent</b></pre>");
-    EXPECT_EQ(exporter.csvText({}, "MB"), "Data Type,Start Date,End Date,Total Data,Received,Sent\n");
+    EXPECT_EQ(exporter.csvText({}, "MB"),
+              "Data Type,Start Date,End Date,Total Data,Received,Sent\n");
 }
 
 TEST(HistoryExport, MarkupInAValueStaysTextInTheMailBody) {
     test::TestEnv env;
     HistoryExport exporter(env.services(), nullptr);
     const std::string body = exporter.emailBody(
-        {log(env, "2025-10-08T00:00:00Z", "2025-11-07T00:00:00Z", History::kWiFi, 0.0)},
-        "<b>&");
+        {log(env, "2025-10-08T00:00:00Z", "2025-11-07T00:00:00Z", History::kWiFi, 0.0)}, "<b>&");
     EXPECT_NE(body.find("0.00 &lt;b&gt;&amp;"), std::string::npos) << body;
     EXPECT_EQ(body.find("0.00 <b>"), std::string::npos) << body;
 }
@@ -189,8 +189,7 @@ TEST(HistoryExport, AFileThatCannotBeWrittenIsNotMailed) {
     HistoryExport exporter(env.services(), &mail);
     // A directory where the file should go: no file can take its place.
     fs::create_directories(HistoryExport::csvPath(env.services()) / "in-the-way");
-    EXPECT_EQ(exporter.exportToCsv(sampleLogs(env), "MB"),
-              HistoryExport::Outcome::FileNotWritten);
+    EXPECT_EQ(exporter.exportToCsv(sampleLogs(env), "MB"), HistoryExport::Outcome::FileNotWritten);
     EXPECT_TRUE(mail.composed.empty());
     EXPECT_TRUE(env.log.contains("Writing data to file failed"));
     EXPECT_FALSE(exporter.writeCsvFile({}, "MB").ok());

@@ -107,9 +107,9 @@ TEST(DatePickerViewController, ReportsNoDateOnlyWhileTheFieldSaysSoAndFinishesOn
                 move.set("field", Value("minute"));
                 move.set("index", Value(30));
                 picker.perform("setSelectedDate", Value(move));
-                EXPECT_EQ(picker.txtDate(), StringFormatter(env.calendar)
-                                                .getLocalizedShortDateShortTimeStringFromDate(
-                                                    picker.date()));
+                EXPECT_EQ(picker.txtDate(),
+                          StringFormatter(env.calendar)
+                              .getLocalizedShortDateShortTimeStringFromDate(picker.date()));
             }
         }
         EXPECT_EQ(delegate.calls, c.calls);

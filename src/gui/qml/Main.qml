@@ -117,9 +117,9 @@ ApplicationWindow {
             portrait: window.tablet ? wifiTablet : window.tall ? wifiTall : wifiPhone
             sideways: window.tablet ? wifiLandscapeTablet : wifiLandscape
         }
-        StackView { initialItem: PlaceholderPage { screen: App.counters } }
-        StackView { initialItem: PlaceholderPage { screen: App.history } }
-        StackView { initialItem: SettingsPage { screen: App.settings } }
+        StackView { id: countersStack; initialItem: PlaceholderPage { screen: App.counters } }
+        StackView { id: historyStack; initialItem: HistoryView { screen: App.history } }
+        StackView { id: settingsStack; initialItem: SettingsPage { screen: App.settings } }
     }
 
     Component { id: cellularPhone; CellularUsageView {} }
@@ -132,6 +132,59 @@ ApplicationWindow {
     Component { id: wifiTablet; WiFiUsageViewiPad {} }
     Component { id: wifiLandscape; WiFiUsageViewLS {} }
     Component { id: wifiLandscapeTablet; WiFiUsageViewLSiPad {} }
+
+    // Pages the screens open: pushed onto the current tab's stack, or presented over everything.
+    readonly property var pages: ({
+        "HistoryDetailView": historyDetailPage,
+        "HistoryChartView": historyChartPage
+    })
+    Component { id: historyDetailPage; HistoryDetailView {} }
+    Component { id: historyChartPage; HistoryChartView {} }
+
+    function currentStack() {
+        return [cellularStack, wifiStack, countersStack, historyStack, settingsStack][App.currentTab]
+    }
+    Connections {
+        target: App.navigator
+        function onPushRequested(page, screen) {
+            const component = window.pages[page]
+            if (component) window.currentStack().push(component, { screen: screen }, StackView.Immediate)
+        }
+        function onModalRequested(page, screen) {
+            const component = window.pages[page]
+            if (!component) return
+            modal.screen = screen
+            modal.sourceComponent = component
+            modal.open()
+        }
+        function onDismissRequested(screen) {
+            if (modal.screen === screen) {
+                modal.close()
+                return
+            }
+            const stack = window.currentStack()
+            if (stack.depth > 1 && stack.currentItem.screen === screen) stack.pop(StackView.Immediate)
+        }
+    }
+    Popup {
+        id: modal
+        property var screen
+        property alias sourceComponent: modalLoader.sourceComponent
+        parent: Overlay.overlay
+        x: 0
+        y: 0
+        width: window.width
+        height: window.height
+        modal: true
+        padding: 0
+        closePolicy: Popup.NoAutoClose
+        onClosed: modalLoader.sourceComponent = undefined
+        Loader {
+            id: modalLoader
+            anchors.fill: parent
+            onLoaded: item.screen = modal.screen
+        }
+    }
 
     AlertDialog { presenter: App.presenter }
 }

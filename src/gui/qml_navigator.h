@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/navigator.h"
+#include "gui/screen_adapter.h"
+
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+#include <map>
+#include <memory>
+
+namespace byteward::gui {
+
+// Turns the screens' navigation into page stacks: a pushed screen goes onto the current tab's
+// stack, a presented one over the whole window; each gets its own adapter for as long as it shows.
+class QmlNavigator : public QObject, public Navigator {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The navigator comes from the application")
+
+  public:
+    using QObject::QObject;
+
+    void push(const std::string &page, Screen &screen) override;
+    void presentModal(const std::string &page, Screen &screen) override;
+    void dismiss(Screen &screen) override;
+
+    // The page was taken away by the user (back button): forget its adapter.
+    Q_INVOKABLE void pageClosed(byteward::gui::ScreenAdapter *adapter);
+
+  signals:
+    void pushRequested(const QString &page, byteward::gui::ScreenAdapter *screen);
+    void modalRequested(const QString &page, byteward::gui::ScreenAdapter *screen);
+    void dismissRequested(byteward::gui::ScreenAdapter *screen);
+    // The screen below the closed one shows again and should read everything afresh.
+    void uncovered();
+
+  private:
+    ScreenAdapter *adapterFor(Screen &screen);
+
+    std::map<Screen *, std::unique_ptr<ScreenAdapter>> adapters_;
+};
+
+} // namespace byteward::gui
