@@ -37,12 +37,12 @@ void CustomCounterDetailViewController::viewDidLoad() {
 }
 
 void CustomCounterDetailViewController::showEditView() {
-    if (covered_) return;
+    // One editor at a time: a second press must not replace the one on screen.
+    if (editor_ && !editor_->finished()) return;
     editor_ = std::make_unique<CustomCounterEditViewController>(services_, screens_, navigator_);
     editor_->setCustomCounter(customCounter);
     editor_->displayDataUnit = displayDataUnit;
     editor_->viewDidLoad();
-    covered_ = true;
     navigator_.presentModal(CustomCounterEditViewController::kPageName, *editor_);
 }
 
@@ -151,14 +151,12 @@ ValueDict CustomCounterDetailViewController::values() const {
 bool CustomCounterDetailViewController::perform(const std::string &action, const Value &) {
     if (action == "viewDidLoad")
         viewDidLoad();
-    else if (action == "viewWillAppear")
-        covered_ = false;
     else if (action == "showEditView")
         showEditView();
     else if (action == "dismissView")
         dismissView();
-    else if (action == "didSelectRow") {
-    } else
+    // Shown again, or a row tapped: the page reads everything afresh; nothing else to do.
+    else if (action != "viewWillAppear" && action != "didSelectRow")
         return false;
     return true;
 }

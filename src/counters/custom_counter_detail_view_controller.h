@@ -50,7 +50,6 @@ class CustomCounterDetailViewController final : public Screen {
     ScreenServices screens_;
     Navigator &navigator_;
     ValueDict theme_;
-    bool covered_ = false;
     std::unique_ptr<CustomCounterEditViewController> editor_;
 };
 

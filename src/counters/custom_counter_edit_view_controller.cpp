@@ -315,7 +315,9 @@ void CustomCounterEditViewController::storeEditedCounter() {
 }
 
 void CustomCounterEditViewController::saveAndDismissView() {
-    if (counter_ == nullptr) return;
+    // A second press must not store the counter twice (add mode would append it again).
+    if (counter_ == nullptr || finished_) return;
+    finished_ = true;
     if (isAddMode)
         CustomCounter::addCustomCounter(services_, *counter_);
     else
@@ -325,6 +327,8 @@ void CustomCounterEditViewController::saveAndDismissView() {
 }
 
 void CustomCounterEditViewController::cancelAndDismissView() {
+    if (finished_) return;
+    finished_ = true;
     // Nothing is stored, and the caller's counter shows what is stored again.
     if (counter_ != nullptr && original_) *counter_ = *original_;
     navigator_.dismiss(*this);

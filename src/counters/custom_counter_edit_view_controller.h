@@ -61,6 +61,8 @@ class CustomCounterEditViewController final : public Screen,
     void resetCounter();
     void saveAndDismissView();
     void cancelAndDismissView();
+    // True once saved or cancelled: the editor has closed and does nothing more.
+    bool finished() const { return finished_; }
 
     void textViewControllerDidFinish(TextFieldViewController &screen, const std::string &text,
                                      const IndexPath &indexPath) override;
@@ -98,6 +100,7 @@ class CustomCounterEditViewController final : public Screen,
     std::optional<CustomCounter> original_;   // the handed-in counter as it came, for cancel
     bool resetChosen_ = false;
     bool pickerOpen_ = false;
+    bool finished_ = false;
     ValueDict theme_;
     std::optional<AppNotificationCenter::Token> themeObserver_;
     std::unique_ptr<TextFieldViewController> textField_;

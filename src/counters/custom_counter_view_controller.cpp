@@ -45,7 +45,7 @@ void CustomCounterViewController::viewDidLoad() {
 }
 
 void CustomCounterViewController::viewWillAppear() {
-    covered_ = false;
+    detailShown_ = false;
     AppSettings settings(services_);
     settings.getSettings();
     displayDataUnit = AppSettings::text(settings.displayUnit);
@@ -118,17 +118,16 @@ void CustomCounterViewController::presentEditor(CustomCounter *counter) {
     editor_->isAddMode = counter == nullptr;
     if (counter != nullptr) editor_->setCustomCounter(*counter);
     editor_->viewDidLoad();
-    covered_ = true;
     navigator_.presentModal(CustomCounterEditViewController::kPageName, *editor_);
 }
 
 void CustomCounterViewController::showAddMode() {
-    if (!covered_) presentEditor(nullptr);
+    if (!covered()) presentEditor(nullptr);
 }
 
 void CustomCounterViewController::didSelectRowAtIndexPath(const IndexPath &indexPath) {
     // A second tap before the first screen is up must not replace that screen.
-    if (covered_ || indexPath.section != 0 || !validRow(indexPath.row)) return;
+    if (covered() || indexPath.section != 0 || !validRow(indexPath.row)) return;
     const CustomCounter &counter = customCounterData[static_cast<std::size_t>(indexPath.row)];
     if (editing) {
         editedCounter_ = counter;
@@ -139,7 +138,7 @@ void CustomCounterViewController::didSelectRowAtIndexPath(const IndexPath &index
     detail_->customCounter = counter;
     detail_->displayDataUnit = displayDataUnit;
     detail_->viewDidLoad();
-    covered_ = true;
+    detailShown_ = true;
     navigator_.push(CustomCounterDetailViewController::kPageName, *detail_);
 }
 

@@ -60,14 +60,16 @@ class CustomCounterViewController final : public Screen {
 
   private:
     bool validRow(int row) const;
+    // A screen opened from here is still up: the editor until it closes, the details until
+    // this screen appears again.
+    bool covered() const { return detailShown_ || (editor_ && !editor_->finished()); }
     void presentEditor(CustomCounter *counter);
 
     Services &services_;
     ScreenServices screens_;
     Navigator &navigator_;
     ValueDict theme_;
-    // A screen opened from here is on top until this one appears again.
-    bool covered_ = false;
+    bool detailShown_ = false;
     // The counter the editor changes in place when opened from the list.
     CustomCounter editedCounter_;
     std::unique_ptr<CustomCounterEditViewController> editor_;

@@ -57,11 +57,11 @@ AppController::AppController(PlatformServices &platform, Options options, QObjec
     historyController_ = std::make_unique<HistoryViewController>(
         services, HistoryScreenContext{options_.showAlerts ? &presenter_ : nullptr,
                                        &platform_.analytics(), mail_.get(), &navigator_});
-    // The screen below a closed page reads everything afresh.
-    connect(&navigator_, &QmlNavigator::uncovered, this, [this] {
-        for (ScreenAdapter *adapter : {historyAdapter_.get(), countersAdapter_.get()})
-            if (adapter != nullptr) adapter->perform(QStringLiteral("viewWillAppear"));
-    });
+    countersController_ = std::make_unique<CustomCounterViewController>(
+        services,
+        ScreenServices{options_.showAlerts ? &presenter_ : nullptr, &events_,
+                       &platform_.analytics()},
+        navigator_);
 
     connect(&fetchTimer_, &QTimer::timeout, this, [this] {
         delegate_->performFetch();
@@ -92,7 +92,7 @@ void AppController::launch() {
     cellularScreen_->sampleOnRender = wifiScreen_->sampleOnRender = options_.sampleOnRender;
     cellularAdapter_ = std::make_unique<ScreenAdapter>(cellularScreen_.get(), this);
     wifiAdapter_ = std::make_unique<ScreenAdapter>(wifiScreen_.get(), this);
-    countersAdapter_ = std::make_unique<ScreenAdapter>(&countersScreen_, this);
+    countersAdapter_ = std::make_unique<ScreenAdapter>(countersController_.get(), this);
     historyAdapter_ = std::make_unique<ScreenAdapter>(historyController_.get(), this);
     settingsAdapter_ = std::make_unique<ScreenAdapter>(settingsScreen_.get(), this);
     // Each dashboard renders once as it loads; a render chooses the start tab.

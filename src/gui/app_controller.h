@@ -3,6 +3,7 @@
 #include "app/app_notification_center.h"
 #include "app/byteward_app_delegate.h"
 #include "app/placeholder_screen.h"
+#include "counters/custom_counter_view_controller.h"
 #include "dashboard/dashboard_screen.h"
 #include "gui/qml_navigator.h"
 #include "gui/qml_presenter.h"
@@ -116,7 +117,7 @@ class AppController : public QObject {
     std::unique_ptr<DashboardScreen> wifiScreen_;
     std::unique_ptr<SettingsViewController> settingsController_;
     std::unique_ptr<SettingsScreen> settingsScreen_;
-    PlaceholderScreen countersScreen_{"Custom Counters", "Custom counters will be shown here."};
+    std::unique_ptr<CustomCounterViewController> countersController_;
     std::unique_ptr<ScreenAdapter> cellularAdapter_;
     std::unique_ptr<ScreenAdapter> wifiAdapter_;
     std::unique_ptr<ScreenAdapter> countersAdapter_;

@@ -107,6 +107,48 @@ int checkBindings(QQuickWindow *window, byteward::gui::AppController &app) {
     return mismatches;
 }
 
+// The screen of the page in front of a stack ("stack2", "modalStack").
+byteward::gui::ScreenAdapter *screenInFront(QQuickWindow *window, const char *stackName) {
+    auto *stack = window->findChild<QQuickItem *>(QLatin1String(stackName));
+    auto *page = stack != nullptr ? stack->property("currentItem").value<QQuickItem *>() : nullptr;
+    return page != nullptr ? page->property("screen").value<byteward::gui::ScreenAdapter *>()
+                           : nullptr;
+}
+
+// Opens the screens behind the counters and history tabs as a person would, taking a picture of
+// each: a counter's details, the editor in edit and add mode, a period's days.
+void visitDeeperScreens(QQuickWindow *window, byteward::gui::AppController &app,
+                        const QString &directory) {
+    auto picture = [&](const char *name) {
+        settle();
+        if (!directory.isEmpty())
+            window->grabWindow().save(QDir(directory).filePath(QLatin1String(name)));
+    };
+    auto act = [](byteward::gui::ScreenAdapter *screen, const char *action,
+                  const QVariantMap &argument = {}) {
+        if (screen != nullptr) screen->perform(QLatin1String(action), argument);
+    };
+    app.selectTab(2);
+    settle();
+    act(app.counters(), "didSelectRow", {{"row", 0}});
+    picture("counters-detail.png");
+    act(screenInFront(window, "stack2"), "showEditView");
+    picture("counters-edit.png");
+    act(screenInFront(window, "modalStack"), "cancelAndDismissView");
+    settle();
+    act(screenInFront(window, "stack2"), "dismissView");
+    settle();
+    act(app.counters(), "showAddMode");
+    picture("counters-add.png");
+    act(screenInFront(window, "modalStack"), "cancelAndDismissView");
+    app.selectTab(3);
+    settle();
+    act(app.history(), "select", {{"row", 0}});
+    picture("history-detail.png");
+    QMetaObject::invokeMethod(window, "popToRoot");
+    settle();
+}
+
 // Shows each tab in turn (and the dashboard turned to landscape), saving pictures when asked.
 int visitEveryTab(QQuickWindow *window, byteward::gui::AppController &app, const QString &directory,
                   QSize size) {
@@ -132,6 +174,7 @@ int visitEveryTab(QQuickWindow *window, byteward::gui::AppController &app, const
         app.closePlanScreen();
         settle();
     }
+    visitDeeperScreens(window, app, directory);
     app.selectTab(0);
     window->resize(std::max(size.width(), size.height()), std::min(size.width(), size.height()));
     settle(100);

@@ -255,6 +255,7 @@ TEST(CustomCounterEditViewController, AddModeStoresANewCounterWithItsEndAlert) {
     editor.screen.datePickerViewController()->setSelectedDate(end);
     editor.screen.datePickerViewController()->done();
     editor.screen.saveAndDismissView();
+    editor.screen.saveAndDismissView(); // a second press stores nothing more
 
     EXPECT_EQ(s.stored(), (std::vector<std::string>{"Existing", "New Counter"}));
     const CustomCounter stored = s.storedNamed("New Counter");

@@ -117,8 +117,8 @@ ApplicationWindow {
             portrait: window.tablet ? wifiTablet : window.tall ? wifiTall : wifiPhone
             sideways: window.tablet ? wifiLandscapeTablet : wifiLandscape
         }
-        StackView { id: countersStack; initialItem: PlaceholderPage { screen: App.counters } }
-        StackView { id: historyStack; initialItem: HistoryView { screen: App.history } }
+        StackView { id: countersStack; objectName: "stack2"; initialItem: CustomCounterView { screen: App.counters } }
+        StackView { id: historyStack; objectName: "stack3"; initialItem: HistoryView { screen: App.history } }
         StackView { id: settingsStack; initialItem: SettingsPage { screen: App.settings } }
     }
 
@@ -136,10 +136,31 @@ ApplicationWindow {
     // Pages the screens open: pushed onto the current tab's stack, or presented over everything.
     readonly property var pages: ({
         "HistoryDetailView": historyDetailPage,
-        "HistoryChartView": historyChartPage
+        "HistoryChartView": historyChartPage,
+        "CustomCounterDetailView": counterDetailPage,
+        "CustomCounterEditView": counterEditPage,
+        "DatePickerView": datePickerPage,
+        "TextFieldView": textFieldPage
     })
     Component { id: historyDetailPage; HistoryDetailView {} }
     Component { id: historyChartPage; HistoryChartView {} }
+    Component { id: counterDetailPage; CustomCounterDetailView {} }
+    Component { id: counterEditPage; CustomCounterEditView {} }
+    Component { id: datePickerPage; DatePickerView {} }
+    Component { id: textFieldPage; TextFieldView {} }
+
+    // Back to the first page of the current tab, as the back button does.
+    function popToRoot() {
+        const stack = window.currentStack()
+        if (stack.depth > 1) stack.pop(null, StackView.Immediate)
+        window.refreshTop()
+    }
+
+    // The page now in front is told it shows again, so it reads its screen afresh.
+    function refreshTop() {
+        const top = modalStack.depth > 0 ? modalStack.currentItem : window.currentStack().currentItem
+        if (top && top.screen) top.screen.perform("viewWillAppear")
+    }
 
     function currentStack() {
         return [cellularStack, wifiStack, countersStack, historyStack, settingsStack][App.currentTab]
@@ -153,23 +174,31 @@ ApplicationWindow {
         function onModalRequested(page, screen) {
             const component = window.pages[page]
             if (!component) return
-            modal.screen = screen
-            modal.sourceComponent = component
+            modalStack.push(component, { screen: screen }, StackView.Immediate)
             modal.open()
         }
         function onDismissRequested(screen) {
-            if (modal.screen === screen) {
-                modal.close()
-                return
+            if (modalStack.depth > 0 && modalStack.currentItem.screen === screen) {
+                modalStack.currentItem.screen = null
+                if (modalStack.depth > 1) {
+                    modalStack.pop(StackView.Immediate)
+                } else {
+                    modalStack.clear()
+                    modal.close()
+                }
+            } else {
+                const stack = window.currentStack()
+                if (stack.depth > 1 && stack.currentItem.screen === screen) {
+                    stack.currentItem.screen = null
+                    stack.pop(StackView.Immediate)
+                }
             }
-            const stack = window.currentStack()
-            if (stack.depth > 1 && stack.currentItem.screen === screen) stack.pop(StackView.Immediate)
+            window.refreshTop()
         }
     }
+    // Presented screens stack over everything: the counter editor opens its pickers on top.
     Popup {
         id: modal
-        property var screen
-        property alias sourceComponent: modalLoader.sourceComponent
         parent: Overlay.overlay
         x: 0
         y: 0
@@ -178,11 +207,11 @@ ApplicationWindow {
         modal: true
         padding: 0
         closePolicy: Popup.NoAutoClose
-        onClosed: modalLoader.sourceComponent = undefined
-        Loader {
-            id: modalLoader
+        background: Rectangle { color: App.colors.background }
+        StackView {
+            id: modalStack
+            objectName: "modalStack"
             anchors.fill: parent
-            onLoaded: item.screen = modal.screen
         }
     }
 
