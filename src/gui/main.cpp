@@ -4,7 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -197,7 +197,8 @@ int main(int argc, char **argv) {
     if (offscreen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    QGuiApplication application(argc, argv);
+    // Qt Charts draws through widgets: the chart needs a full QApplication.
+    QApplication application(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("Byteward"));
     QGuiApplication::setApplicationVersion(QString::fromLatin1(byteward::kVersion));
     QGuiApplication::setDesktopFileName(QStringLiteral("byteward"));
