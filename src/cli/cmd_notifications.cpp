@@ -10,20 +10,6 @@ namespace byteward::cli {
 
 namespace {
 
-const char *repeatWord(RepeatInterval interval) {
-    switch (interval) {
-    case RepeatInterval::Day:
-        return "day";
-    case RepeatInterval::Week:
-        return "week";
-    case RepeatInterval::Month:
-        return "month";
-    case RepeatInterval::None:
-        break;
-    }
-    return "none";
-}
-
 std::optional<std::string> uniqueIdOf(const LocalNotification &n) {
     if (const Value *id = n.userInfo.find("UniqueId")) return id->stringValue();
     return std::nullopt;

@@ -48,13 +48,7 @@ void addRecordCommand(CLI::App &app, Action &action) {
                 record.getAppData(*type);
             }
             const auto out = recordJson(record, context.calendar());
-            if (*json) {
-                std::cout << out.dump(2) << '\n';
-                return 0;
-            }
-            for (const auto &[key, value] : out.items())
-                std::cout << key << ": "
-                          << (value.is_string() ? value.get<std::string>() : value.dump()) << '\n';
+            printObject(out, *json);
             return 0;
         };
     });

@@ -191,13 +191,7 @@ void addWidgetCommand(CLI::App &app, Action &action) {
                 else
                     out[key] = value.stringValue();
             }
-            if (*json) {
-                std::cout << out.dump(2) << '\n';
-                return 0;
-            }
-            for (const auto &[key, value] : out.items())
-                std::cout << key << ": "
-                          << (value.is_string() ? value.get<std::string>() : value.dump()) << '\n';
+            printObject(out, *json);
             return 0;
         };
     });

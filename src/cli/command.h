@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 namespace byteward::cli {
 
@@ -23,6 +24,9 @@ void addUpdateCommand(CLI::App &app, Action &action);
 void addStatusCommand(CLI::App &app, Action &action);
 void addWidgetCommand(CLI::App &app, Action &action);
 void addDaemonCommand(CLI::App &app, Action &action);
+
+// Prints an object as JSON, or as "key: value" lines for people.
+void printObject(const nlohmann::ordered_json &object, bool json);
 
 // Hands every notification that is due to the desktop; returns how many.
 int deliverDueNotifications(Context &context);

@@ -7,6 +7,20 @@
 #include <cstdio>
 #include <iostream>
 
+namespace byteward::cli {
+
+void printObject(const nlohmann::ordered_json &object, bool json) {
+    if (json) {
+        std::cout << object.dump(2) << '\n';
+        return;
+    }
+    for (const auto &[key, value] : object.items())
+        std::cout << key << ": " << (value.is_string() ? value.get<std::string>() : value.dump())
+                  << '\n';
+}
+
+} // namespace byteward::cli
+
 namespace {
 
 int run(int argc, char **argv) {

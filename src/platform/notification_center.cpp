@@ -29,20 +29,6 @@ constexpr const char *kDeliveryLogFileName = "delivered.log";
 // bytes; past this the delivery log keeps only its newest records, about half of it
 constexpr std::uintmax_t kDeliveryLogLimit = 1024 * 1024;
 
-const char *repeatWord(RepeatInterval interval) {
-    switch (interval) {
-    case RepeatInterval::Day:
-        return "day";
-    case RepeatInterval::Week:
-        return "week";
-    case RepeatInterval::Month:
-        return "month";
-    case RepeatInterval::None:
-        break;
-    }
-    return "none";
-}
-
 std::optional<RepeatInterval> repeatFromWord(std::string_view word) {
     for (auto interval :
          {RepeatInterval::None, RepeatInterval::Day, RepeatInterval::Week, RepeatInterval::Month})
@@ -446,6 +432,20 @@ void trimDeliveryLog(const fs::path &path, Log &log) {
 }
 
 } // namespace
+
+const char *repeatWord(RepeatInterval interval) {
+    switch (interval) {
+    case RepeatInterval::Day:
+        return "day";
+    case RepeatInterval::Week:
+        return "week";
+    case RepeatInterval::Month:
+        return "month";
+    case RepeatInterval::None:
+        break;
+    }
+    return "none";
+}
 
 NotificationCenter::NotificationCenter(Paths paths, Log &log, const Clock &clock,
                                        const Calendar &calendar)

@@ -15,6 +15,9 @@ namespace byteward {
 // How often a notification comes back after it fired.
 enum class RepeatInterval { None, Day, Week, Month };
 
+// "day", "week", "month" or "none".
+const char *repeatWord(RepeatInterval interval);
+
 // A local notification: shown at its fire date, or, with no body, only a new icon badge.
 struct LocalNotification {
     std::string identifier; // the schedule's own id for this entry; set when scheduled
