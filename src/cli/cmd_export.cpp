@@ -4,36 +4,30 @@
 #include "platform/xdg_mail_client.h"
 #include "settings/app_settings.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <iostream>
-#include <unistd.h>
 
 namespace byteward::cli {
 
 namespace {
 
 struct ExportOptions {
-    std::string format; // "csv" or "email"
-    std::string period;
-    std::string unit;
+    std::string format; // "csv" or "html"
+    std::string out;    // empty or "-": standard output
+    bool cycles = false;
+    std::string daily; // "cellular" or "wifi": the days of that period in progress
     bool mail = false;
-    bool mime = false;
-    std::vector<std::string> to;
 };
 
-// The logs a screen would export: the list's billing-cycle logs, or the daily logs of one
-// period as its detail shows them.
-std::vector<History> logsToExport(Services &services, const std::string &period) {
-    if (period.empty()) return History::getAllBillingCycleLogs(services);
+// The logs a screen would export: the list's billing-cycle logs, or the daily logs of the
+// period in progress as its detail shows them.
+std::vector<History> logsToExport(Services &services, const std::string &daily) {
+    if (daily.empty()) return History::getAllBillingCycleLogs(services);
     HistoryDetailViewController detail(services, HistoryScreenContext{});
-    if (period == "cellular") {
-        detail.showCurrentCellCycle = true;
-    } else if (period == "wifi") {
-        detail.showCurrentWiFiCycle = true;
-    } else {
-        for (const auto &log : History::getAllBillingCycleLogs(services))
-            if (log.uniqueId == period) detail.historyItem = log;
-        if (!detail.historyItem) throw Failure("no billing-cycle log has the id " + period);
-    }
+    detail.showCurrentWiFiCycle = daily == "wifi";
+    detail.showCurrentCellCycle = !detail.showCurrentWiFiCycle;
     detail.viewDidLoad();
     return detail.dailyLogs;
 }
@@ -44,46 +38,50 @@ std::string displayUnit(Services &services) {
     return AppSettings::text(settings.displayUnit);
 }
 
+// The export's bytes as they are, without a line feed of our own, so that standard output
+// redirected to a file holds what --out would have written.
+void writeOut(const std::string &path, const std::string &text) {
+    if (path.empty() || path == "-") {
+        std::cout << text << std::flush;
+        if (!std::cout) throw Failure("cannot write to standard output");
+        return;
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    if (!file) throw Failure(path + ": cannot write the file: " + std::strerror(errno));
+}
+
+// As the screens do it: the CSV export goes to byteward.csv in the data folder and is
+// attached; the mail opens in the desktop's mail client.
+int mailExport(Context &context, const ExportOptions &o, const std::vector<History> &logs,
+               const std::string &unit) {
+    Services &services = context.services();
+    XdgMailClient client(services.paths, services.clock, context.log());
+    HistoryExport exporter(services, &client);
+    const bool csv = o.format == "csv";
+    const HistoryExport::Outcome outcome =
+        csv ? exporter.exportToCsv(logs, unit) : exporter.emailHistory(logs, unit);
+    const std::filesystem::path kept = client.lastMessageFolder / XdgMailClient::kMessageFileName;
+    if (const auto alert = exporter.alertForOutcome(outcome, csv ? HistoryExport::Kind::Csv
+                                                                 : HistoryExport::Kind::Email)) {
+        std::string message = alert->message;
+        if (outcome == HistoryExport::Outcome::HandOffFailed && !client.lastMessageFolder.empty())
+            message += " The mail is kept as " + kept.string() + ".";
+        throw Failure(message);
+    }
+    std::cout << kept.string() << '\n';
+    return 0;
+}
+
 int runExport(Context &context, const ExportOptions &o) {
     Services &services = context.services();
-    const std::vector<History> logs = logsToExport(services, o.period);
-    const std::string unit = o.unit.empty() ? displayUnit(services) : o.unit;
-    HistoryExport exporter(services, nullptr);
-
-    MailMessage message;
-    if (o.format == "csv") {
-        const std::string csv = exporter.csvText(logs, unit);
-        if (const FileResult written = exporter.writeCsvFile(logs, unit); !written.ok())
-            throw Failure("the CSV file could not be written: " + written.error);
-        message = HistoryExport::csvMail(csv);
-    } else {
-        message = exporter.historyMail(logs, unit);
-    }
-    message.recipients = o.to;
-
-    if (o.mime) {
-        std::cout << mimeMessage(message, services.clock.now(),
-                                 "byteward-" + std::to_string(::getpid()));
-        return 0;
-    }
-    if (o.mail) {
-        XdgMailClient client(services.paths, services.clock, context.log());
-        if (!client.canSendMail())
-            throw Failure("cannot send mail: no mail client (xdg-email) was found");
-        if (const MailResult result = client.compose(message); !result.handedOver) {
-            std::string kept;
-            if (!client.lastMessageFolder.empty())
-                kept = "; the mail is kept as " +
-                       (client.lastMessageFolder / XdgMailClient::kMessageFileName).string();
-            throw Failure("the mail client did not take the mail: " + result.error + kept);
-        }
-        std::cout << (client.lastMessageFolder / XdgMailClient::kMessageFileName).string() << '\n';
-        return 0;
-    }
-    if (o.format == "csv")
-        std::cout << HistoryExport::csvPath(services).string() << '\n';
-    else
-        std::cout << message.body << '\n';
+    const std::vector<History> logs = logsToExport(services, o.daily);
+    const std::string unit = displayUnit(services);
+    if (o.mail) return mailExport(context, o, logs, unit);
+    const HistoryExport exporter(services, nullptr);
+    writeOut(o.out,
+             o.format == "csv" ? exporter.csvText(logs, unit) : exporter.emailBody(logs, unit));
     return 0;
 }
 
@@ -91,23 +89,27 @@ int runExport(Context &context, const ExportOptions &o) {
 
 void addExportCommand(CLI::App &app, Action &action) {
     auto *command = app.add_subcommand(
-        "export", "Export the history as the History tab does: a CSV file or an HTML mail");
+        "export", "Export the history as the History tab does: CSV, or the HTML table of the mail");
     auto o = std::make_shared<ExportOptions>();
-    command->add_option("format", o->format, "csv: write byteward.csv; email: the HTML table")
+    command->add_option("format", o->format, "csv or html")
         ->required()
-        ->check(CLI::IsMember({"csv", "email"}));
-    command->add_option("--period", o->period,
-                        "Export the daily logs of one billing period: cellular or wifi for the "
-                        "period in progress, or the id of a billing-cycle log (default: every "
-                        "billing-cycle log)");
-    command->add_option("--unit", o->unit, "KB, MB or GB (default: the display unit setting)")
-        ->check(CLI::IsMember({"KB", "MB", "GB"}));
-    auto *mail = command->add_flag("--mail", o->mail,
-                                   "Open the mail in the desktop's mail client (xdg-email)");
-    auto *mime = command->add_flag(
-        "--mime", o->mime, "Print the whole mail as a MIME message, for example for sendmail -t");
-    command->add_option("--to", o->to, "Recipients of the mail (with --mail or --mime)");
-    mail->excludes(mime);
+        ->check(CLI::IsMember({"csv", "html"}));
+    auto *out =
+        command->add_option("--out", o->out, "Write to this file (default: standard output)");
+    auto *cycles = command->add_flag("--cycles", o->cycles,
+                                     "Export the billing-cycle logs, oldest first (the default)");
+    auto *daily =
+        command
+            ->add_option("--daily", o->daily,
+                         "Export the daily logs of the cellular or wifi period in progress, "
+                         "newest first")
+            ->check(CLI::IsMember({"cellular", "wifi"}));
+    auto *mail = command->add_flag(
+        "--mail", o->mail,
+        "Open the export in the desktop's mail client instead (Thunderbird or xdg-email); "
+        "a CSV export is written to byteward.csv in the data folder and attached");
+    cycles->excludes(daily);
+    mail->excludes(out);
     command->callback(
         [&action, o] { action = [o](Context &context) { return runExport(context, *o); }; });
 }

@@ -135,12 +135,14 @@ void HistoryDetailViewController::alertView(const Alert &alert, int buttonIndex)
     case 1:
         if (context_.analytics != nullptr)
             context_.analytics->logEvent("Exporting history via email");
-        exporter.emailHistory(dailyLogs, displayDataUnit);
+        tellIfNotMailed(exporter, exporter.emailHistory(dailyLogs, displayDataUnit),
+                        HistoryExport::Kind::Email);
         break;
     case 2:
         if (context_.analytics != nullptr)
             context_.analytics->logEvent("Exporting history via csv");
-        exporter.exportToCsv(dailyLogs, displayDataUnit);
+        tellIfNotMailed(exporter, exporter.exportToCsv(dailyLogs, displayDataUnit),
+                        HistoryExport::Kind::Csv);
         break;
     case 3:
         showDetailChart();
@@ -148,6 +150,15 @@ void HistoryDetailViewController::alertView(const Alert &alert, int buttonIndex)
     default:
         break;
     }
+}
+
+void HistoryDetailViewController::tellIfNotMailed(const HistoryExport &exporter,
+                                                  HistoryExport::Outcome outcome,
+                                                  HistoryExport::Kind kind) {
+    // Without a word the user would wait for a composer that never opens.
+    if (context_.presenter == nullptr) return;
+    if (const auto alert = exporter.alertForOutcome(outcome, kind))
+        context_.presenter->presentAlert(*alert, this);
 }
 
 void HistoryDetailViewController::showDetailChart() {

@@ -3,6 +3,7 @@
 #include "app/presenter.h"
 #include "app/screen.h"
 #include "history/history.h"
+#include "history/history_export.h"
 #include "history/history_screen_context.h"
 #include "platform/services.h"
 
@@ -61,6 +62,8 @@ class HistoryDetailViewController final : public Screen, public AlertDelegate {
     bool perform(const std::string &action, const Value &argument) override;
 
   private:
+    void tellIfNotMailed(const HistoryExport &exporter, HistoryExport::Outcome outcome,
+                         HistoryExport::Kind kind);
     std::string amount(const std::optional<double> &bytes) const;
     std::string dailyTitle(const History &log) const;
     std::int32_t itemDataType() const;

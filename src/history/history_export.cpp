@@ -2,9 +2,10 @@
 
 #include "app/mail_composer.h"
 #include "core/data_formatter.h"
-#include "core/text_format.h"
 #include "dashboard/string_formatter.h"
 #include "history/csv_writer.h"
+
+#include <charconv>
 
 namespace byteward {
 
@@ -16,16 +17,28 @@ constexpr const char *kEmailHeader =
 
 } // namespace
 
+HistoryExport::HistoryExport(Services &services, MailClient *mail, DateText dateText)
+    : services_(services), mail_(mail), dateText_(std::move(dateText)) {
+    if (!dateText_)
+        dateText_ = [&calendar = services_.calendar](Instant date) {
+            return StringFormatter(calendar).getLocalizedShortDateNoTimeStringFromDate(date);
+        };
+}
+
 std::string HistoryExport::amountText(const std::optional<double> &bytes, const std::string &unit) {
+    // The single-precision figure, widened. to_chars keeps the full stop where printf would
+    // take the decimal separator of a locale that a GUI toolkit set for the whole process.
     const double converted = DataFormatter::converToDataUnitFromBytes(bytes, unit);
-    return format("%.2f %s", converted, unit.c_str());
+    char number[64]; // a float's largest value has 39 digits
+    const auto written =
+        std::to_chars(number, number + sizeof number, converted, std::chars_format::fixed, 2);
+    return std::string(number, written.ptr) + " " + unit;
 }
 
 std::array<std::string, 6> HistoryExport::fieldsForLog(const History &log,
                                                        const std::string &unit) const {
-    const StringFormatter dates(services_.calendar);
-    auto date = [&dates](const std::optional<Instant> &d) {
-        return d ? dates.getLocalizedShortDateNoTimeStringFromDate(*d) : std::string();
+    auto date = [this](const std::optional<Instant> &d) {
+        return d ? dateText_(*d) : std::string();
     };
     return {log.dataType == History::kWiFi ? "   Wi-Fi" : "Cellular",
             date(log.startDate),
@@ -121,6 +134,31 @@ HistoryExport::Outcome HistoryExport::exportToCsv(const std::vector<History> &lo
     composer->addAttachmentData(file.data, file.mimeType, file.fileName);
     return composer->present(services_.log).handedOver ? Outcome::HandedOver
                                                        : Outcome::HandOffFailed;
+}
+
+std::optional<Alert> HistoryExport::alertForOutcome(Outcome outcome, Kind kind) const {
+    const std::string file = csvPath(services_).string();
+    Alert alert;
+    alert.tag = kAlertTag;
+    alert.cancelButton = "OK";
+    alert.title = "Cannot Send Mail";
+    switch (outcome) {
+    case Outcome::HandedOver:
+        return std::nullopt;
+    case Outcome::NoMailClient:
+        alert.message = "No mail client was found. Install Thunderbird, or set up a mail program "
+                        "that xdg-email can open.";
+        break;
+    case Outcome::HandOffFailed:
+        alert.message = "The mail client did not open the message.";
+        break;
+    case Outcome::FileNotWritten:
+        alert.title = "Export Failed";
+        alert.message = "The CSV file could not be written to " + file + ".";
+        return alert;
+    }
+    if (kind == Kind::Csv) alert.message += " The CSV file was written to " + file + ".";
+    return alert;
 }
 
 } // namespace byteward

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/presenter.h"
 #include "history/history.h"
 #include "platform/files.h"
 #include "platform/mail_client.h"
@@ -7,6 +8,8 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,15 +22,20 @@ class HistoryExport {
   public:
     enum class Outcome {
         HandedOver,     // the mail client has the mail
-        NoMailClient,   // no mail can be sent here; only the log says so
+        NoMailClient,   // no mail can be sent here (logged)
         HandOffFailed,  // the mail client would not take it (logged)
         FileNotWritten, // the CSV file could not be written (logged); no mail
     };
+    enum class Kind { Email, Csv };
+
+    // A date as both exports show it; the locale's short date without time unless given.
+    using DateText = std::function<std::string(Instant)>;
 
     // `mail` may be null: no mail can be sent.
-    HistoryExport(Services &services, MailClient *mail) : services_(services), mail_(mail) {}
+    HistoryExport(Services &services, MailClient *mail, DateText dateText = {});
 
-    // "%.2f UNIT": the bytes in the unit, two decimals with a full stop, and the unit's name.
+    // "%.2f UNIT": the bytes in the unit, two decimals with a full stop whatever the locale, and
+    // the unit's name.
     static std::string amountText(const std::optional<double> &bytes, const std::string &unit);
     // Data type, start date, end date, total, received, sent, as both exports show them.
     std::array<std::string, 6> fieldsForLog(const History &log, const std::string &unit) const;
@@ -49,15 +57,21 @@ class HistoryExport {
     // "Export to CSV": writes the file, then mails it.
     Outcome exportToCsv(const std::vector<History> &logs, const std::string &unit);
 
+    // What to tell the user when an export did not reach a mail composer (and, for the CSV
+    // export, where the file is); nothing when it did.
+    std::optional<Alert> alertForOutcome(Outcome outcome, Kind kind) const;
+
     static constexpr const char *kCsvFileName = "byteward.csv";
     static constexpr const char *kHistorySubject = "Byteward History";
     static constexpr const char *kCsvSubject = "Byteward CSV File";
+    static constexpr int kAlertTag = 8789;
 
   private:
     FileResult writeCsvText(const std::string &csv) const;
 
     Services &services_;
     MailClient *mail_;
+    DateText dateText_;
 };
 
 } // namespace byteward

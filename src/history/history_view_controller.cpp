@@ -112,10 +112,12 @@ void HistoryViewController::alertView(const Alert &alert, int buttonIndex) {
         break;
     }
     case 2:
-        exporter.emailHistory(historyData, displayDataUnit);
+        tellIfNotMailed(exporter, exporter.emailHistory(historyData, displayDataUnit),
+                        HistoryExport::Kind::Email);
         break;
     case 3:
-        exporter.exportToCsv(historyData, displayDataUnit);
+        tellIfNotMailed(exporter, exporter.exportToCsv(historyData, displayDataUnit),
+                        HistoryExport::Kind::Csv);
         break;
     case 4:
         showChart();
@@ -123,6 +125,15 @@ void HistoryViewController::alertView(const Alert &alert, int buttonIndex) {
     default:
         break;
     }
+}
+
+void HistoryViewController::tellIfNotMailed(const HistoryExport &exporter,
+                                            HistoryExport::Outcome outcome,
+                                            HistoryExport::Kind kind) {
+    // Without a word the user would wait for a composer that never opens.
+    if (context_.presenter == nullptr) return;
+    if (const auto alert = exporter.alertForOutcome(outcome, kind))
+        context_.presenter->presentAlert(*alert, this);
 }
 
 ValueDict HistoryViewController::labels() const {

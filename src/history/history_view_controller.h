@@ -4,6 +4,7 @@
 #include "app/screen.h"
 #include "history/history.h"
 #include "history/history_detail_view_controller.h"
+#include "history/history_export.h"
 #include "history/history_screen_context.h"
 #include "platform/services.h"
 
@@ -71,6 +72,9 @@ class HistoryViewController final : public Screen, public AlertDelegate {
     bool perform(const std::string &action, const Value &argument) override;
 
   private:
+    void tellIfNotMailed(const HistoryExport &exporter, HistoryExport::Outcome outcome,
+                         HistoryExport::Kind kind);
+
     Services &services_;
     HistoryScreenContext context_;
     std::unique_ptr<HistoryDetailViewController> detail_;

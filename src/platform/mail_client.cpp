@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstdio>
-#include <ctime>
+#include <cmath>
+#include <gmime/gmime.h>
+#include <memory>
+#include <mutex>
 #include <string_view>
 #include <utility>
 
@@ -12,47 +14,16 @@ namespace byteward {
 
 namespace {
 
-constexpr const char *kCrlf = "\r\n";
-
-std::string base64(const std::string &bytes) {
-    static constexpr char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        const unsigned n = static_cast<unsigned char>(bytes[i]) << 16 |
-                           static_cast<unsigned char>(bytes[i + 1]) << 8 |
-                           static_cast<unsigned char>(bytes[i + 2]);
-        out += kAlphabet[n >> 18 & 63];
-        out += kAlphabet[n >> 12 & 63];
-        out += kAlphabet[n >> 6 & 63];
-        out += kAlphabet[n & 63];
+struct GObjectUnref {
+    void operator()(gpointer object) const {
+        if (object != nullptr) g_object_unref(object);
     }
-    if (const std::size_t left = bytes.size() - i; left > 0) {
-        unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
-        if (left == 2) n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        out += kAlphabet[n >> 18 & 63];
-        out += kAlphabet[n >> 12 & 63];
-        out += left == 2 ? kAlphabet[n >> 6 & 63] : '=';
-        out += '=';
-    }
-    return out;
-}
+};
+template <typename T> using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 
-// Base64 in lines of 76 characters, as MIME wants a body part.
-std::string base64Lines(const std::string &bytes) {
-    const std::string encoded = base64(bytes);
-    std::string out;
-    for (std::size_t at = 0; at < encoded.size(); at += 76)
-        out += encoded.substr(at, 76) + kCrlf;
-    return out;
-}
-
-bool isAscii(const std::string &text) {
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
+void initGMime() {
+    static std::once_flag once;
+    std::call_once(once, [] { g_mime_init(); });
 }
 
 // A header value on one line: a line break in it would start a header of its own.
@@ -63,83 +34,112 @@ std::string oneLine(const std::string &text) {
     return out;
 }
 
-// An unstructured header value; text beyond ASCII as RFC 2047 encoded words, each whole
-// UTF-8 characters, folded onto continuation lines.
-std::string headerText(const std::string &text) {
-    const std::string line = oneLine(text);
-    if (isAscii(line)) return line;
-    std::string out;
-    std::size_t at = 0;
-    while (at < line.size()) {
-        std::size_t end = std::min(line.size(), at + 45);
-        while (end < line.size() && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80)
-            --end;
-        if (!out.empty()) out += "\r\n ";
-        out += "=?UTF-8?B?" + base64(line.substr(at, end - at)) + "?=";
-        at = end;
+// Characters per line that mail should not exceed (RFC 5322, 2.1.1).
+constexpr std::size_t kMaxLineLength = 78;
+
+std::size_t longestLine(std::string_view text) {
+    std::size_t longest = 0;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        longest = std::max(longest, end - start);
+        start = end + 1;
     }
-    return out;
+    return longest;
 }
 
-// A file name inside a quoted parameter.
-std::string quotedName(const std::string &name) {
-    std::string out;
-    for (const char c : oneLine(name))
-        out += c == '"' || c == '\\' ? '_' : c;
-    return out;
+// A part holding the bytes as they are.
+void setContent(GMimePart *part, const std::string &bytes) {
+    GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
+    GObjectPtr<GMimeDataWrapper> content(
+        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(part, content.get());
 }
 
-std::string rfc5322Date(Instant date) {
-    static constexpr std::array<const char *, 7> kDays = {"Sun", "Mon", "Tue", "Wed",
-                                                          "Thu", "Fri", "Sat"};
-    static constexpr std::array<const char *, 12> kMonths = {
-        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const std::time_t seconds = static_cast<std::time_t>(secondsSince1970(date));
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[64];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d +0000", kDays[utc.tm_wday],
-                  utc.tm_mday, kMonths[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min,
-                  utc.tm_sec);
-    return text;
+GObjectPtr<GMimeObject> bodyPart(const MailMessage &message) {
+    GMimeTextPart *text = g_mime_text_part_new_with_subtype(message.bodyIsHTML ? "html" : "plain");
+    // The body's own UTF-8 bytes: setting it as text would recode it into a legacy charset
+    // where one will do.
+    g_mime_text_part_set_charset(text, "utf-8");
+    setContent(GMIME_PART(text), message.body);
+    // Plain 7-bit where the text allows it, else quoted-printable or base64. GMime measures no
+    // line that lacks a line feed, and an HTML body has none: long lines are looked for here.
+    g_mime_object_encode(GMIME_OBJECT(text), GMIME_ENCODING_CONSTRAINT_7BIT);
+    const GMimeContentEncoding chosen = g_mime_part_get_content_encoding(GMIME_PART(text));
+    if (chosen != GMIME_CONTENT_ENCODING_BASE64 && longestLine(message.body) > kMaxLineLength)
+        g_mime_part_set_content_encoding(GMIME_PART(text), GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+    return GObjectPtr<GMimeObject>(GMIME_OBJECT(text));
 }
 
-std::string bodyPart(const MailMessage &message) {
-    return std::string("Content-Type: ") + (message.bodyIsHTML ? "text/html" : "text/plain") +
-           "; charset=UTF-8" + kCrlf + "Content-Transfer-Encoding: base64" + kCrlf + kCrlf +
-           base64Lines(message.body);
+GMimePart *newPartOfType(const std::string &mimeType) {
+    const std::string line = oneLine(mimeType);
+    if (line.empty()) return g_mime_part_new(); // application/octet-stream
+    GObjectPtr<GMimeContentType> type(g_mime_content_type_parse(nullptr, line.c_str()));
+    if (!type) return g_mime_part_new();
+    return g_mime_part_new_with_type(g_mime_content_type_get_media_type(type.get()),
+                                     g_mime_content_type_get_media_subtype(type.get()));
 }
 
-std::string attachmentPart(const MailAttachment &attachment) {
-    const std::string name = quotedName(attachment.fileName);
-    const std::string type = attachment.mimeType.empty() ? std::string("application/octet-stream")
-                                                         : oneLine(attachment.mimeType);
-    return "Content-Type: " + type + "; name=\"" + name + "\"" + kCrlf +
-           "Content-Disposition: attachment; filename=\"" + name + "\"" + kCrlf +
-           "Content-Transfer-Encoding: base64" + kCrlf + kCrlf + base64Lines(attachment.data);
+GObjectPtr<GMimeObject> attachmentPart(const MailAttachment &attachment) {
+    GMimePart *part = newPartOfType(attachment.mimeType);
+    g_mime_object_set_disposition(GMIME_OBJECT(part), GMIME_DISPOSITION_ATTACHMENT);
+    g_mime_part_set_filename(part, oneLine(attachment.fileName).c_str());
+    setContent(part, attachment.data);
+    // Base64 carries the bytes exactly; mail transport would turn the line feeds of a text
+    // file in any other encoding into CRLF.
+    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
+    return GObjectPtr<GMimeObject>(GMIME_OBJECT(part));
+}
+
+void addRecipients(GMimeMessage *mail, const std::vector<std::string> &recipients) {
+    InternetAddressList *to = g_mime_message_get_addresses(mail, GMIME_ADDRESS_TYPE_TO);
+    for (const auto &recipient : recipients) {
+        GObjectPtr<InternetAddressList> parsed(
+            internet_address_list_parse(nullptr, oneLine(recipient).c_str()));
+        if (parsed) internet_address_list_append(to, parsed.get());
+    }
+}
+
+void setDate(GMimeMessage *mail, Instant date) {
+    GDateTime *utc =
+        g_date_time_new_from_unix_utc(static_cast<gint64>(std::floor(secondsSince1970(date))));
+    if (utc == nullptr) return; // outside the years GLib can write
+    g_mime_message_set_date(mail, utc);
+    g_date_time_unref(utc);
+}
+
+std::string written(GMimeObject *object) {
+    GMimeFormatOptions *options = g_mime_format_options_new();
+    g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
+    GObjectPtr<GMimeStream> out(g_mime_stream_mem_new());
+    g_mime_object_write_to_stream(object, options, out.get());
+    g_mime_format_options_free(options);
+    const GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
+    return std::string(reinterpret_cast<const char *>(bytes->data), bytes->len);
 }
 
 } // namespace
 
 std::string mimeMessage(const MailMessage &message, Instant date, const std::string &boundary) {
-    std::string out = std::string("MIME-Version: 1.0") + kCrlf;
-    out += "Date: " + rfc5322Date(date) + kCrlf;
-    out += "Subject: " + headerText(message.subject) + kCrlf;
-    if (!message.recipients.empty()) {
-        std::string to;
-        for (const auto &recipient : message.recipients)
-            to += (to.empty() ? "" : ", ") + oneLine(recipient);
-        out += "To: " + to + kCrlf;
-    }
+    initGMime();
+    GObjectPtr<GMimeMessage> mail(g_mime_message_new(TRUE));
+    setDate(mail.get(), date);
+    g_mime_message_set_subject(mail.get(), oneLine(message.subject).c_str(), "utf-8");
+    addRecipients(mail.get(), message.recipients);
     // Mail programs open a message marked so as a draft to send rather than as one received.
-    out += std::string("X-Unsent: 1") + kCrlf;
-    if (message.attachments.empty()) return out + bodyPart(message);
+    g_mime_object_set_header(GMIME_OBJECT(mail.get()), "X-Unsent", "1", nullptr);
 
-    out += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"" + kCrlf + kCrlf;
-    out += "--" + boundary + kCrlf + bodyPart(message);
+    GObjectPtr<GMimeObject> body = bodyPart(message);
+    if (message.attachments.empty()) {
+        g_mime_message_set_mime_part(mail.get(), body.get());
+        return written(GMIME_OBJECT(mail.get()));
+    }
+    GObjectPtr<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
+    if (!boundary.empty()) g_mime_multipart_set_boundary(mixed.get(), oneLine(boundary).c_str());
+    g_mime_multipart_add(mixed.get(), body.get());
     for (const auto &attachment : message.attachments)
-        out += "--" + boundary + kCrlf + attachmentPart(attachment);
-    return out + "--" + boundary + "--" + kCrlf;
+        g_mime_multipart_add(mixed.get(), attachmentPart(attachment).get());
+    g_mime_message_set_mime_part(mail.get(), GMIME_OBJECT(mixed.get()));
+    return written(GMIME_OBJECT(mail.get()));
 }
 
 std::string escapeHtml(const std::string &text) {
@@ -154,12 +154,6 @@ std::string escapeHtml(const std::string &text) {
             break;
         case '>':
             out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
             break;
         default:
             out += c;

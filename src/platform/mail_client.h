@@ -32,7 +32,8 @@ struct MailResult {
     std::string error; // why not, when not
 };
 
-// The desktop's mail client: the Linux implementation hands the mail to xdg-email, tests record.
+// The desktop's mail client: the Linux implementation hands the mail to Thunderbird or
+// xdg-email, tests record.
 class MailClient {
   public:
     virtual ~MailClient() = default;
@@ -42,15 +43,17 @@ class MailClient {
     virtual MailResult compose(const MailMessage &message) = 0;
 };
 
-// The mail as a standard MIME message (RFC 5322 and 2045), lines ending in CRLF: a draft any
-// mail program opens, or `sendmail -t` sends. `date` goes into the Date header in UTC.
+// The mail as a standard MIME message (RFC 5322 and 2045, built with GMime), lines ending in
+// CRLF: a draft any mail program opens, or `sendmail -t` sends. `date` goes into the Date header
+// in UTC; `boundary` separates the parts when there are attachments.
 std::string mimeMessage(const MailMessage &message, Instant date, const std::string &boundary);
 
 // The body as plain text: an HTML body loses its tags, a paragraph starts a new line and the
 // entities of markup turn back into their characters. A plain body comes back unchanged.
 std::string plainTextBody(const MailMessage &message);
 
-// Text that stands inside HTML as itself.
+// Text that stands inside an HTML element as itself: "&", "<" and ">" as entities, quotes as
+// they are.
 std::string escapeHtml(const std::string &text);
 
 } // namespace byteward

@@ -9,23 +9,26 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace byteward {
 
-// Hands mails to the desktop's mail client through xdg-email. xdg-email takes files by path,
-// so each mail first goes to its own folder in the state directory's "outbox": the attachments
-// under their own names and the whole mail as "message.eml", which a person can also open or
-// pipe to sendmail where no desktop is running. Only the latest few mails are kept.
+// Hands mails to the desktop's mail client: Thunderbird's composer where `thunderbird` is in
+// PATH, as it takes an HTML body and attachments; otherwise xdg-email, with the body as plain
+// text. Both take attachments as files, so each mail first goes to its own folder in the state
+// directory's "outbox": the attachments under their own names and the whole mail as MIME in
+// "message.eml", which a person can also open or pipe to sendmail where no desktop is running.
+// Only the latest few mails are kept.
 class XdgMailClient final : public MailClient {
   public:
-    // `program` is looked up in PATH unless it holds a slash.
-    XdgMailClient(Paths paths, const Clock &clock, Log &log, std::string program = "xdg-email");
+    XdgMailClient(Paths paths, const Clock &clock, Log &log);
 
+    // True when thunderbird or xdg-email is in PATH.
     bool canSendMail() const override;
     MailResult compose(const MailMessage &message) override;
 
-    // How long compose waits for xdg-email to finish; a mail client it starts in the foreground
-    // keeps it running, and then it is left to run on its own.
+    // How long compose waits for the program to finish; a mail client it starts in the
+    // foreground keeps it running, and then it is left to run on its own.
     std::chrono::milliseconds handOffWait{5000};
     // How many mails the outbox keeps.
     int keepMessages = 10;
@@ -33,17 +36,28 @@ class XdgMailClient final : public MailClient {
     std::filesystem::path lastMessageFolder;
 
     static constexpr const char *kMessageFileName = "message.eml";
+    static constexpr const char *kThunderbird = "thunderbird";
+    static constexpr const char *kXdgEmail = "xdg-email";
 
   private:
-    std::optional<std::filesystem::path> programPath() const;
     std::optional<std::filesystem::path> newMessageFolder(std::string &error);
     void pruneOutbox() const;
+    std::vector<std::string> xdgEmailArguments(const MailMessage &message,
+                                               const std::vector<std::filesystem::path> &files);
 
     Paths paths_;
     const Clock &clock_;
     Log &log_;
-    std::string program_;
     int sequence_ = 0;
 };
+
+// The argument of `thunderbird -compose`: name='value' pairs separated by commas (to, subject,
+// body, attachment as file URLs, format html or text), each value coming back unchanged.
+std::string thunderbirdComposeArgument(const MailMessage &message,
+                                       const std::vector<std::filesystem::path> &attachments);
+
+// A "file://" URL for an absolute path, every byte outside the unreserved set and "/"
+// percent-encoded.
+std::string fileUrl(const std::filesystem::path &path);
 
 } // namespace byteward

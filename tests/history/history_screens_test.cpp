@@ -299,5 +299,62 @@ TEST_F(HistoryScreensTest, ListMailsExportsAndChartsTheBillingPeriods) {
     EXPECT_TRUE(events().empty());
 }
 
+TEST_F(HistoryScreensTest, AnExportThatReachesNoComposerSaysSoAndWhereTheFileIs) {
+    list.viewWillAppear();
+    list.didSelectRow(1);
+    HistoryDetailViewController &detail = *list.detail();
+    const std::string file = HistoryExport::csvPath(env.services()).string();
+    const std::string noClient = "No mail client was found. Install Thunderbird, or set up a mail "
+                                 "program that xdg-email can open.";
+    const std::string refused = "The mail client did not open the message.";
+    const std::string written = " The CSV file was written to " + file + ".";
+    struct Case {
+        const char *name;
+        bool onDetail;
+        int button;
+        bool available, accepts, fileBlocked;
+        std::optional<std::pair<std::string, std::string>> alert; // title, message
+    };
+    const Case cases[] = {
+        {"ListMailHandedOver", false, 2, true, true, false, std::nullopt},
+        {"ListMailWithoutClient", false, 2, false, true, false,
+         std::pair{"Cannot Send Mail", noClient}},
+        {"ListCsvWithoutClient", false, 3, false, true, false,
+         std::pair{"Cannot Send Mail", noClient + written}},
+        {"DetailMailRefused", true, 1, true, false, false, std::pair{"Cannot Send Mail", refused}},
+        {"DetailCsvRefused", true, 2, true, false, false,
+         std::pair{"Cannot Send Mail", refused + written}},
+        {"DetailCsvNotWritten", true, 2, true, true, true,
+         std::pair{"Export Failed", "The CSV file could not be written to " + file + "."}},
+    };
+    for (const auto &c : cases) {
+        presenter.clear();
+        mail.available = c.available;
+        mail.accepts = c.accepts;
+        std::filesystem::remove_all(file);
+        if (c.fileBlocked) std::filesystem::create_directories(file + "/in-the-way");
+        if (c.onDetail)
+            detail.showActionSheet();
+        else
+            list.showActionSheet();
+        presenter.answer(c.button);
+        if (!c.alert) {
+            EXPECT_EQ(presenter.alerts.size(), 1u) << c.name;
+            continue;
+        }
+        ASSERT_EQ(presenter.alerts.size(), 2u) << c.name;
+        const Alert &alert = presenter.alerts[1];
+        EXPECT_EQ(alert.title, c.alert->first) << c.name;
+        EXPECT_EQ(alert.message, c.alert->second) << c.name;
+        EXPECT_FALSE(alert.actionSheet) << c.name;
+        EXPECT_EQ(test::RecordingPresenter::buttons(alert), std::vector<std::string>{"OK"});
+        // Its answer starts nothing.
+        const std::size_t mails = mail.composed.size();
+        presenter.answer(0);
+        EXPECT_EQ(presenter.alerts.size(), 2u) << c.name;
+        EXPECT_EQ(mail.composed.size(), mails) << c.name;
+    }
+}
+
 } // namespace
 } // namespace byteward
