@@ -87,6 +87,12 @@ class AppController : public QObject {
     // Runs every due notification; those arriving while the window is in front show as alerts.
     void deliverNotifications();
 
+    // Opens the history chart as its "View Chart" button does.
+    void showHistoryChart() {
+        Alert sheet;
+        sheet.tag = HistoryViewController::kActionSheetTag;
+        historyController_->alertView(sheet, 4);
+    }
     // Opens a plan setup screen on the settings tab as if its row were tapped, or closes it.
     void showPlanScreen(const QString &name) { emit planScreenRequested(name); }
     void closePlanScreen() { emit planScreenDismissed(); }

@@ -2,9 +2,9 @@
 #include "byteward_version.h"
 #include "gui/app_controller.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -146,6 +146,10 @@ void visitDeeperScreens(QQuickWindow *window, byteward::gui::AppController &app,
     act(app.history(), "select", {{"row", 0}});
     picture("history-detail.png");
     QMetaObject::invokeMethod(window, "popToRoot");
+    settle();
+    app.showHistoryChart();
+    picture("history-chart.png");
+    act(screenInFront(window, "modalStack"), "dismissView");
     settle();
 }
 
