@@ -82,10 +82,18 @@ Value valueFromNode(plist_t node) {
     }
     case PLIST_ARRAY: {
         ValueArray array;
-        const uint32_t count = plist_array_get_size(node);
-        array.reserve(count);
-        for (uint32_t i = 0; i < count; ++i)
-            array.push_back(valueFromNode(plist_array_get_item(node, i)));
+        array.reserve(plist_array_get_size(node));
+        // Walk with an iterator: fetching items by index costs a walk of the list each time,
+        // which made archives of many objects take seconds to read.
+        plist_array_iter iter = nullptr;
+        plist_array_new_iter(node, &iter);
+        for (;;) {
+            plist_t item = nullptr;
+            plist_array_next_item(node, iter, &item);
+            if (item == nullptr) break;
+            array.push_back(valueFromNode(item));
+        }
+        std::free(iter);
         return Value(std::move(array));
     }
     case PLIST_DICT: {
