@@ -1,5 +1,7 @@
 #include "platform/dbus_notifications.h"
 
+#include "platform/markup.h"
+
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -100,24 +102,7 @@ bool DesktopNotificationSink::setBadge(std::optional<long long> count) {
 }
 
 std::string escapeNotificationMarkup(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return escapeMarkup(text);
 }
 
 } // namespace byteward

@@ -1,5 +1,7 @@
 #include "platform/mail_client.h"
 
+#include "platform/markup.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -143,23 +145,7 @@ std::string mimeMessage(const MailMessage &message, Instant date, const std::str
 }
 
 std::string escapeHtml(const std::string &text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return escapeMarkup(text);
 }
 
 std::string plainTextBody(const MailMessage &message) {
