@@ -24,6 +24,7 @@ void addUpdateCommand(CLI::App &app, Action &action);
 void addStatusCommand(CLI::App &app, Action &action);
 void addWidgetCommand(CLI::App &app, Action &action);
 void addDaemonCommand(CLI::App &app, Action &action);
+void addAdjustCommands(CLI::App &app, Action &action);
 
 // Prints an object as JSON, or as "key: value" lines for people.
 void printObject(const nlohmann::ordered_json &object, bool json);

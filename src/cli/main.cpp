@@ -33,6 +33,7 @@ int run(int argc, char **argv) {
 
     Action action;
     addUpdateCommand(app, action);
+    addAdjustCommands(app, action);
     addStatusCommand(app, action);
     addInterfacesCommand(app, action);
     addRecordCommand(app, action);

@@ -31,6 +31,29 @@ std::string storedPlace(const ValueDict &d, const char *key) {
     return *v->asString();
 }
 
+// The per-interface reading; absent when the file has none or any entry is damaged, so the update
+// falls back to the summed reading rather than trust part of a list.
+std::optional<std::vector<DeviceInfo::InterfaceReading>>
+storedInterfaceReadings(const ValueDict &d) {
+    const Value *v = d.find("interfaceReadings");
+    if (v == nullptr || v->asArray() == nullptr) return std::nullopt;
+    std::vector<DeviceInfo::InterfaceReading> readings;
+    for (const Value &entry : *v->asArray()) {
+        const ValueDict *item = entry.asDict();
+        const Value *name = item != nullptr ? item->find("name") : nullptr;
+        const Value *index = item != nullptr ? item->find("index") : nullptr;
+        const Value *sent = item != nullptr ? item->find("sent") : nullptr;
+        const Value *received = item != nullptr ? item->find("received") : nullptr;
+        if (name == nullptr || name->asString() == nullptr || index == nullptr ||
+            !index->isNumber() || sent == nullptr || !sent->isNumber() || received == nullptr ||
+            !received->isNumber())
+            return std::nullopt;
+        readings.push_back({*name->asString(), index->integerValue(), sent->doubleValue(),
+                            received->doubleValue()});
+    }
+    return readings;
+}
+
 long long truncatedDays(const ValueDict &d, const char *key) {
     const double days = AppData::getNumberForKey(key, d);
     return std::isfinite(days) ? static_cast<long long>(std::trunc(days)) : 0;
@@ -136,6 +159,7 @@ void AppData::fill(const ValueDict &d) {
         bootId = *id->asString();
     else
         bootId.reset();
+    interfaceReadings = storedInterfaceReadings(d);
 }
 
 ValueDict AppData::toDictionary() const {
@@ -178,6 +202,18 @@ ValueDict AppData::toDictionary() const {
     real("dataTodaySent", dataTodaySent);
     real("dataTodayRecd", dataTodayRecd);
     text("bootId", bootId);
+    if (interfaceReadings) {
+        ValueArray interfaces;
+        for (const auto &i : *interfaceReadings) {
+            ValueDict item;
+            item.set("name", Value(i.name));
+            item.set("index", Value(static_cast<long long>(i.index)));
+            item.set("sent", Value(i.sent));
+            item.set("received", Value(i.received));
+            interfaces.emplace_back(std::move(item));
+        }
+        d.set("interfaceReadings", Value(std::move(interfaces)));
+    }
     return d;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/data_type.h"
+#include "core/device_info.h"
 #include "platform/services.h"
 #include "platform/value.h"
 #include "settings/app_settings.h"
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace byteward {
 
@@ -49,6 +51,9 @@ class AppData {
     std::optional<double> dataTodayRecd;
     // The kernel's id of the boot the since-boot reading belongs to; older files lack it.
     std::optional<std::string> bootId;
+    // The since-boot reading split by interface, so that one interface starting again from zero
+    // is told apart from traffic on the others. Older files lack it.
+    std::optional<std::vector<DeviceInfo::InterfaceReading>> interfaceReadings;
 
     // Loads the record of "cellular" or "wifi" from its file; without a file the fields keep
     // their values (a new record: all absent). Re-reads the settings first.
@@ -103,6 +108,7 @@ class AppData {
     void setCustomDates(Instant now);
     void clearBillingPeriod();
     bool rebootedSinceLastUpdate() const;
+    DeviceInfo::Reading incrementSinceLastUpdate(const DeviceInfo::Reading &current) const;
     void closeDay(double incrementSent, double incrementReceived, double incrementTotal);
     void closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
                               std::optional<Instant> oldNextBillingDate, bool accumulate);

@@ -8,6 +8,8 @@
 #include "history/history.h"
 #include "platform/data_lock.h"
 
+#include <algorithm>
+
 namespace byteward {
 
 bool AppData::performBackgroundUpdateForType(const std::string &type, const std::string &location,
@@ -44,6 +46,43 @@ bool AppData::rebootedSinceLastUpdate() const {
     return *lastUpdate < calendar.dateFromComponents(boot);
 }
 
+DeviceInfo::Reading AppData::incrementSinceLastUpdate(const DeviceInfo::Reading &current) const {
+    // The counters start again from zero at a boot: everything read now is new.
+    if (rebootedSinceLastUpdate()) return current;
+
+    if (!interfaceReadings) {
+        // A record without the per-interface reading: a total that went down (an interface
+        // gone, a 32-bit counter wrapped) is taken as a restart of every counter.
+        if (dataSinceLastBoot.value_or(0) > current.total) return current;
+        DeviceInfo::Reading increment = current;
+        increment.total = current.total - dataSinceLastBoot.value_or(0);
+        increment.sent = current.sent - dataSinceLastBootSent.value_or(0);
+        increment.received = current.received - dataSinceLastBootRecd.value_or(0);
+        return increment;
+    }
+
+    // Interface by interface: one that was deleted and made again restarts from zero while the
+    // others go on, and its new count may pass its old one, so no test on the sum can tell.
+    DeviceInfo::Reading increment;
+    for (const auto &now : current.interfaces) {
+        double sent = now.sent;
+        double received = now.received;
+        const auto before = std::find_if(interfaceReadings->begin(), interfaceReadings->end(),
+                                         [&](const auto &i) { return i.name == now.name; });
+        const bool sameInterface = before != interfaceReadings->end() &&
+                                   (before->index == now.index || before->index < 0 ||
+                                    now.index < 0);
+        if (sameInterface && now.sent >= before->sent && now.received >= before->received) {
+            sent -= before->sent;
+            received -= before->received;
+        }
+        increment.sent += sent;
+        increment.received += received;
+        increment.total += sent + received;
+    }
+    return increment;
+}
+
 bool AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
     const DeviceInfo device(services_.statistics, services_.boot);
     const auto current = device.readDataType(dataTypeFromString(appDataType),
@@ -68,19 +107,11 @@ bool AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
         lastLocation = "";
         lastLocationDataUsed = "";
         bootId = services_.boot.bootId();
+        interfaceReadings = current->interfaces;
         return true;
     }
 
-    // The counters start again from zero at a boot; a total that went down (an interface gone,
-    // a 32-bit counter wrapped) is taken the same way.
-    const bool countersRestarted =
-        rebootedSinceLastUpdate() || dataSinceLastBoot.value_or(0) > current->total;
-    DeviceInfo::Reading increment = *current;
-    if (!countersRestarted) {
-        increment.total = current->total - dataSinceLastBoot.value_or(0);
-        increment.sent = current->sent - dataSinceLastBootSent.value_or(0);
-        increment.received = current->received - dataSinceLastBootRecd.value_or(0);
-    }
+    const DeviceInfo::Reading increment = incrementSinceLastUpdate(*current);
 
     const double oldAllTime = dataAllTime.value_or(0);
     const double oldAllTimeSent = dataAllTimeSent.value_or(0);
@@ -95,6 +126,7 @@ bool AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
     dataSinceLastBootSent = current->sent;
     dataSinceLastBootRecd = current->received;
     bootId = services_.boot.bootId();
+    interfaceReadings = current->interfaces;
 
     if (shouldResetSinceLastAppRun) {
         dataSinceAppLastRun = dataSinceAppLastRunSent = dataSinceAppLastRunRecd = 0.0;

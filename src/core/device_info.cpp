@@ -51,6 +51,9 @@ DeviceInfo::readDataType(DataType type, const InterfaceClassifier &classifier) c
         reading.sent += counterOf(interface, kDirectionSent);
         reading.received += counterOf(interface, kDirectionReceived);
         reading.total += counterOf(interface, kDirectionTotal);
+        reading.interfaces.push_back({interface.name, interface.index,
+                                      counterOf(interface, kDirectionSent),
+                                      counterOf(interface, kDirectionReceived)});
     }
     return reading;
 }

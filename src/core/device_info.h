@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace byteward {
 
@@ -32,11 +34,20 @@ class DeviceInfo {
     std::optional<double> readDataType(DataType type, int direction,
                                        const InterfaceClassifier &classifier) const;
 
-    // Total, sent and received of a data type, all from one reading of the counters.
+    // One interface's part of a reading.
+    struct InterfaceReading {
+        std::string name;
+        std::int64_t index = -1; // the kernel's interface index; -1 when unknown
+        double sent = 0;
+        double received = 0;
+    };
+    // Total, sent and received of a data type, all from one reading of the counters, and the
+    // interfaces they came from.
     struct Reading {
         double total = 0;
         double sent = 0;
         double received = 0;
+        std::vector<InterfaceReading> interfaces;
     };
     std::optional<Reading> readDataType(DataType type, const InterfaceClassifier &classifier) const;
 

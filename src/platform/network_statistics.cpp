@@ -83,6 +83,10 @@ StatsSnapshot SysfsNetworkStatistics::read() const {
         item.loopback = isLoopback(dir);
         item.devType = devTypeOf(dir);
         item.wireless = fs::exists(dir / "phy80211", ec) || fs::exists(dir / "wireless", ec);
+        if (const auto index = readWholeFile(dir / "ifindex")) {
+            std::uint64_t value = 0;
+            if (parseCounter(*index, value)) item.index = static_cast<std::int64_t>(value);
+        }
         snapshot.interfaces.push_back(std::move(item));
     }
     // The order a directory lists in is arbitrary; callers take the first match by name.

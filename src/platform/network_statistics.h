@@ -15,6 +15,9 @@ struct InterfaceStats {
     bool loopback = false;
     std::string devType;   // the kernel's DEVTYPE ("wlan", "wwan", ...); empty when none
     bool wireless = false; // has a phy80211 or wireless entry
+    // The kernel's index of this interface; a deleted and re-created interface gets a new one.
+    // -1 where the tree does not say.
+    std::int64_t index = -1;
 };
 
 // Every interface at one moment, or why the statistics could not be read at all. An interface

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <vector>
 #include <gtest/gtest.h>
 
 namespace byteward {
@@ -97,6 +98,60 @@ TEST_F(CounterUpdateTest, IncrementFollowsRebootsDecreasesAndClockSteps) {
         EXPECT_EQ(*r.dataAllTime, 900 + c.total);
         EXPECT_EQ(*r.dataSinceLastBoot, c.rx + c.tx);
         EXPECT_EQ(*r.dataToday, c.total);
+    }
+}
+
+TEST_F(CounterUpdateTest, EachInterfaceIsCountedFromItsOwnLastReading) {
+    struct Interface {
+        const char *name;
+        std::int64_t index; // -1: the tree does not say
+        std::uint64_t rx, tx;
+    };
+    struct Case {
+        const char *name;
+        std::vector<Interface> after; // the modems at the second update
+        bool legacyRecord;            // the record has no per-interface reading
+        double sent, received;        // expected increment
+    };
+    // First update: wwan0 (index 3) rx 1000 tx 100, wwan1 (index 4) rx 500 tx 50.
+    const std::vector<Interface> before{{"wwan0", 3, 1000, 100}, {"wwan1", 4, 500, 50}};
+    const Case cases[] = {
+        {"both count on", {{"wwan0", 3, 1200, 110}, {"wwan1", 4, 600, 60}}, false, 20, 300},
+        {"one re-created, its new count past its old one",
+         {{"wwan0", 3, 1200, 100}, {"wwan1", 7, 800, 70}}, false, 70, 1000},
+        {"one re-created, the tree has no index",
+         {{"wwan0", -1, 1700, 100}, {"wwan1", -1, 300, 10}}, false, 10, 1000},
+        {"one deleted while the other counts on", {{"wwan0", 3, 1100, 100}}, false, 0, 100},
+        {"a new one appears", {{"wwan0", 3, 1000, 100}, {"wwan1", 4, 500, 50},
+                               {"wwan2", 9, 40, 10}}, false, 10, 40},
+        {"a record from before per-interface readings",
+         {{"wwan0", 3, 1100, 100}, {"wwan1", 4, 500, 50}}, true, 0, 100},
+    };
+    auto setModems = [&](const std::vector<Interface> &modems) {
+        env.statistics.snapshot.interfaces.clear();
+        for (const auto &m : modems) {
+            env.statistics.set(m.name, m.rx, m.tx);
+            env.statistics.snapshot.interfaces.back().index = m.index;
+        }
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(env.paths().dataDir);
+        setModems(before);
+        AppData first(env.services());
+        ASSERT_TRUE(first.performBackgroundUpdateForType("cellular", "", false));
+        if (c.legacyRecord) {
+            AppData r = stored();
+            r.interfaceReadings.reset();
+            r.saveAppData();
+        }
+        setModems(c.after);
+        AppData r(env.services());
+        ASSERT_TRUE(r.performBackgroundUpdateForType("cellular", "", false));
+        EXPECT_EQ(*r.dataSinceLastRunSent, c.sent);
+        EXPECT_EQ(*r.dataSinceLastRunRecd, c.received);
+        EXPECT_EQ(*r.dataAllTime, 1650 + c.sent + c.received);
+        EXPECT_EQ(stored().interfaceReadings->size(), c.after.size());
     }
 }
 

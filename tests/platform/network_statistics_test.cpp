@@ -28,6 +28,7 @@ TEST(SysfsNetworkStatistics, ReadsCountersFlagsAndKindsOfEveryInterface) {
     addInterface(dir.path(), "eth0", "18446744073709551615", "0");
     addInterface(dir.path(), "lo", "99", "99", "0x9");
     fs::create_directories(dir.path() / "bonding_masters"); // not a device: no statistics
+    test::writeFile(dir.path() / "wwan0" / "ifindex", "7\n");
 
     const StatsSnapshot snapshot = SysfsNetworkStatistics(dir.path()).read();
     ASSERT_TRUE(snapshot.ok()) << snapshot.error;
@@ -46,6 +47,8 @@ TEST(SysfsNetworkStatistics, ReadsCountersFlagsAndKindsOfEveryInterface) {
     EXPECT_EQ(wwan0.devType, "wwan");
     EXPECT_EQ(wwan0.receivedBytes, 5'000'000'000ull);
     EXPECT_EQ(wwan0.sentBytes, 1'000'000'000ull);
+    EXPECT_EQ(wwan0.index, 7) << "a re-created interface is told apart by its index";
+    EXPECT_EQ(wlan0.index, -1);
 }
 
 TEST(SysfsNetworkStatistics, UnreadableStatisticsAreAnErrorNotZero) {
