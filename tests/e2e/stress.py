@@ -146,27 +146,24 @@ try:
 
     daemon = subprocess.Popen([args.ctl, "daemon", "--interval", "1"], env=env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    workers = [threading.Thread(target=feeder, args=(random.Random(rng.random()),)),
-               threading.Thread(target=loop("update cycles (update)", ["update"],
-                                            random.Random(rng.random()))),
-               threading.Thread(target=loop("update cycles (update)", ["update"],
-                                            random.Random(rng.random()))),
-               threading.Thread(target=loop("update cycles (status render)",
-                                            ["status", "--json"], random.Random(rng.random()))),
-               threading.Thread(target=editor, args=(random.Random(rng.random()),))]
     errors = []
 
-    def guarded(target):
+    def guarded(target, *targs):
         def run():
             try:
-                target()
+                target(*targs)
             except Exception as e:  # noqa: BLE001 - any failure of a process is a finding
                 errors.append(str(e))
                 stop.set()
-        return run
+        return threading.Thread(target=run)
 
+    workers = [guarded(feeder, random.Random(rng.random())),
+               guarded(loop("update cycles (update)", ["update"], random.Random(rng.random()))),
+               guarded(loop("update cycles (update)", ["update"], random.Random(rng.random()))),
+               guarded(loop("update cycles (status render)", ["status", "--json"],
+                            random.Random(rng.random()))),
+               guarded(editor, random.Random(rng.random()))]
     for w in workers:
-        w._target = guarded(w._target)  # noqa: SLF001
         w.start()
     stop.wait(args.seconds)
     stop.set()
