@@ -11,19 +11,30 @@ namespace byteward::cli {
 namespace {
 
 // The record's fields under their property names; absent fields are left out.
+nlohmann::ordered_json valueJson(const Value &value, const Calendar &calendar) {
+    if (const Instant *date = value.asDate()) return formatIso8601(*date, calendar);
+    if (value.isInteger()) return value.integerValue();
+    if (value.isReal()) return value.doubleValue();
+    if (const ValueArray *items = value.asArray()) {
+        auto out = nlohmann::ordered_json::array();
+        for (const auto &item : *items)
+            out.push_back(valueJson(item, calendar));
+        return out;
+    }
+    if (const ValueDict *entries = value.asDict()) {
+        nlohmann::ordered_json out = nlohmann::ordered_json::object();
+        for (const auto &[key, item] : *entries)
+            out[key] = valueJson(item, calendar);
+        return out;
+    }
+    return value.stringValue();
+}
+
 nlohmann::ordered_json recordJson(const AppData &record, const Calendar &calendar) {
     nlohmann::ordered_json out;
     out["appDataType"] = record.appDataType;
-    for (const auto &[key, value] : record.toDictionary()) {
-        if (const Instant *date = value.asDate())
-            out[key] = formatIso8601(*date, calendar);
-        else if (value.isInteger())
-            out[key] = value.integerValue();
-        else if (value.isReal())
-            out[key] = value.doubleValue();
-        else
-            out[key] = value.stringValue();
-    }
+    for (const auto &[key, value] : record.toDictionary())
+        out[key] = valueJson(value, calendar);
     return out;
 }
 
