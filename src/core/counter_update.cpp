@@ -69,9 +69,9 @@ DeviceInfo::Reading AppData::incrementSinceLastUpdate(const DeviceInfo::Reading 
         double received = now.received;
         const auto before = std::find_if(interfaceReadings->begin(), interfaceReadings->end(),
                                          [&](const auto &i) { return i.name == now.name; });
-        const bool sameInterface = before != interfaceReadings->end() &&
-                                   (before->index == now.index || before->index < 0 ||
-                                    now.index < 0);
+        const bool sameInterface =
+            before != interfaceReadings->end() &&
+            (before->index == now.index || before->index < 0 || now.index < 0);
         if (sameInterface && now.sent >= before->sent && now.received >= before->received) {
             sent -= before->sent;
             received -= before->received;

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <vector>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace byteward {
 namespace {
@@ -118,14 +118,26 @@ TEST_F(CounterUpdateTest, EachInterfaceIsCountedFromItsOwnLastReading) {
     const Case cases[] = {
         {"both count on", {{"wwan0", 3, 1200, 110}, {"wwan1", 4, 600, 60}}, false, 20, 300},
         {"one re-created, its new count past its old one",
-         {{"wwan0", 3, 1200, 100}, {"wwan1", 7, 800, 70}}, false, 70, 1000},
+         {{"wwan0", 3, 1200, 100}, {"wwan1", 7, 800, 70}},
+         false,
+         70,
+         1000},
         {"one re-created, the tree has no index",
-         {{"wwan0", -1, 1700, 100}, {"wwan1", -1, 300, 10}}, false, 10, 1000},
+         {{"wwan0", -1, 1700, 100}, {"wwan1", -1, 300, 10}},
+         false,
+         10,
+         1000},
         {"one deleted while the other counts on", {{"wwan0", 3, 1100, 100}}, false, 0, 100},
-        {"a new one appears", {{"wwan0", 3, 1000, 100}, {"wwan1", 4, 500, 50},
-                               {"wwan2", 9, 40, 10}}, false, 10, 40},
+        {"a new one appears",
+         {{"wwan0", 3, 1000, 100}, {"wwan1", 4, 500, 50}, {"wwan2", 9, 40, 10}},
+         false,
+         10,
+         40},
         {"a record from before per-interface readings",
-         {{"wwan0", 3, 1100, 100}, {"wwan1", 4, 500, 50}}, true, 0, 100},
+         {{"wwan0", 3, 1100, 100}, {"wwan1", 4, 500, 50}},
+         true,
+         0,
+         100},
     };
     auto setModems = [&](const std::vector<Interface> &modems) {
         env.statistics.snapshot.interfaces.clear();

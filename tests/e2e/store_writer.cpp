@@ -96,9 +96,9 @@ void writeHistory(Services &s, long long w) {
         return;
     }
     const double v = static_cast<double>(w);
-    History::addNewHistoryItemLog(
-        s, History::initWithStartDate(s.clock.now(), s.clock.now(), v, 2 * v, 3 * v,
-                                      History::kCellular, History::kDailyLog));
+    History::addNewHistoryItemLog(s, History::initWithStartDate(s.clock.now(), s.clock.now(), v,
+                                                                2 * v, 3 * v, History::kCellular,
+                                                                History::kDailyLog));
 }
 
 // The history after operation w holds the logs of the operations since the last clearing.
@@ -121,8 +121,8 @@ void writeCounters(Services &s, long long w) {
     if (w == 1) {
         std::vector<CustomCounter> counters;
         for (int i = 0; i < kCounters; ++i)
-            counters.push_back(CustomCounter::initWithName("probe " + std::to_string(i),
-                                                           s.clock.now()));
+            counters.push_back(
+                CustomCounter::initWithName("probe " + std::to_string(i), s.clock.now()));
         CustomCounter::saveCustomCounterData(s, counters);
         return;
     }
@@ -136,7 +136,8 @@ long long checkCounters(Services &s) {
     if (counters.size() != kCounters) throw Mixed{"counter list damaged"};
     const double sent = counters[0].cellularDataSent.value_or(0);
     for (const auto &c : counters)
-        if (c.cellularDataSent.value_or(0) != sent || c.cellularDataReceived.value_or(0) != 2 * sent ||
+        if (c.cellularDataSent.value_or(0) != sent ||
+            c.cellularDataReceived.value_or(0) != 2 * sent ||
             c.cellularDataTotal.value_or(0) != 3 * sent)
             throw Mixed{"counters disagree"};
     return std::llround(sent) + 1;
