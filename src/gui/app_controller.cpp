@@ -42,8 +42,8 @@ AppController::AppController(PlatformServices &platform, Options options, QObjec
     else
         location_ = std::make_unique<OfflineLocationService>();
     watchLocation();
-    delegate_ = std::make_unique<BytewardAppDelegate>(services, screens, *sink_, location_.get(),
-                                                      kVersion);
+    delegate_ =
+        std::make_unique<BytewardAppDelegate>(services, screens, *sink_, location_.get(), kVersion);
 
     std::string error;
     QFile schema(QStringLiteral(":/byteward/settings.plist"));

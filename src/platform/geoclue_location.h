@@ -18,8 +18,8 @@ namespace byteward {
 class GeoClueLocationService final : public LocationService {
   public:
     struct Options {
-        std::string busAddress;              // empty: the system bus
-        std::string desktopId = "byteward";  // GeoClue2 asks the user about this application
+        std::string busAddress;                 // empty: the system bus
+        std::string desktopId = "byteward";     // GeoClue2 asks the user about this application
         std::uint32_t distanceThreshold = 1000; // metres between two fixes
     };
 

@@ -20,7 +20,8 @@ struct DeferredGeocoders::State {
     std::vector<PendingLookup> pending;
 
     void cancel(ReverseGeocoder *geocoder) {
-        std::erase_if(pending, [geocoder](const PendingLookup &p) { return p.geocoder == geocoder; });
+        std::erase_if(pending,
+                      [geocoder](const PendingLookup &p) { return p.geocoder == geocoder; });
     }
 };
 

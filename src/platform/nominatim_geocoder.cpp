@@ -19,10 +19,10 @@ constexpr std::size_t kMaximumAnswer = 256 * 1024;
 constexpr std::size_t kMaximumCached = 512;
 
 // Nominatim names the settlement after its size, the region after the country's divisions.
-constexpr const char *kLocalityKeys[] = {"city",   "town",   "village", "hamlet", "municipality",
-                                         "suburb", "county", "city_district"};
-constexpr const char *kAreaKeys[] = {"state", "province", "region", "state_district", "county",
-                                     "country"};
+constexpr const char *kLocalityKeys[] = {"city",         "town",   "village", "hamlet",
+                                         "municipality", "suburb", "county",  "city_district"};
+constexpr const char *kAreaKeys[] = {"state",          "province", "region",
+                                     "state_district", "county",   "country"};
 
 // The first named level of `keys`, and which level it was.
 std::pair<std::string, std::string_view> firstOf(const nlohmann::json &address, const auto &keys,

@@ -21,8 +21,8 @@ class NominatimGeocoder final : public PlaceLookup {
     static constexpr const char *kDefaultEndpoint = "https://nominatim.openstreetmap.org";
 
     struct Options {
-        std::string endpoint = kDefaultEndpoint; // the server's base address
-        std::string userAgent;                   // empty: Byteward and its version
+        std::string endpoint = kDefaultEndpoint;         // the server's base address
+        std::string userAgent;                           // empty: Byteward and its version
         std::chrono::milliseconds minimumInterval{1000}; // between two requests
         std::chrono::milliseconds timeout{10000};        // for a whole request
     };

@@ -175,7 +175,7 @@ TEST_F(SamplerDaemonTest, OwnsLocationMonitoringWhileBackgroundingIsOn) {
     struct Case {
         const char *name;
         bool backgrounding;
-        int starts; // 0: never started
+        int starts;            // 0: never started
         const char *placeUsed; // the fix's place, moved aside by the last sample
     } cases[] = {
         {"on: a fix's place is recorded", true, 1, "Town, Region"},

@@ -64,8 +64,8 @@ struct Machine {
     FakeNominatim nominatim;
     test::TestEnv env;
     ConfiguredGeocoder places{env.defaults(), env.log};
-    GeoClueLocationService location{env.log, places,
-                                    GeoClueLocationService::Options{bus.address(), "byteward", 750}};
+    GeoClueLocationService location{
+        env.log, places, GeoClueLocationService::Options{bus.address(), "byteward", 750}};
     MainViewController controller{env.services(), &location};
     int readsAtStart = 0;
     int readsPerCycle = 1;
@@ -177,7 +177,8 @@ TEST(GeoClueLocation, TheDashboardShowsThePlaceBeforeTheLatest) {
     dashboard.repaintView(true);
     EXPECT_EQ(dashboard.lblPlaceUsed.text, "Vienna, Vienna State");
     const auto rows = dashboard.detailRows();
-    EXPECT_EQ(rows[8], (std::pair<const char *, std::string>{"LAST PLACE", "Vienna, Vienna State"}));
+    EXPECT_EQ(rows[8],
+              (std::pair<const char *, std::string>{"LAST PLACE", "Vienna, Vienna State"}));
 }
 
 TEST(GeoClueLocation, WithoutGeoClueNothingStartsAndTheLogSaysWhyOnce) {

@@ -265,7 +265,8 @@ void FakeNominatim::serve(int connection) {
                               " Answer\r\nContent-Type: application/json\r\nContent-Length: " +
                               std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     for (std::size_t sent = 0; sent < reply.size();) {
-        const ssize_t wrote = send(connection, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+        const ssize_t wrote =
+            send(connection, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
         if (wrote <= 0) return;
         sent += static_cast<std::size_t>(wrote);
     }

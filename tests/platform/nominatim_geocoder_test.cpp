@@ -17,14 +17,13 @@ TEST(NominatimAnswer, NamesTheClosestSettlementAndItsRegion) {
         const char *locality; // empty: the lookup fails
         const char *area;
     } cases[] = {
-        {"city and state", R"({"address":{"city":"Graz","state":"Styria","country":"AT"}})",
-         "Graz", "Styria"},
+        {"city and state", R"({"address":{"city":"Graz","state":"Styria","country":"AT"}})", "Graz",
+         "Styria"},
         {"town before village", R"({"address":{"village":"V","town":"T","state":"S"}})", "T", "S"},
         {"no state: the county is the region",
          R"({"address":{"village":"Hope","county":"Kent","country":"UK"}})", "Hope", "Kent"},
         {"a county that named the place is skipped for the region",
-         R"({"address":{"county":"Kent","country":"United Kingdom"}})", "Kent",
-         "United Kingdom"},
+         R"({"address":{"county":"Kent","country":"United Kingdom"}})", "Kent", "United Kingdom"},
         {"city state: the country is the region",
          R"({"address":{"city":"Singapore","country":"Singapore"}})", "Singapore", "Singapore"},
         {"nothing but a country", R"({"address":{"country":"Atlantis"}})", "", ""},
@@ -51,7 +50,9 @@ TEST(NominatimAnswer, NamesTheClosestSettlementAndItsRegion) {
 
 struct Server {
     explicit Server(int status = 200, std::string body = test::nominatimAnswer("Town", "Region"))
-        : nominatim([this](const std::string &) { return std::pair{status_, body_}; }),
+        : nominatim([this](const std::string &) {
+              return std::pair{status_, body_};
+          }),
           status_(status), body_(std::move(body)) {}
     FakeNominatim nominatim;
     int status_;
