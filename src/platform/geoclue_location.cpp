@@ -94,9 +94,13 @@ void GeoClueLocationService::startMonitoringSignificantLocationChanges(LocationD
         startClient();
         lastFailure_.clear();
     } catch (const std::exception &error) {
-        // Refused by the user's agent, say: the next start asks again.
+        // Refused by the user's agent, or GeoClue2 restarted and forgot our client: the next
+        // start asks for a client again.
         failed("cannot start (" + why(error) + ")");
-        if (bus_) bus_->started = false;
+        if (bus_) {
+            bus_->started = false;
+            bus_->client.reset();
+        }
     }
 }
 

@@ -24,7 +24,8 @@ class NominatimGeocoder final : public PlaceLookup {
         std::string endpoint = kDefaultEndpoint;         // the server's base address
         std::string userAgent;                           // empty: Byteward and its version
         std::chrono::milliseconds minimumInterval{1000}; // between two requests
-        std::chrono::milliseconds timeout{10000};        // for a whole request
+        // For a whole request; short, as a sample before sleep may be waiting behind it.
+        std::chrono::milliseconds timeout{5000};
     };
 
     NominatimGeocoder(Log &log, Options options);

@@ -101,6 +101,19 @@ TEST(GeoClueLocation, MonitoringAsksForACityLevelClientAndStopsIt) {
     EXPECT_TRUE(m.geoClue->seen().active) << "monitoring starts again after a stop";
 }
 
+TEST(GeoClueLocation, ARefusedStartIsToldAndTheNextStartAsksForAFreshClient) {
+    Machine m;
+    REQUIRE_BUS(m);
+    m.geoClue->refuseStarts(1);
+    m.controller.startSignificantChangesUpdate();
+    EXPECT_FALSE(m.geoClue->seen().active);
+    EXPECT_TRUE(m.env.log.contains("GeoClue2: cannot start"));
+    m.controller.startSignificantChangesUpdate();
+    const auto seen = m.geoClue->seen();
+    EXPECT_TRUE(seen.active);
+    EXPECT_EQ(seen.clients, 2) << "a client GeoClue2 may have forgotten is not reused";
+}
+
 TEST(GeoClueLocation, AFixMakesOneUpdateCycleWithThePlaceItsGeocoderFound) {
     struct Case {
         const char *name;

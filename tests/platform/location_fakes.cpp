@@ -72,7 +72,9 @@ FakeGeoClue::FakeGeoClue(const std::string &busAddress, std::uint32_t availableA
     s.connection = sdbus::createSessionBusConnectionWithAddress(busAddress);
     s.connection->requestName("org.freedesktop.GeoClue2");
     s.manager = sdbus::createObject(*s.connection, "/org/freedesktop/GeoClue2/Manager");
-    s.manager->registerMethod("GetClient").onInterface(kManager).implementedAs([] {
+    s.manager->registerMethod("GetClient").onInterface(kManager).implementedAs([this] {
+        std::lock_guard lock(mutex_);
+        ++seen_.clients;
         return sdbus::ObjectPath(kClientPath);
     });
     s.manager->registerProperty("AvailableAccuracyLevel")
@@ -84,6 +86,10 @@ FakeGeoClue::FakeGeoClue(const std::string &busAddress, std::uint32_t availableA
     auto &client = *s.client;
     client.registerMethod("Start").onInterface(kClient).implementedAs([this] {
         std::lock_guard lock(mutex_);
+        if (refusals_ > 0) {
+            --refusals_;
+            throw sdbus::Error("org.freedesktop.DBus.Error.AccessDenied", "not allowed");
+        }
         ++seen_.starts;
         seen_.active = true;
     });
@@ -195,6 +201,11 @@ void FakeGeoClue::sendFix(double latitude, double longitude, Instant timestamp) 
         sent.set_value();
     });
     sent.get_future().wait();
+}
+
+void FakeGeoClue::refuseStarts(int count) {
+    std::lock_guard lock(mutex_);
+    refusals_ = count;
 }
 
 FakeGeoClue::Seen FakeGeoClue::seen() const {

@@ -48,11 +48,14 @@ class FakeGeoClue {
         std::string desktopId;
         std::uint32_t accuracy = 0;
         std::uint32_t distanceThreshold = 0;
+        int clients = 0; // GetClient calls
         int starts = 0;
         int stops = 0;
         bool active = false;
     };
     Seen seen() const;
+    // The next `count` starts are refused, as the user's agent does.
+    void refuseStarts(int count);
 
   private:
     struct Server;
@@ -62,6 +65,7 @@ class FakeGeoClue {
     std::unique_ptr<Server> server_;
     mutable std::mutex mutex_;
     Seen seen_;
+    int refusals_ = 0;
     std::vector<std::function<void()>> jobs_;
     int wakeFd_ = -1;
     std::atomic<bool> stop_{false};
