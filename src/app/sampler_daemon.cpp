@@ -2,6 +2,7 @@
 
 #include "app/background_fetch.h"
 #include "app/communications.h"
+#include "dashboard/main_view_controller.h"
 #include "settings/app_settings.h"
 
 #include <algorithm>
@@ -54,9 +55,14 @@ StopSignals::~StopSignals() {
 }
 
 SamplerDaemon::SamplerDaemon(Services &services, NotificationSink &sink, PowerEvents &power,
-                             milliseconds interval, int stopFd)
-    : services_(services), sink_(sink), power_(power), interval_(interval), stopFd_(stopFd) {
+                             milliseconds interval, int stopFd, LocationService *location)
+    : services_(services), sink_(sink), power_(power), interval_(interval), stopFd_(stopFd),
+      location_(location) {
+    if (location_ != nullptr)
+        locationController_ = std::make_unique<MainViewController>(services_, location_);
 }
+
+SamplerDaemon::~SamplerDaemon() = default;
 
 int SamplerDaemon::run() {
     char every[64];
@@ -67,6 +73,7 @@ int SamplerDaemon::run() {
     sample();
     do {
         power_.dispatch([this](const PowerEvent &event) { onPowerEvent(event); });
+        dispatchLocation();
         if (SteadyClock::now() >= nextTick_)
             sample();
         else
@@ -74,6 +81,7 @@ int SamplerDaemon::run() {
     } while (wait());
     // Whatever moved since the last tick is counted before we go.
     sample();
+    if (locationController_) locationController_->stopSignificantChangesUpdate();
     power_.releaseDelayLock();
     services_.log.line("Background sampling stopped");
     return exitStatus_;
@@ -81,10 +89,12 @@ int SamplerDaemon::run() {
 
 void SamplerDaemon::sample() {
     try {
-        if (backgroundingEnabled()) {
+        const bool enabled = backgroundingEnabled();
+        if (enabled) {
             const long long badge = performBackgroundFetch(services_);
             Communications::sendBadgeNotification(services_, badge);
         }
+        followBackgroundingSwitch(enabled);
     } catch (const std::exception &error) {
         // Another process holding the data lock too long, say; the next tick tries again.
         services_.log.line(std::string("Background sample failed: ") + error.what());
@@ -92,6 +102,25 @@ void SamplerDaemon::sample() {
     // Counted from the end, so a slow sample is not followed by another at once.
     nextTick_ = SteadyClock::now() + interval_;
     deliver();
+}
+
+// As a background fetch does: monitoring runs while backgrounding is on.
+void SamplerDaemon::followBackgroundingSwitch(bool enabled) {
+    if (!locationController_) return;
+    if (enabled)
+        locationController_->startSignificantChangesUpdate();
+    else
+        locationController_->stopSignificantChangesUpdate();
+}
+
+void SamplerDaemon::dispatchLocation() {
+    if (location_ == nullptr) return;
+    try {
+        // Fixes and geocoding answers; an answer runs an update cycle.
+        location_->dispatch();
+    } catch (const std::exception &error) {
+        services_.log.line(std::string("Location update failed: ") + error.what());
+    }
 }
 
 void SamplerDaemon::deliver() {
@@ -130,9 +159,10 @@ bool SamplerDaemon::wait() {
     }
     const milliseconds timeout = timeUntilWake(untilTick, nextFireDate, services_.clock.now());
 
-    pollfd fds[] = {{stopFd_, POLLIN, 0}, {power_.pollFd(), POLLIN, 0}};
+    const int locationFd = location_ != nullptr ? location_->pollFd() : -1;
+    pollfd fds[] = {{stopFd_, POLLIN, 0}, {power_.pollFd(), POLLIN, 0}, {locationFd, POLLIN, 0}};
     const int ready =
-        ::poll(fds, 2, static_cast<int>(std::min<milliseconds::rep>(timeout.count(), INT_MAX)));
+        ::poll(fds, 3, static_cast<int>(std::min<milliseconds::rep>(timeout.count(), INT_MAX)));
     if (ready < 0) {
         if (errno == EINTR) return true;
         services_.log.line(std::string("Background sampling cannot wait: ") + std::strerror(errno));

@@ -1,14 +1,18 @@
 #pragma once
 
+#include "platform/location.h"
 #include "platform/logind.h"
 #include "platform/notification_center.h"
 #include "platform/services.h"
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <signal.h>
 
 namespace byteward {
+
+class MainViewController;
 
 // Blocks SIGTERM and SIGINT in the calling thread, and in the threads it starts afterwards, and
 // hands them out through a descriptor instead: a stop request that comes while a sample runs
@@ -32,12 +36,16 @@ class StopSignals {
 // before every sleep and shutdown, notifications delivered as they fall due, and a last sample
 // when asked to stop. A sample is what a background fetch does (an update cycle and the badge
 // figure), followed by posting the badge and delivering what is due; it is skipped, all but the
-// delivery, while the user has switched backgrounding off.
+// delivery, while the user has switched backgrounding off. With a location service it also owns
+// location monitoring while backgrounding is on: each fix's place makes one more update cycle.
 class SamplerDaemon {
   public:
     // `stopFd` turning readable (a StopSignals descriptor, or any pipe) asks for the last sample.
+    // `location` may be null: no location wake-ups.
     SamplerDaemon(Services &services, NotificationSink &sink, PowerEvents &power,
-                  std::chrono::milliseconds interval, int stopFd);
+                  std::chrono::milliseconds interval, int stopFd,
+                  LocationService *location = nullptr);
+    ~SamplerDaemon();
 
     // Samples until asked to stop; answers the exit status.
     int run();
@@ -47,6 +55,8 @@ class SamplerDaemon {
     void deliver();
     bool backgroundingEnabled() const;
     void onPowerEvent(const PowerEvent &event);
+    void followBackgroundingSwitch(bool enabled);
+    void dispatchLocation();
     // Waits for the next tick, a notification falling due, an announcement or a stop request.
     // False when asked to stop.
     bool wait();
@@ -56,6 +66,9 @@ class SamplerDaemon {
     PowerEvents &power_;
     std::chrono::milliseconds interval_;
     int stopFd_;
+    LocationService *location_;
+    // The controller that receives fixes and geocoding answers, as the app's hidden one does.
+    std::unique_ptr<MainViewController> locationController_;
     std::chrono::steady_clock::time_point nextTick_;
     int exitStatus_ = 0;
 };

@@ -1,7 +1,9 @@
 #include "app/sampler_daemon.h"
 #include "cli/command.h"
 #include "platform/dbus_notifications.h"
+#include "platform/geoclue_location.h"
 #include "platform/logind.h"
+#include "platform/nominatim_geocoder.h"
 
 #include <chrono>
 #include <limits>
@@ -24,8 +26,11 @@ void addDaemonCommand(CLI::App &app, Action &action) {
             LogindPowerEvents power(context.log());
             // One for the daemon's whole life: the badge lasts as long as its bus connection.
             DesktopNotificationSink sink(&context.log());
+            ConfiguredGeocoder places(context.services().defaults, context.log());
+            GeoClueLocationService location(context.log(), places,
+                                            GeoClueLocationService::Options{});
             SamplerDaemon daemon(context.services(), sink, power, std::chrono::seconds(*interval),
-                                 stopSignals.fd());
+                                 stopSignals.fd(), &location);
             return daemon.run();
         };
     });

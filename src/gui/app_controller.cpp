@@ -2,6 +2,7 @@
 
 #include "byteward_version.h"
 #include "dashboard/theme.h"
+#include "platform/geoclue_location.h"
 
 #include <QFile>
 #include <QQmlEngine>
@@ -27,13 +28,22 @@ class AppController::ForegroundSink final : public NotificationSink {
 };
 
 AppController::AppController(PlatformServices &platform, Options options, QObject *parent)
-    : QObject(parent), platform_(platform), options_(options), desktop_(&platform.log()) {
+    : QObject(parent), platform_(platform), options_(options), desktop_(&platform.log()),
+      places_(platform.services().defaults, platform.log()) {
     instance_ = this;
     Services &services = platform_.services();
     sink_ = std::make_unique<ForegroundSink>(desktop_, *this);
     ScreenServices screens{options_.showAlerts ? &presenter_ : nullptr, &events_,
                            &platform_.analytics()};
-    delegate_ = std::make_unique<BytewardAppDelegate>(services, screens, *sink_, nullptr, kVersion);
+    auto geoClue = std::make_unique<GeoClueLocationService>(platform.log(), places_,
+                                                            GeoClueLocationService::Options{});
+    if (options_.locationWakeUps && geoClue->locationServicesEnabled())
+        location_ = std::move(geoClue);
+    else
+        location_ = std::make_unique<OfflineLocationService>();
+    watchLocation();
+    delegate_ =
+        std::make_unique<BytewardAppDelegate>(services, screens, *sink_, location_.get(), kVersion);
 
     std::string error;
     QFile schema(QStringLiteral(":/byteward/settings.plist"));
@@ -65,6 +75,8 @@ AppController::AppController(PlatformServices &platform, Options options, QObjec
 
     connect(&fetchTimer_, &QTimer::timeout, this, [this] {
         delegate_->performFetch();
+        // A fetch may have (re)started monitoring.
+        watchLocation();
         refreshScreens();
     });
     connect(&deliveryTimer_, &QTimer::timeout, this, &AppController::deliverNotifications);
@@ -108,6 +120,25 @@ void AppController::launch() {
     }
     emit currentTabChanged();
     emit themeChanged();
+}
+
+// Fixes and geocoding answers arrive on the bus connection's descriptor, on this thread.
+void AppController::watchLocation() {
+    const int fd = location_->pollFd();
+    if (locationNotifier_ && locationNotifier_->socket() == fd) return;
+    // A lost bus closed the old descriptor; this may run inside the old notifier's signal.
+    if (locationNotifier_) locationNotifier_.release()->deleteLater();
+    if (fd < 0) return;
+    locationNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(locationNotifier_.get(), &QSocketNotifier::activated, this, [this] {
+        try {
+            location_->dispatch();
+        } catch (const std::exception &error) {
+            platform_.log().line(std::string("Location update failed: ") + error.what());
+        }
+        watchLocation();
+        refreshScreens();
+    });
 }
 
 QVariantMap AppController::colors() const {

@@ -10,12 +10,14 @@
 #include "gui/screen_adapter.h"
 #include "history/history_view_controller.h"
 #include "platform/dbus_notifications.h"
+#include "platform/nominatim_geocoder.h"
 #include "platform/platform_services.h"
 #include "platform/xdg_mail_client.h"
 #include "settings/plan_setup_screen.h"
 #include "settings/settings_screen.h"
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
@@ -49,6 +51,7 @@ class AppController : public QObject {
         bool sampleOnRender = true; // false: screens repaint from the stored records only
         bool showAlerts = true;
         int fetchIntervalSeconds = 300;
+        bool locationWakeUps = true; // GeoClue2, where present
     };
 
     AppController(PlatformServices &platform, Options options, QObject *parent = nullptr);
@@ -107,6 +110,7 @@ class AppController : public QObject {
     class ForegroundSink;
 
     void refreshScreens();
+    void watchLocation();
 
     static AppController *instance_;
     PlatformServices &platform_;
@@ -118,6 +122,9 @@ class AppController : public QObject {
     std::unique_ptr<HistoryViewController> historyController_;
     DesktopNotificationSink desktop_;
     std::unique_ptr<ForegroundSink> sink_;
+    ConfiguredGeocoder places_;
+    std::unique_ptr<LocationService> location_;
+    std::unique_ptr<QSocketNotifier> locationNotifier_;
     std::unique_ptr<BytewardAppDelegate> delegate_;
     std::unique_ptr<DashboardScreen> cellularScreen_;
     std::unique_ptr<DashboardScreen> wifiScreen_;

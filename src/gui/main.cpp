@@ -248,6 +248,7 @@ int main(int argc, char **argv) {
             options.sampleOnRender = testing; // pictures show what the files hold
             options.showAlerts = false;
             options.fetchIntervalSeconds = 0;
+            options.locationWakeUps = false;
         }
         byteward::gui::AppController app(platform, options);
         app.launch();

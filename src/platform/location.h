@@ -3,6 +3,7 @@
 #include "platform/value.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace byteward {
@@ -56,6 +57,44 @@ class LocationService {
     virtual void startMonitoringSignificantLocationChanges(LocationDelegate &delegate) = 0;
     virtual void stopMonitoringSignificantLocationChanges() = 0;
     virtual std::unique_ptr<ReverseGeocoder> makeGeocoder() = 0;
+
+    // Fixes and geocoding answers reach the delegate only from dispatch, which the owner's event
+    // loop calls when pollFd turns readable (and after starting), so every callback runs on the
+    // owner's thread. -1: nothing to wait for.
+    virtual int pollFd() const { return -1; }
+    virtual void dispatch() {}
+};
+
+// A reverse-geocoding backend that answers at once (it may block on the network for a while).
+class PlaceLookup {
+  public:
+    struct Answer {
+        std::optional<Placemark> placemark; // absent: the lookup failed
+        std::string error;
+    };
+    virtual ~PlaceLookup() = default;
+    virtual Answer lookup(const Coordinate &coordinate) = 0;
+};
+
+// Makes geocoders whose starts only record the coordinate; the lookups run when the location
+// service dispatches, after the fixes of that round. A geocoder started again before it answered
+// looks up the latest coordinate only, so a burst of fixes costs one lookup and one update.
+class DeferredGeocoders {
+  public:
+    explicit DeferredGeocoders(PlaceLookup &lookup);
+    ~DeferredGeocoders();
+    DeferredGeocoders(const DeferredGeocoders &) = delete;
+    DeferredGeocoders &operator=(const DeferredGeocoders &) = delete;
+
+    std::unique_ptr<ReverseGeocoder> make();
+    bool pending() const;
+    // Looks up every recorded coordinate and answers each geocoder's delegate once.
+    void answerPending();
+
+    struct State; // shared with the geocoders made here
+
+  private:
+    std::shared_ptr<State> state_;
 };
 
 // No location service on this machine: never enabled, never calls back.

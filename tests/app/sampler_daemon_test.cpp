@@ -134,6 +134,77 @@ TEST_F(SamplerDaemonTest, SamplesAtTicksAroundSleepAndShutdownAndOnceMoreWhenSto
     }
 }
 
+// One fix, ready at once; once it has been handled (or found nobody to go to) it asks the daemon
+// to stop. Its geocoder always finds "Town, Region".
+class OneFixLocation final : public LocationService {
+  public:
+    explicit OneFixLocation(Instant at)
+        : geocoders_(lookup_), fd_(eventfd(1, EFD_NONBLOCK)), fix_{{48.2, 16.37}, at} {}
+    ~OneFixLocation() override { close(fd_); }
+    bool locationServicesEnabled() const override { return true; }
+    bool significantLocationChangeMonitoringAvailable() const override { return true; }
+    void requestAlwaysAuthorization() override {}
+    void startMonitoringSignificantLocationChanges(LocationDelegate &delegate) override {
+        delegate_ = &delegate;
+        ++starts;
+    }
+    void stopMonitoringSignificantLocationChanges() override { delegate_ = nullptr; }
+    std::unique_ptr<ReverseGeocoder> makeGeocoder() override { return geocoders_.make(); }
+    int pollFd() const override { return fd_; }
+    void dispatch() override {
+        eventfd_t drained;
+        if (eventfd_read(fd_, &drained) != 0) return;
+        if (delegate_ != nullptr) delegate_->locationManager(*this, fix_, nullptr);
+        geocoders_.answerPending();
+        std::raise(SIGTERM);
+    }
+    bool monitoring() const { return delegate_ != nullptr; }
+    int starts = 0;
+
+  private:
+    class TownLookup final : public PlaceLookup {
+        Answer lookup(const Coordinate &) override { return {Placemark{"Town", "Region"}, {}}; }
+    } lookup_;
+    DeferredGeocoders geocoders_;
+    int fd_;
+    Location fix_;
+    LocationDelegate *delegate_ = nullptr;
+};
+
+TEST_F(SamplerDaemonTest, OwnsLocationMonitoringWhileBackgroundingIsOn) {
+    struct Case {
+        const char *name;
+        bool backgrounding;
+        int starts;            // 0: never started
+        const char *placeUsed; // the fix's place, moved aside by the last sample
+    } cases[] = {
+        {"on: a fix's place is recorded", true, 1, "Town, Region"},
+        {"off: monitoring is not started", false, 0, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TestEnv env;
+        env.statistics.set("wwan0", 1000, 0);
+        AppSettings(env.services()).getSettings();
+        env.defaults().setObject("enableBackgrounding", Value(c.backgrounding));
+        // The records exist, as after the app's first run.
+        AppData(env.services()).performBackgroundUpdateForType(kCellular, "", false);
+        test::RecordingSink sink;
+        Journal journal;
+        ScriptedPower power(journal, {});
+        OneFixLocation location(env.clock.current);
+
+        EXPECT_EQ(SamplerDaemon(env.services(), sink, power, 1h, stopSignals.fd(), &location).run(),
+                  0);
+
+        EXPECT_EQ(location.starts > 0, c.starts > 0);
+        EXPECT_FALSE(location.monitoring()) << "stopping the daemon stops monitoring";
+        AppData record(env.services());
+        record.getAppData(kCellular);
+        EXPECT_EQ(record.lastLocationDataUsed.value_or("(none)"), c.placeUsed);
+    }
+}
+
 TEST(TimeUntilWake, WaitsForTheTickOrAnEarlierNotificationButNeverSpinsOnOneAlreadyDue) {
     const Instant now = instantFromSeconds(1'765'152'000);
     const std::tuple<std::chrono::milliseconds, std::optional<Instant>, std::chrono::milliseconds>

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The daemon as a whole program, with no D-Bus at all and on a bus with neither logind nor a
-# notification server: it counts traffic at its ticks, and SIGTERM or SIGINT take a last sample
+# The daemon as a whole program, with no D-Bus at all and on a bus with neither logind, a
+# notification server nor GeoClue2: it counts traffic at its ticks, and SIGTERM or SIGINT take a last sample
 # and exit 0. Its systemd user unit starts bytewardctl.
 set -uo pipefail
 ctl=$(realpath "$1")
@@ -45,6 +45,7 @@ scenario() { # name signal
   # What is missing is reported once, not at every sample.
   [ "$(grep -c logind "$work/log")" -eq 1 ] || fail "$1: logind lines"
   [ "$(grep -c 'no session bus' "$work/log")" -le 1 ] || fail "$1: session bus lines"
+  [ "$(grep -c 'GeoClue2: not available' "$work/log")" -eq 1 ] || fail "$1: GeoClue2 lines"
   [ $failures -eq 0 ] || cat "$work/log"
 }
 

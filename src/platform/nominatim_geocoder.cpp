@@ -1,0 +1,186 @@
+#include "platform/nominatim_geocoder.h"
+
+#include "byteward_version.h"
+
+#include <cmath>
+#include <cstdio>
+#include <curl/curl.h>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <thread>
+#include <tuple>
+
+namespace byteward {
+
+namespace {
+
+// A reverse answer is a few kilobytes; anything far larger is not Nominatim.
+constexpr std::size_t kMaximumAnswer = 256 * 1024;
+constexpr std::size_t kMaximumCached = 512;
+
+// Nominatim names the settlement after its size, the region after the country's divisions.
+constexpr const char *kLocalityKeys[] = {"city",         "town",   "village", "hamlet",
+                                         "municipality", "suburb", "county",  "city_district"};
+constexpr const char *kAreaKeys[] = {"state",          "province", "region",
+                                     "state_district", "county",   "country"};
+
+// The first named level of `keys`, and which level it was.
+std::pair<std::string, std::string_view> firstOf(const nlohmann::json &address, const auto &keys,
+                                                 std::string_view skipKey = {}) {
+    for (const char *key : keys) {
+        if (key == skipKey) continue;
+        const auto found = address.find(key);
+        if (found == address.end() || !found->is_string()) continue;
+        std::string text = found->get<std::string>();
+        if (!text.empty()) return {std::move(text), key};
+    }
+    return {};
+}
+
+std::size_t collect(char *data, std::size_t size, std::size_t count, void *target) {
+    auto &body = *static_cast<std::string *>(target);
+    const std::size_t bytes = size * count;
+    // Returning less than given makes curl stop with an error.
+    if (body.size() + bytes > kMaximumAnswer) return 0;
+    body.append(data, bytes);
+    return bytes;
+}
+
+void initialiseCurl() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::pair<long, long> cacheKey(const Coordinate &coordinate) {
+    return {std::lround(coordinate.latitude * 100), std::lround(coordinate.longitude * 100)};
+}
+
+} // namespace
+
+PlaceLookup::Answer placemarkFromNominatim(std::string_view json) {
+    const nlohmann::json answer = nlohmann::json::parse(json, nullptr, false);
+    if (answer.is_discarded() || !answer.is_object()) return {std::nullopt, "not a JSON object"};
+    if (const auto error = answer.find("error"); error != answer.end())
+        return {std::nullopt, error->is_string() ? error->get<std::string>() : error->dump()};
+    const auto address = answer.find("address");
+    if (address == answer.end() || !address->is_object()) return {std::nullopt, "no address"};
+    Placemark place;
+    std::string_view localityKey;
+    std::tie(place.locality, localityKey) = firstOf(*address, kLocalityKeys);
+    // A county that already named the place does not name its region as well.
+    place.administrativeArea = firstOf(*address, kAreaKeys, localityKey).first;
+    // "Town, " or ", Region" would be stored as if it were a place.
+    if (place.locality.empty() || place.administrativeArea.empty())
+        return {std::nullopt, "no town and region here"};
+    return {place, {}};
+}
+
+NominatimGeocoder::NominatimGeocoder(Log &log, Options options)
+    : log_(log), options_(std::move(options)) {
+    while (!options_.endpoint.empty() && options_.endpoint.back() == '/')
+        options_.endpoint.pop_back();
+    if (options_.userAgent.empty())
+        options_.userAgent = std::string("Byteward/") + kVersion + " (Linux data usage monitor)";
+    initialiseCurl();
+}
+
+NominatimGeocoder::~NominatimGeocoder() = default;
+
+std::string NominatimGeocoder::requestUrl(const Coordinate &coordinate) const {
+    // zoom 10 asks for the town level; finer detail would not be shown anyway.
+    char query[160];
+    std::snprintf(query, sizeof query, "/reverse?format=jsonv2&lat=%.5f&lon=%.5f&zoom=10",
+                  coordinate.latitude, coordinate.longitude);
+    return options_.endpoint + query;
+}
+
+void NominatimGeocoder::failed(const std::string &reason) {
+    if (reason == lastFailure_) return;
+    lastFailure_ = reason;
+    log_.line("Reverse geocoding failed (" + reason + "); the place is recorded as Unknown");
+}
+
+PlaceLookup::Answer NominatimGeocoder::lookup(const Coordinate &coordinate) {
+    if (!std::isfinite(coordinate.latitude) || !std::isfinite(coordinate.longitude) ||
+        std::abs(coordinate.latitude) > 90 || std::abs(coordinate.longitude) > 180)
+        return {std::nullopt, "not a coordinate"};
+    const auto key = cacheKey(coordinate);
+    if (const auto cached = cache_.find(key); cached != cache_.end()) return {cached->second, {}};
+    Answer answer = request(coordinate);
+    if (!answer.placemark) {
+        failed(answer.error);
+        return answer;
+    }
+    lastFailure_.clear();
+    if (cache_.size() >= kMaximumCached) cache_.clear();
+    cache_.emplace(key, *answer.placemark);
+    return answer;
+}
+
+void NominatimGeocoder::waitForTurn() {
+    const auto now = std::chrono::steady_clock::now();
+    if (requestedBefore_ && now < lastRequest_ + options_.minimumInterval)
+        std::this_thread::sleep_until(lastRequest_ + options_.minimumInterval);
+    requestedBefore_ = true;
+    lastRequest_ = std::chrono::steady_clock::now();
+}
+
+PlaceLookup::Answer NominatimGeocoder::request(const Coordinate &coordinate) {
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+    if (!curl) return {std::nullopt, "cannot make an HTTP request"};
+    const std::string url = requestUrl(coordinate);
+    std::string body;
+    char curlError[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, options_.userAgent.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(options_.timeout.count()));
+    // No signals: curl's own timeouts would otherwise raise SIGALRM in a process that blocks it.
+    curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, curlError);
+
+    waitForTurn();
+    const CURLcode result = curl_easy_perform(curl.get());
+    if (result != CURLE_OK)
+        return {std::nullopt, options_.endpoint + ": " +
+                                  (curlError[0] != '\0' ? curlError : curl_easy_strerror(result))};
+    long status = 0;
+    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status != 200)
+        return {std::nullopt, options_.endpoint + " answered HTTP " + std::to_string(status)};
+    Answer answer = placemarkFromNominatim(body);
+    if (!answer.placemark) answer.error = options_.endpoint + ": " + answer.error;
+    return answer;
+}
+
+ConfiguredGeocoder::ConfiguredGeocoder(UserDefaults &defaults, Log &log)
+    : defaults_(defaults), log_(log) {
+}
+
+ConfiguredGeocoder::~ConfiguredGeocoder() = default;
+
+PlaceLookup::Answer ConfiguredGeocoder::lookup(const Coordinate &coordinate) {
+    const auto stored = defaults_.objectForKey(kEndpointKey);
+    const std::string endpoint =
+        stored ? stored->stringValue() : std::string(NominatimGeocoder::kDefaultEndpoint);
+    if (endpoint.empty() || endpoint == "none") {
+        if (!toldNone_)
+            log_.line(std::string("No reverse geocoder (") + kEndpointKey +
+                      " is none); places are recorded as Unknown");
+        toldNone_ = true;
+        return none_.lookup(coordinate);
+    }
+    toldNone_ = false;
+    // The same server keeps its cache and its pace.
+    if (!nominatim_ || endpoint_ != endpoint) {
+        NominatimGeocoder::Options options;
+        options.endpoint = endpoint;
+        nominatim_ = std::make_unique<NominatimGeocoder>(log_, options);
+        endpoint_ = endpoint;
+    }
+    return nominatim_->lookup(coordinate);
+}
+
+} // namespace byteward
