@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -29,6 +30,29 @@ std::optional<std::string> readWholeFile(const fs::path &path, std::string *erro
     }
     return std::move(buffer).str();
 }
+
+namespace {
+
+// A writer killed between creating its temporary file and renaming it leaves the file behind.
+// Nothing reads it, but years of such crashes would fill the directory. No write takes anywhere
+// near this long, so a temporary this old belongs to no live writer.
+constexpr auto kAbandonedAfter = std::chrono::minutes(10);
+
+void removeAbandonedTemporaries(const fs::path &dir, const std::string &name) {
+    const std::string prefix = "." + name + ".";
+    const std::size_t suffixLength = 6; // mkstemp's XXXXXX
+    std::error_code ec;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (entry.size() != prefix.size() + suffixLength || !entry.starts_with(prefix)) continue;
+        std::error_code statError;
+        const auto modified = it->last_write_time(statError);
+        if (!statError && now - modified > kAbandonedAfter) fs::remove(it->path(), statError);
+    }
+}
+
+} // namespace
 
 FileResult writeFileAtomically(const fs::path &path, std::string_view contents) {
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
@@ -71,6 +95,7 @@ FileResult writeFileAtomically(const fs::path &path, std::string_view contents) 
         ::fsync(dirFd);
         ::close(dirFd);
     }
+    removeAbandonedTemporaries(dir, path.filename().string());
     return {};
 }
 
