@@ -35,7 +35,7 @@ struct GeoClueLocationService::Bus {
 };
 
 GeoClueLocationService::GeoClueLocationService(Log &log, PlaceLookup &places, Options options)
-    : log_(log), options_(std::move(options)), geocoders_(places) {
+    : log_(log), options_(std::move(options)), geocoders_(places, /*inBackground=*/true) {
 }
 
 GeoClueLocationService::~GeoClueLocationService() {
@@ -147,6 +147,8 @@ std::unique_ptr<ReverseGeocoder> GeoClueLocationService::makeGeocoder() {
 }
 
 int GeoClueLocationService::pollFd() const {
+    // While a place is being looked up, fixes wait in the bus socket; the answer comes first.
+    if (const int busy = geocoders_.busyFd(); busy >= 0) return busy;
     if (!bus_) return -1;
     try {
         return bus_->connection->getEventLoopPollData().fd;

@@ -2,9 +2,11 @@
 
 #include "platform/value.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace byteward {
 
@@ -65,36 +67,61 @@ class LocationService {
     virtual void dispatch() {}
 };
 
-// A reverse-geocoding backend that answers at once (it may block on the network for a while).
+// A reverse-geocoding backend. A lookup may wait on the network, so it comes in steps that let
+// only that wait leave the owner's thread: `begin` runs on the owner's thread and either answers
+// at once (a cached place, no geocoder) or hands back `fetch`, which may run on any thread and
+// returns the step that completes the answer on the owner's thread. A backend overrides `lookup`
+// (answers at once) or `begin`.
 class PlaceLookup {
   public:
     struct Answer {
         std::optional<Placemark> placemark; // absent: the lookup failed
         std::string error;
     };
+    struct Started {
+        std::optional<Answer> answer;                   // known without the network
+        std::function<std::function<Answer()>()> fetch; // otherwise: the wait, then the finish
+    };
     virtual ~PlaceLookup() = default;
-    virtual Answer lookup(const Coordinate &coordinate) = 0;
+    virtual Answer lookup(const Coordinate &coordinate) {
+        Started started = begin(coordinate);
+        return started.answer ? *started.answer : started.fetch()();
+    }
+    virtual Started begin(const Coordinate &coordinate) { return {lookup(coordinate), {}}; }
 };
 
 // Makes geocoders whose starts only record the coordinate; the lookups run when the location
 // service dispatches, after the fixes of that round. A geocoder started again before it answered
 // looks up the latest coordinate only, so a burst of fixes costs one lookup and one update.
+// In the background mode the network wait runs on a worker thread, one lookup at a time, so a
+// slow server never stalls a window; `busyFd` turns readable when its answer is ready.
 class DeferredGeocoders {
   public:
-    explicit DeferredGeocoders(PlaceLookup &lookup);
+    explicit DeferredGeocoders(PlaceLookup &lookup, bool inBackground = false);
     ~DeferredGeocoders();
     DeferredGeocoders(const DeferredGeocoders &) = delete;
     DeferredGeocoders &operator=(const DeferredGeocoders &) = delete;
 
     std::unique_ptr<ReverseGeocoder> make();
     bool pending() const;
-    // Looks up every recorded coordinate and answers each geocoder's delegate once.
+    // Answers each geocoder's delegate once: every recorded coordinate at once, or in the
+    // background mode, what the worker finished and then the next lookup started.
     void answerPending();
+    // While a background lookup is under way: a descriptor that turns readable when it ends.
+    // Otherwise -1.
+    int busyFd() const;
 
     struct State; // shared with the geocoders made here
 
   private:
+    void startNext();
+    void collectFinished();
+
     std::shared_ptr<State> state_;
+    bool inBackground_;
+    int wakeFd_ = -1;
+    std::thread worker_;
+    std::function<PlaceLookup::Answer()> finish_; // set by the worker before it wakes us
 };
 
 // No location service on this machine: never enabled, never calls back.

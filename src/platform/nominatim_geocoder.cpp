@@ -2,6 +2,7 @@
 
 #include "byteward_version.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <curl/curl.h>
@@ -100,58 +101,73 @@ void NominatimGeocoder::failed(const std::string &reason) {
     log_.line("Reverse geocoding failed (" + reason + "); the place is recorded as Unknown");
 }
 
-PlaceLookup::Answer NominatimGeocoder::lookup(const Coordinate &coordinate) {
+PlaceLookup::Started NominatimGeocoder::begin(const Coordinate &coordinate) {
     if (!std::isfinite(coordinate.latitude) || !std::isfinite(coordinate.longitude) ||
         std::abs(coordinate.latitude) > 90 || std::abs(coordinate.longitude) > 180)
-        return {std::nullopt, "not a coordinate"};
-    const auto key = cacheKey(coordinate);
-    if (const auto cached = cache_.find(key); cached != cache_.end()) return {cached->second, {}};
-    Answer answer = request(coordinate);
+        return {Answer{std::nullopt, "not a coordinate"}, {}};
+    if (const auto cached = cache_.find(cacheKey(coordinate)); cached != cache_.end())
+        return {Answer{cached->second, {}}, {}};
+    // Everything the request needs is copied: it may run on another thread.
+    Request request{requestUrl(coordinate), options_.endpoint, options_.userAgent, options_.timeout,
+                    nextTurn()};
+    return {std::nullopt, [this, coordinate, request] {
+                std::this_thread::sleep_until(request.notBefore);
+                const Answer fetched = fetch(request);
+                const auto finished = std::chrono::steady_clock::now();
+                return std::function<Answer()>([this, coordinate, fetched, finished] {
+                    // The pace counts from the end of this request, so that however long the
+                    // connection took, the server never sees two closer than it asks.
+                    lastRequest_ = std::max(lastRequest_, finished);
+                    return remember(coordinate, fetched);
+                });
+            }};
+}
+
+PlaceLookup::Answer NominatimGeocoder::remember(const Coordinate &coordinate, Answer answer) {
     if (!answer.placemark) {
         failed(answer.error);
         return answer;
     }
     lastFailure_.clear();
     if (cache_.size() >= kMaximumCached) cache_.clear();
-    cache_.emplace(key, *answer.placemark);
+    cache_.emplace(cacheKey(coordinate), *answer.placemark);
     return answer;
 }
 
-void NominatimGeocoder::waitForTurn() {
-    const auto now = std::chrono::steady_clock::now();
-    if (requestedBefore_ && now < lastRequest_ + options_.minimumInterval)
-        std::this_thread::sleep_until(lastRequest_ + options_.minimumInterval);
+std::chrono::steady_clock::time_point NominatimGeocoder::nextTurn() {
+    // Reserved now, kept by the request: lookups queued one after the other stay a second apart.
+    auto turn = std::chrono::steady_clock::now();
+    if (requestedBefore_) turn = std::max(turn, lastRequest_ + options_.minimumInterval);
     requestedBefore_ = true;
-    lastRequest_ = std::chrono::steady_clock::now();
+    lastRequest_ = turn;
+    return turn;
 }
 
-PlaceLookup::Answer NominatimGeocoder::request(const Coordinate &coordinate) {
+PlaceLookup::Answer NominatimGeocoder::fetch(const Request &request) {
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
     if (!curl) return {std::nullopt, "cannot make an HTTP request"};
-    const std::string url = requestUrl(coordinate);
     std::string body;
     char curlError[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, options_.userAgent.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(options_.timeout.count()));
+    curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, request.userAgent.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeout.count()));
     // No signals: curl's own timeouts would otherwise raise SIGALRM in a process that blocks it.
     curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, collect);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, curlError);
 
-    waitForTurn();
     const CURLcode result = curl_easy_perform(curl.get());
     if (result != CURLE_OK)
-        return {std::nullopt, options_.endpoint + ": " +
+        return {std::nullopt, request.endpoint + ": " +
                                   (curlError[0] != '\0' ? curlError : curl_easy_strerror(result))};
     long status = 0;
     curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
     if (status != 200)
-        return {std::nullopt, options_.endpoint + " answered HTTP " + std::to_string(status)};
+        return {std::nullopt, request.endpoint + " answered HTTP " + std::to_string(status)};
     Answer answer = placemarkFromNominatim(body);
-    if (!answer.placemark) answer.error = options_.endpoint + ": " + answer.error;
+    if (!answer.placemark) answer.error = request.endpoint + ": " + answer.error;
     return answer;
 }
 
@@ -161,7 +177,7 @@ ConfiguredGeocoder::ConfiguredGeocoder(UserDefaults &defaults, Log &log)
 
 ConfiguredGeocoder::~ConfiguredGeocoder() = default;
 
-PlaceLookup::Answer ConfiguredGeocoder::lookup(const Coordinate &coordinate) {
+PlaceLookup::Started ConfiguredGeocoder::begin(const Coordinate &coordinate) {
     const auto stored = defaults_.objectForKey(kEndpointKey);
     const std::string endpoint =
         stored ? stored->stringValue() : std::string(NominatimGeocoder::kDefaultEndpoint);
@@ -170,7 +186,7 @@ PlaceLookup::Answer ConfiguredGeocoder::lookup(const Coordinate &coordinate) {
             log_.line(std::string("No reverse geocoder (") + kEndpointKey +
                       " is none); places are recorded as Unknown");
         toldNone_ = true;
-        return none_.lookup(coordinate);
+        return {none_.lookup(coordinate), {}};
     }
     toldNone_ = false;
     // The same server keeps its cache and its pace.
@@ -180,7 +196,7 @@ PlaceLookup::Answer ConfiguredGeocoder::lookup(const Coordinate &coordinate) {
         nominatim_ = std::make_unique<NominatimGeocoder>(log_, options);
         endpoint_ = endpoint;
     }
-    return nominatim_->lookup(coordinate);
+    return nominatim_->begin(coordinate);
 }
 
 } // namespace byteward

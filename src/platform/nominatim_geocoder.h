@@ -33,15 +33,23 @@ class NominatimGeocoder final : public PlaceLookup {
     NominatimGeocoder(const NominatimGeocoder &) = delete;
     NominatimGeocoder &operator=(const NominatimGeocoder &) = delete;
 
-    Answer lookup(const Coordinate &coordinate) override;
+    Started begin(const Coordinate &coordinate) override;
     const std::string &endpoint() const { return options_.endpoint; }
 
     // The address a lookup of `coordinate` asks for.
     std::string requestUrl(const Coordinate &coordinate) const;
 
   private:
-    Answer request(const Coordinate &coordinate);
-    void waitForTurn();
+    struct Request {
+        std::string url;
+        std::string endpoint;
+        std::string userAgent;
+        std::chrono::milliseconds timeout;
+        std::chrono::steady_clock::time_point notBefore; // keeps the pace the server asks for
+    };
+    static Answer fetch(const Request &request);
+    Answer remember(const Coordinate &coordinate, Answer answer);
+    std::chrono::steady_clock::time_point nextTurn();
     void failed(const std::string &reason);
 
     Log &log_;
@@ -72,7 +80,8 @@ class ConfiguredGeocoder final : public PlaceLookup {
 
     ConfiguredGeocoder(UserDefaults &defaults, Log &log);
     ~ConfiguredGeocoder() override;
-    Answer lookup(const Coordinate &coordinate) override;
+    // Reads the setting on the caller's thread; only the chosen server's fetch may go elsewhere.
+    Started begin(const Coordinate &coordinate) override;
 
   private:
     UserDefaults &defaults_;

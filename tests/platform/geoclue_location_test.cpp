@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <thread>
 
 namespace byteward {
 namespace {
@@ -168,6 +169,30 @@ TEST(GeoClueLocation, QuickFixesRestartTheGeocoderAndOnlyTheLatestIsLookedUp) {
     ASSERT_EQ(m.nominatim.requests().size(), 1u);
     EXPECT_NE(m.nominatim.requests()[0].target.find("lat=47.07000&lon=15.44000"),
               std::string::npos);
+}
+
+TEST(GeoClueLocation, ASlowServerNeverHoldsTheLoopThatDispatches) {
+    Machine m([](const std::string &) {
+        std::this_thread::sleep_for(1500ms);
+        return std::pair{200, test::nominatimAnswer("Town", "Region")};
+    });
+    REQUIRE_BUS(m);
+    calibrate(m);
+    m.controller.startSignificantChangesUpdate();
+    m.sendFix(48.2, 16.37);
+    auto longest = 0ms;
+    const auto giveUp = std::chrono::steady_clock::now() + 5s;
+    while (m.cycles() < 1 && std::chrono::steady_clock::now() < giveUp) {
+        pollfd fd{m.location.pollFd(), POLLIN, 0};
+        ::poll(&fd, 1, 20);
+        const auto start = std::chrono::steady_clock::now();
+        m.location.dispatch();
+        longest = std::max(longest, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - start));
+    }
+    EXPECT_EQ(m.cycles(), 1);
+    EXPECT_EQ(m.lastLocation(), "Town, Region");
+    EXPECT_LT(longest, 700ms) << "the wait for the server happens off the loop";
 }
 
 TEST(GeoClueLocation, TheDashboardShowsThePlaceBeforeTheLatest) {
