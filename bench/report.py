@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""Prints bench/run's results as ratios against the targets: report.py RESULTS_DIR."""
+import json
+import os
+import statistics
+import sys
+
+results = sys.argv[1]
+rows = []
+
+
+def load(name):
+    path = os.path.join(results, name)
+    if not os.path.exists(path):
+        return None
+    with open(path) as f:
+        return json.load(f)
+
+
+def check(what, figure, target, met):
+    rows.append((what, figure, target, "met" if met else "MISSED"))
+
+
+def note(what, figure):
+    rows.append((what, figure, "", ""))
+
+
+micro = load("micro.json")
+if micro:
+    # CPU time of the median of the repetitions, in microseconds.
+    scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
+    cpu = {}
+    for b in micro["benchmarks"]:
+        if b.get("aggregate_name", "median") == "median":
+            cpu[b["run_name"]] = b["cpu_time"] * scale[b["time_unit"]]
+
+    def us(name):
+        return cpu[name]
+
+    floor = us("FloorReadOfTheCounters")
+    empty = us("UpdateCycle/years:0/counters:0")
+    note("floor: one read of the counters", f"{floor:.1f} us CPU")
+    check("update cycle, empty stores / floor", f"{empty / floor:.1f}x ({empty:.0f} us)", "<= 20x",
+          empty / floor <= 20)
+    for name, label in (("UpdateCycle/years:10/counters:1", "ten years of history"),
+                        ("UpdateCycle/years:0/counters:50", "50 custom counters")):
+        added = us(name) / empty - 1
+        check(f"update cycle with {label}, added", f"{added * 100:+.0f} % ({us(name):.0f} us)",
+              "<= +50 %", added <= 0.5)
+    day0 = us("DayChangeUpdate/years:0/counters:1")
+    day1 = us("DayChangeUpdate/years:1/counters:1")
+    day10 = us("DayChangeUpdate/years:10/counters:1")
+    note("day-change update, 0 / 1 / 10 years", f"{day0:.0f} / {day1:.0f} / {day10:.0f} us")
+    check("day-change update, 10 years / 1 year", f"{day10 / day1:.1f}x", "<= 10x (history 10x)",
+          day10 / day1 <= 10)
+    note("dashboard repaint", f"{us('DashboardRepaint'):.0f} us")
+    for screen, names in (
+        ("history list", ["HistoryListOpens/years:1", "HistoryListOpens/years:10"]),
+        ("history detail, period in progress",
+         ["HistoryDetailOpens/years:1/past:0", "HistoryDetailOpens/years:10/past:0"]),
+        ("history detail, oldest period",
+         ["HistoryDetailOpens/years:1/past:1", "HistoryDetailOpens/years:10/past:1"]),
+    ):
+        one, ten = us(names[0]) / 1e3, us(names[1]) / 1e3
+        check(f"{screen} opens, ten years", f"{ten:.1f} ms", "< 100 ms", ten < 100)
+        check(f"{screen}, 10 years / 1 year", f"{ten / one:.1f}x", "<= 10x", ten / one <= 10)
+
+programs = load("programs.json")
+if programs:
+    wall = {r["command"]: r["mean"] * 1e3 for r in programs["results"]}
+    for name in ("floor", "start", "update", "update-10y", "status-10y"):
+        figure = f"{wall[name]:.1f} ms wall"
+        path = os.path.join(results, f"time-{name}.txt")
+        if os.path.exists(path):
+            runs = [line.split() for line in open(path) if line.strip()]
+            cpu_ms = statistics.mean(float(u) + float(s) for u, s, _ in runs) * 1e3
+            peak = max(int(m) for _, _, m in runs) / 1024
+            figure += f", {cpu_ms:.0f} ms CPU, {peak:.1f} MiB peak"
+        note(f"bytewardctl: {name}", figure)
+
+daemon = load("daemon.json")
+if daemon:
+    b, v = daemon["byteward"], daemon["vnstatd"]
+    minutes = daemon["seconds"] / 60
+    note("daemon period", f"{minutes:.1f} min, both every 20 s")
+    check("daemon CPU / vnstatd CPU",
+          f"{b['cpu_s'] / max(v['cpu_s'], 1e-9):.2f}x ({b['cpu_s']:.2f} s vs {v['cpu_s']:.2f} s)",
+          "< 1x", b["cpu_s"] < v["cpu_s"])
+    check("daemon peak RSS / vnstatd peak RSS",
+          f"{b['peak_rss_kib'] / v['peak_rss_kib']:.2f}x "
+          f"({b['peak_rss_kib'] / 1024:.1f} vs {v['peak_rss_kib'] / 1024:.1f} MiB)",
+          "<= 2x", b["peak_rss_kib"] <= 2 * v["peak_rss_kib"])
+    note("wake-ups per minute, daemon / vnstatd",
+         f"{b['wakeups_per_min']:.1f} / {v['wakeups_per_min']:.1f} (ticks: 3 a minute)")
+
+app = load("app.json")
+if app:
+    wall = {r["command"]: r["mean"] * 1e3 for r in app["results"]}
+    platform = open(os.path.join(results, "app-platform.txt")).read().strip()
+    ratio = wall["byteward"] / wall["minimal"]
+    check(f"app first frame / minimal Qt Quick ({platform})",
+          f"{ratio:.2f}x ({wall['byteward']:.0f} vs {wall['minimal']:.0f} ms)", "<= 1.5x",
+          ratio <= 1.5)
+    rss = {}
+    for name in ("byteward", "minimal"):
+        values = [int(x) for x in open(os.path.join(results, f"rss-{name}.txt")) if x.strip()]
+        rss[name] = statistics.median(values) / 1024 if values else float("nan")
+    ratio = rss["byteward"] / rss["minimal"]
+    check("app resident memory at first frame / minimal",
+          f"{ratio:.2f}x ({rss['byteward']:.0f} vs {rss['minimal']:.0f} MiB)", "<= 1.5x",
+          ratio <= 1.5)
+
+width = max(len(r[0]) for r in rows) if rows else 0
+fig = max(len(r[1]) for r in rows) if rows else 0
+for what, figure, target, verdict in rows:
+    print(f"{what:<{width}}  {figure:<{fig}}  {target:<22} {verdict}".rstrip())
