@@ -36,9 +36,8 @@ class Device {
   public:
     Device()
         : statistics_(makeTree(env.dir.path() / "net")),
-          services_{env.clock,    statistics_, env.boot,          env.calendar,
-                    env.defaults(), env.log,   env.paths(),       env.notifications,
-                    env.widgetDefaults()} {
+          services_{env.clock, statistics_, env.boot,          env.calendar,        env.defaults(),
+                    env.log,   env.paths(), env.notifications, env.widgetDefaults()} {
         // Midday, so twenty-second steps stay within one day.
         env.clock.current += std::chrono::hours(12);
     }

@@ -108,14 +108,22 @@ ArchiveList KeyedArchiveFile::keepDamagedFileAside(const std::string &problem) c
 }
 
 bool KeyedArchiveFile::write(std::vector<ArchiveObject> items) const {
+    return writeBytes(encodeList(std::move(items)));
+}
+
+std::string KeyedArchiveFile::encodeList(std::vector<ArchiveObject> items) const {
+    KeyedArchive archive;
+    archive.encodeObject(listKey_, ArchiveObject::list(std::move(items)));
+    return archive.encode();
+}
+
+bool KeyedArchiveFile::writeBytes(const std::string &bytes) const {
     if (!ensurePrivateDirectory(services_.paths.dataDir)) {
         services_.log.line("Writing data to file failed: cannot create " +
                            services_.paths.dataDir.string());
         return false;
     }
-    KeyedArchive archive;
-    archive.encodeObject(listKey_, ArchiveObject::list(std::move(items)));
-    const FileResult written = writeFileAtomically(path_, archive.encode());
+    const FileResult written = writeFileAtomically(path_, bytes);
     if (!written.ok()) {
         services_.log.line("Writing data to file failed: " + written.error);
         return false;
@@ -132,8 +140,13 @@ bool KeyedArchiveFile::modify(const std::function<void(ArchiveList &)> &change) 
                                " was left as it is");
             return false;
         }
+        const bool hadData = list.hadData;
         change(list);
-        return write(std::move(list.items));
+        const std::string bytes = encodeList(std::move(list.items));
+        // Most updates change nothing (no traffic of that type): the file, already flushed,
+        // holds these very bytes, and rewriting it would only cost a flush to the disk.
+        if (hadData && readWholeFile(path_) == bytes) return true;
+        return writeBytes(bytes);
     } catch (const LockTimeout &error) {
         services_.log.line(std::string("Writing data to file failed: ") + error.what());
         return false;

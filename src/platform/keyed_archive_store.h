@@ -39,6 +39,8 @@ class KeyedArchiveFile {
 
   private:
     ArchiveList keepDamagedFileAside(const std::string &problem) const;
+    std::string encodeList(std::vector<ArchiveObject> items) const;
+    bool writeBytes(const std::string &bytes) const;
 
     Services &services_;
     std::filesystem::path path_;
