@@ -214,7 +214,7 @@ class BinaryPlistWriter {
             std::vector<std::uint64_t> refs(dict->size() * 2);
             std::size_t i = 0;
             for (const auto &[key, item] : *dict) {
-                refs[i] = unique("s" + key, {nullptr, &key, {}});
+                refs[i] = unique(tagged('s', key), {nullptr, &key, {}});
                 refs[dict->size() + i] = flatten(item);
                 ++i;
             }
@@ -230,16 +230,25 @@ class BinaryPlistWriter {
             std::string operator()(bool b) const { return b ? "T" : "F"; }
             std::string operator()(std::int64_t i) const { return bits('i', i); }
             std::string operator()(double d) const { return bits('r', d); }
-            std::string operator()(const std::string &text) const { return "s" + text; }
+            std::string operator()(const std::string &text) const { return tagged('s', text); }
             std::string operator()(Instant date) const { return bits('d', date); }
             std::string operator()(const ValueData &data) const {
-                return "D" + std::string(data.begin(), data.end());
+                return tagged('D', std::string_view(reinterpret_cast<const char *>(data.data()),
+                                                    data.size()));
             }
             std::string operator()(const ValueArray &) const { return {}; }
             std::string operator()(const ValueDict &) const { return {}; }
             std::string operator()(Uid uid) const { return bits('u', uid.index); }
         };
         return std::visit(Visitor{}, value.storage());
+    }
+
+    static std::string tagged(char tag, std::string_view bytes) {
+        std::string key;
+        key.reserve(1 + bytes.size());
+        key.push_back(tag);
+        key.append(bytes);
+        return key;
     }
 
     template <typename T> static std::string bits(char tag, const T &value) {

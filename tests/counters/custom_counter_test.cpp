@@ -161,6 +161,22 @@ TEST(CustomCounter, UpdateRewritesTheStoreOnlyWhenACounterChanged) {
     }
 }
 
+TEST(CustomCounter, ListReplacedByAnotherProcessIsReadAfresh) {
+    test::TestEnv env;
+    Services &s = env.services();
+    CustomCounter::saveCustomCounterData(s, {counter("a", env.clock.current)});
+    ASSERT_EQ(names(CustomCounter::getAllCustomCounters(s)), std::vector<std::string>{"a"});
+    // What another process would save: a list of the same size, put in place the same way.
+    test::TestEnv other;
+    CustomCounter::saveCustomCounterData(other.services(), {counter("b", env.clock.current)});
+    const auto bytes = readWholeFile(CustomCounter::archivePath(other.services()));
+    ASSERT_TRUE(bytes.has_value());
+    ASSERT_TRUE(writeFileAtomically(CustomCounter::archivePath(s), *bytes).ok());
+    EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)), std::vector<std::string>{"b"});
+    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular");
+    EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)), std::vector<std::string>{"b"});
+}
+
 TEST(CustomCounter, SaveReplacesInPlaceAndSwapsTheEndAlertAndRemoveCancelsIt) {
     test::TestEnv env;
     Services &s = env.services();
