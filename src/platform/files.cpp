@@ -63,7 +63,11 @@ std::optional<std::string> readWholeFile(const fs::path &path, std::string *erro
 FileResult writeFileAtomically(const fs::path &path, std::string_view contents,
                                FileIdentity *identity) {
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    std::string pattern = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
+    // Appended piece by piece: GCC 12 warns falsely about "." + name at -O3.
+    std::string hidden(".");
+    hidden += path.filename().string();
+    hidden += ".XXXXXX";
+    std::string pattern = (dir / hidden).string();
     const int fd = mkstemp(pattern.data());
     if (fd < 0)
         return {path.string() + ": cannot create a temporary file: " + std::strerror(errno)};
