@@ -67,16 +67,14 @@ if micro:
 
 programs = load("programs.json")
 if programs:
-    wall = {r["command"]: r["mean"] * 1e3 for r in programs["results"]}
-    for name in ("floor", "start", "update", "update-10y", "status-10y"):
-        figure = f"{wall[name]:.1f} ms wall"
+    for r in programs["results"]:
+        name = r["command"]
+        figure = f"{r['mean'] * 1e3:.1f} ms wall, {(r['user'] + r['system']) * 1e3:.1f} ms CPU"
         path = os.path.join(results, f"time-{name}.txt")
         if os.path.exists(path):
-            runs = [line.split() for line in open(path) if line.strip()]
-            cpu_ms = statistics.mean(float(u) + float(s) for u, s, _ in runs) * 1e3
-            peak = max(int(m) for _, _, m in runs) / 1024
-            figure += f", {cpu_ms:.0f} ms CPU, {peak:.1f} MiB peak"
-        note(f"bytewardctl: {name}", figure)
+            peaks = [int(line.split()[-1]) for line in open(path) if line.strip()]
+            figure += f", {max(peaks) / 1024:.1f} MiB peak"
+        note(f"whole program: {name}", figure)
 
 daemon = load("daemon.json")
 if daemon:
