@@ -1,11 +1,17 @@
 // The yardstick for the app's start: a minimal Qt Quick application. With --first-frame it quits
-// as soon as its first frame is on screen, as `byteward --first-frame` does.
+// as soon as its first frame is on screen, as `byteward --first-frame` does. Built as
+// minimal_controls it is a minimal Qt Quick Controls application in a QApplication, as the app
+// must be for its chart.
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
+#ifdef MINIMAL_CONTROLS
+#include <QApplication>
+#endif
 #include <string>
 #include <unistd.h>
 
@@ -27,9 +33,15 @@ int main(int argc, char **argv) {
     for (int i = 1; i < argc; ++i)
         firstFrame = firstFrame || std::strcmp(argv[i], "--first-frame") == 0;
 
+#ifdef MINIMAL_CONTROLS
+    QApplication application(argc, argv);
+    const QUrl main(QStringLiteral("qrc:/MinimalQuick/Controls.qml"));
+#else
     QGuiApplication application(argc, argv);
+    const QUrl main(QStringLiteral("qrc:/MinimalQuick/Main.qml"));
+#endif
     QQmlApplicationEngine engine;
-    engine.load(QUrl(QStringLiteral("qrc:/MinimalQuick/Main.qml")));
+    engine.load(main);
     if (engine.rootObjects().isEmpty()) return 1;
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
     if (firstFrame && window != nullptr) {
