@@ -4,39 +4,39 @@
     proc_sample.py SECONDS NAME:PID...
 
 Takes a reading of every process (all its threads), waits SECONDS, takes another and prints the
-differences as JSON. Wake-ups are the voluntary context switches: each is the process going to
-sleep and being woken again.
+differences as JSON. CPU time is the scheduler's count in nanoseconds (/proc/PID/task/*/schedstat),
+not the 10 ms ticks of /proc/PID/stat. Sleeps are the voluntary context switches: every wait, for
+a timer or for the disk to finish a flush.
 """
 import json
 import os
 import sys
 import time
 
-TICKS = os.sysconf("SC_CLK_TCK")
 
 
 def reading(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    # utime and stime are fields 14 and 15 of the line; here counted after the name.
-    cpu = (int(fields[11]) + int(fields[12])) / TICKS
     status = {}
     with open(f"/proc/{pid}/status") as f:
         for line in f:
             key, _, value = line.partition(":")
             status[key] = value.strip()
     switches = 0
+    on_cpu_ns = 0
     for task in os.listdir(f"/proc/{pid}/task"):
         with open(f"/proc/{pid}/task/{task}/status") as f:
             for line in f:
                 if line.startswith("voluntary_ctxt_switches"):
                     switches += int(line.split()[1])
+        with open(f"/proc/{pid}/task/{task}/schedstat") as f:
+            on_cpu_ns += int(f.read().split()[0])
+    cpu = on_cpu_ns / 1e9
     return {
         "cpu_s": cpu,
         "hwm_kib": int(status["VmHWM"].split()[0]),
         "rss_kib": int(status["VmRSS"].split()[0]),
         "threads": int(status["Threads"]),
-        "wakeups": switches,
+        "sleeps": switches,
     }
 
 
@@ -56,7 +56,7 @@ def main():
             "peak_rss_kib": after["hwm_kib"],
             "rss_kib": after["rss_kib"],
             "threads": after["threads"],
-            "wakeups_per_min": (after["wakeups"] - before[name]["wakeups"]) * 60 / elapsed,
+            "sleeps_per_min": (after["sleeps"] - before[name]["sleeps"]) * 60 / elapsed,
         }
     json.dump(result, sys.stdout, indent=2)
     print()

@@ -76,20 +76,51 @@ if programs:
             figure += f", {max(peaks) / 1024:.1f} MiB peak"
         note(f"whole program: {name}", figure)
 
+def waits_per_minute(name):
+    """Calls of the waiting system calls in strace's summary, over its minute."""
+    path = os.path.join(results, f"waits-{name}.txt")
+    if not os.path.exists(path):
+        return float("nan")
+    for line in open(path):
+        fields = line.split()
+        if fields and fields[-1] == "total":
+            return float(fields[3])
+    return float("nan")
+
+
+def smaps(name):
+    path = os.path.join(results, f"smaps-{name}.txt")
+    values = {}
+    if os.path.exists(path):
+        for line in open(path):
+            key, _, rest = line.partition(":")
+            if rest.strip().endswith("kB"):
+                values[key] = int(rest.split()[0]) / 1024
+    return values
+
+
 daemon = load("daemon.json")
 if daemon:
     b, v = daemon["byteward"], daemon["vnstatd"]
     minutes = daemon["seconds"] / 60
     note("daemon period", f"{minutes:.1f} min, both every 20 s")
     check("daemon CPU / vnstatd CPU",
-          f"{b['cpu_s'] / max(v['cpu_s'], 1e-9):.2f}x ({b['cpu_s']:.2f} s vs {v['cpu_s']:.2f} s)",
-          "< 1x", b["cpu_s"] < v["cpu_s"])
+          f"{b['cpu_s'] / max(v['cpu_s'], 1e-9):.1f}x ({b['cpu_s'] * 1e3:.0f} vs "
+          f"{v['cpu_s'] * 1e3:.0f} ms)", "< 1x", b["cpu_s"] < v["cpu_s"])
     check("daemon peak RSS / vnstatd peak RSS",
-          f"{b['peak_rss_kib'] / v['peak_rss_kib']:.2f}x "
+          f"{b['peak_rss_kib'] / v['peak_rss_kib']:.1f}x "
           f"({b['peak_rss_kib'] / 1024:.1f} vs {v['peak_rss_kib'] / 1024:.1f} MiB)",
           "<= 2x", b["peak_rss_kib"] <= 2 * v["peak_rss_kib"])
-    note("wake-ups per minute, daemon / vnstatd",
-         f"{b['wakeups_per_min']:.1f} / {v['wakeups_per_min']:.1f} (ticks: 3 a minute)")
+    for name in ("byteward", "vnstatd"):
+        m = smaps(name)
+        if m:
+            note(f"{name} resident: anonymous / file-backed",
+                 f"{m.get('Anonymous', 0):.1f} / {m.get('Rss', 0) - m.get('Anonymous', 0):.1f} MiB")
+    note("wake-ups per minute (waits returned), daemon / vnstatd",
+         f"{waits_per_minute('byteward'):.0f} / {waits_per_minute('vnstatd'):.0f} "
+         "(ticks: 3 a minute)")
+    note("sleeps per minute (timer and disk waits), daemon / vnstatd",
+         f"{b['sleeps_per_min']:.0f} / {v['sleeps_per_min']:.0f}")
 
 app = load("app.json")
 if app:
