@@ -6,6 +6,7 @@
 #include "history/history.h"
 #include "history/history_detail_view_controller.h"
 #include "history/history_view_controller.h"
+#include "platform/files.h"
 #include "platform/network_statistics.h"
 #include "support/test_env.h"
 
@@ -66,6 +67,17 @@ void FloorReadOfTheCounters(benchmark::State &state) {
         benchmark::DoNotOptimize(statistics.read());
 }
 BENCHMARK(FloorReadOfTheCounters);
+
+// The least a sample that keeps its records safe must do: one record of 1.5 KB written
+// atomically (temporary file, flush, rename, directory flush). A cycle writes two.
+void AtomicWriteOfARecord(benchmark::State &state) {
+    test::TempDir dir;
+    const std::string record(1500, 'x');
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            writeFileAtomically(dir.path() / "app_data_cellular.plist", record));
+}
+BENCHMARK(AtomicWriteOfARecord)->Unit(benchmark::kMicrosecond);
 
 // Years of daily and billing-cycle logs for both types (ten years: 7,300 daily and 244
 // billing-cycle logs), and a number of counters.
