@@ -54,6 +54,9 @@ if micro:
     check("day-change update, 10 years / 1 year", f"{day10 / day1:.1f}x", "<= 10x (history 10x)",
           day10 / day1 <= 10)
     note("dashboard repaint", f"{us('DashboardRepaint'):.0f} us")
+    if "AtomicWriteOfARecord" in cpu:
+        note("one record written atomically (the daemon's floor)",
+             f"{us('AtomicWriteOfARecord'):.0f} us CPU")
     for screen, names in (
         ("history list", ["HistoryListOpens/years:1", "HistoryListOpens/years:10"]),
         ("history detail, period in progress",
