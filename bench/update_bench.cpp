@@ -1,9 +1,12 @@
-// What an update costs against the floor (one read of the interface counters), and how the cost
-// grows with years of history and many custom counters.
+// What an update costs against the floor (one read of the interface counters), and how the costs
+// grow with years of history and many custom counters. bench/run turns these into ratios.
 #include "core/app_data.h"
 #include "counters/custom_counter.h"
 #include "dashboard/main_view_controller.h"
 #include "history/history.h"
+#include "history/history_detail_view_controller.h"
+#include "history/history_view_controller.h"
+#include "platform/files.h"
 #include "platform/network_statistics.h"
 #include "support/test_env.h"
 
@@ -14,8 +17,10 @@
 namespace byteward {
 namespace {
 
+namespace fs = std::filesystem;
+
 // A sysfs-like tree of a phone: loopback, a modem and Wi-Fi.
-std::filesystem::path makeTree(const std::filesystem::path &root) {
+fs::path makeTree(const fs::path &root) {
     for (const char *name : {"lo", "wwan0", "wlan0", "rmnet_ipa0"}) {
         test::writeFile(root / name / "statistics" / "rx_bytes", "123456789\n");
         test::writeFile(root / name / "statistics" / "tx_bytes", "98765432\n");
@@ -26,6 +31,35 @@ std::filesystem::path makeTree(const std::filesystem::path &root) {
     return root;
 }
 
+// Real files for everything, the counters included: the same tree the floor reads, so the ratio
+// of a cycle to the floor counts the reads the cycle makes.
+class Device {
+  public:
+    Device()
+        : statistics_(makeTree(env.dir.path() / "net")),
+          services_{env.clock, statistics_, env.boot,          env.calendar,        env.defaults(),
+                    env.log,   env.paths(), env.notifications, env.widgetDefaults()} {
+        // Midday, so twenty-second steps stay within one day.
+        env.clock.current += std::chrono::hours(12);
+    }
+
+    Services &services() { return services_; }
+
+    // More traffic on the modem, as the kernel would show it.
+    void receive(std::uint64_t bytes) {
+        received_ += bytes;
+        test::writeFile(statistics_.root() / "wwan0" / "statistics" / "rx_bytes",
+                        std::to_string(received_) + "\n");
+    }
+
+    test::TestEnv env;
+
+  private:
+    SysfsNetworkStatistics statistics_;
+    Services services_;
+    std::uint64_t received_ = 123456789;
+};
+
 void FloorReadOfTheCounters(benchmark::State &state) {
     test::TempDir dir;
     const SysfsNetworkStatistics statistics(makeTree(dir.path() / "net"));
@@ -34,12 +68,25 @@ void FloorReadOfTheCounters(benchmark::State &state) {
 }
 BENCHMARK(FloorReadOfTheCounters);
 
-// Years of daily and billing-cycle logs for both types, and a number of counters.
-void seed(test::TestEnv &env, int years, int counters) {
+// The least a sample that keeps its records safe must do: one record of 1.5 KB written
+// atomically (temporary file, flush, rename, directory flush). A cycle writes two.
+void AtomicWriteOfARecord(benchmark::State &state) {
+    test::TempDir dir;
+    const std::string record(1500, 'x');
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            writeFileAtomically(dir.path() / "app_data_cellular.plist", record));
+}
+BENCHMARK(AtomicWriteOfARecord)->Unit(benchmark::kMicrosecond);
+
+// Years of daily and billing-cycle logs for both types (ten years: 7,300 daily and 244
+// billing-cycle logs), and a number of counters.
+void seed(Device &device, int years, int counters) {
+    Services &services = device.services();
     std::vector<History> logs;
     const Instant start = instantFromSeconds(1'450'000'000);
     for (int day = 0; day < years * 365; ++day) {
-        const Instant at = env.calendar.addDays(start, day);
+        const Instant at = device.env.calendar.addDays(start, day);
         for (std::int32_t type : {History::kCellular, History::kWiFi})
             logs.push_back(
                 History::initWithStartDate(at, at, 1e6, 2e6, 3e6, type, History::kDailyLog));
@@ -48,29 +95,58 @@ void seed(test::TestEnv &env, int years, int counters) {
                 logs.push_back(History::initWithStartDate(at, at, 3e7, 6e7, 9e7, type,
                                                           History::kBillingCycleLog));
     }
-    if (!logs.empty()) History::saveHistoryLogs(env.services(), logs);
+    if (!logs.empty()) History::saveHistoryLogs(services, logs);
     std::vector<CustomCounter> list;
     for (int i = 0; i < counters; ++i)
         list.push_back(CustomCounter::initWithName("Counter " + std::to_string(i), start));
-    if (!list.empty()) CustomCounter::saveCustomCounterData(env.services(), list);
+    if (!list.empty()) CustomCounter::saveCustomCounterData(services, list);
+}
+
+// A device that has run for a while: settings stored, both usage records written once.
+void prepare(Device &device, MainViewController &controller, int years, int counters) {
+    AppSettings(device.services()).getSettings();
+    seed(device, years, counters);
+    controller.backgroundUpdate("", false);
 }
 
 // One update cycle: both data types, the custom counters, the alerts and the saves.
 void UpdateCycle(benchmark::State &state) {
-    test::TestEnv env;
-    AppSettings(env.services()).getSettings();
-    seed(env, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    MainViewController controller(env.services());
-    std::uint64_t received = 0;
+    Device device;
+    MainViewController controller(device.services());
+    prepare(device, controller, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     for (auto _ : state) {
-        received += 1000;
-        env.statistics.set("wwan0", received, 0);
-        env.clock.current += std::chrono::seconds(20);
+        state.PauseTiming();
+        device.receive(1000);
+        device.env.clock.current += std::chrono::seconds(20);
+        state.ResumeTiming();
         controller.backgroundUpdate("", false);
     }
 }
 BENCHMARK(UpdateCycle)
+    ->ArgNames({"years", "counters"})
     ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({10, 1})
+    ->Args({0, 50})
+    ->Unit(benchmark::kMicrosecond);
+
+// The first update of a new day: each type closes the day into a daily log.
+void DayChangeUpdate(benchmark::State &state) {
+    Device device;
+    MainViewController controller(device.services());
+    prepare(device, controller, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        device.receive(1000);
+        device.env.clock.current += std::chrono::hours(24);
+        state.ResumeTiming();
+        controller.backgroundUpdate("", false);
+    }
+}
+BENCHMARK(DayChangeUpdate)
+    ->ArgNames({"years", "counters"})
+    ->Args({0, 1})
     ->Args({1, 1})
     ->Args({10, 1})
     ->Args({0, 50})
@@ -78,24 +154,62 @@ BENCHMARK(UpdateCycle)
 
 // A dashboard render from the stored records.
 void DashboardRepaint(benchmark::State &state) {
-    test::TestEnv env;
-    AppSettings(env.services()).getSettings();
-    MainViewController controller(env.services());
-    env.statistics.set("wwan0", 1000, 1000);
-    controller.backgroundUpdate("", false);
+    Device device;
+    MainViewController controller(device.services());
+    prepare(device, controller, 0, 1);
     for (auto _ : state)
         controller.repaintView(true);
 }
 BENCHMARK(DashboardRepaint)->Unit(benchmark::kMicrosecond);
 
-// Reading ten years of history, as the history list does.
-void ReadTenYearsOfHistory(benchmark::State &state) {
-    test::TestEnv env;
-    seed(env, 10, 0);
+// Reading the billing-cycle logs out of the whole history.
+void ReadHistory(benchmark::State &state) {
+    Device device;
+    seed(device, static_cast<int>(state.range(0)), 0);
     for (auto _ : state)
-        benchmark::DoNotOptimize(History::getAllBillingCycleLogs(env.services()));
+        benchmark::DoNotOptimize(History::getAllBillingCycleLogs(device.services()));
 }
-BENCHMARK(ReadTenYearsOfHistory)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadHistory)->ArgName("years")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+
+// The History tab coming to the front: the logs read and every row's texts made.
+void HistoryListOpens(benchmark::State &state) {
+    Device device;
+    MainViewController controller(device.services());
+    prepare(device, controller, static_cast<int>(state.range(0)), 0);
+    HistoryViewController list(device.services(), {});
+    for (auto _ : state) {
+        list.viewWillAppear();
+        benchmark::DoNotOptimize(list.sections());
+    }
+}
+BENCHMARK(HistoryListOpens)->ArgName("years")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+
+// A period's detail opening: the period in progress (its daily logs up to now), or the oldest
+// stored period, whose days lie furthest back in the file.
+void HistoryDetailOpens(benchmark::State &state) {
+    Device device;
+    MainViewController controller(device.services());
+    prepare(device, controller, static_cast<int>(state.range(0)), 0);
+    const bool current = state.range(1) == 0;
+    const auto cycles = History::getAllBillingCycleLogs(device.services());
+    for (auto _ : state) {
+        HistoryDetailViewController detail(device.services(), {});
+        if (current)
+            detail.showCurrentCellCycle = true;
+        else
+            detail.historyItem = cycles.front();
+        detail.displayDataUnit = "MB";
+        detail.viewDidLoad();
+        benchmark::DoNotOptimize(detail.sections());
+    }
+}
+BENCHMARK(HistoryDetailOpens)
+    ->ArgNames({"years", "past"})
+    ->Args({1, 0})
+    ->Args({10, 0})
+    ->Args({1, 1})
+    ->Args({10, 1})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace byteward

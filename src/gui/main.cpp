@@ -12,7 +12,10 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -34,6 +37,28 @@ void settle(int milliseconds = 50) {
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// Resident memory now, in KiB, from /proc/self/status.
+long residentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+// For measuring the start: report and leave at once when the first frame is on screen.
+void quitAtFirstFrame(QQuickWindow *window) {
+    QObject::connect(
+        window, &QQuickWindow::frameSwapped, window,
+        [] {
+            std::printf("first frame; resident %ld KiB\n", residentKiB());
+            std::fflush(stdout);
+            // Nothing to tear down or save: the time measured ends here.
+            ::_exit(0);
+        },
+        Qt::DirectConnection);
 }
 
 QSize parseSize(const QString &text, bool &ok) {
@@ -222,7 +247,11 @@ int main(int argc, char **argv) {
     const QCommandLineOption size(QStringLiteral("size"),
                                   QStringLiteral("Window size for pictures, such as 360x720"),
                                   QStringLiteral("WxH"), QStringLiteral("360x720"));
-    parser.addOptions({selfTest, screenshot, size});
+    const QCommandLineOption firstFrame(
+        QStringLiteral("first-frame"),
+        QStringLiteral("Quit when the first frame is shown, printing the memory held (to measure "
+                       "the start)"));
+    parser.addOptions({selfTest, screenshot, size, firstFrame});
     parser.addPositionalArgument(QStringLiteral("url"),
                                  QStringLiteral("A korvalisbyteward:// address"), "[url]");
     parser.process(application);
@@ -261,6 +290,7 @@ int main(int argc, char **argv) {
         engine.load(QUrl(QStringLiteral("qrc:/Byteward/qml/Main.qml")));
         if (engine.rootObjects().isEmpty()) return 1;
         auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        if (parser.isSet(firstFrame) && window != nullptr) quitAtFirstFrame(window);
         if (offscreen) {
             if (window == nullptr) return 1;
             window->show();

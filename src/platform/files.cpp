@@ -1,34 +1,66 @@
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace byteward {
 
 namespace fs = std::filesystem;
 
-std::optional<std::string> readWholeFile(const fs::path &path, std::string *error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+namespace {
+
+FileIdentity identityOf(const struct stat &info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+} // namespace
+
+std::optional<std::string> readWholeFile(const fs::path &path, std::string *error,
+                                         FileIdentity *identity) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         if (error != nullptr) {
             const int code = errno;
             *error = code == ENOENT ? std::string{} : path.string() + ": " + std::strerror(code);
         }
         return std::nullopt;
     }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) {
-        if (error != nullptr) *error = path.string() + ": read failed";
+    auto fail = [&]() -> std::optional<std::string> {
+        const int code = errno;
+        ::close(fd);
+        if (error != nullptr) *error = path.string() + ": read failed: " + std::strerror(code);
         return std::nullopt;
+    };
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return fail();
+    std::string bytes;
+    bytes.resize(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)));
+    std::size_t got = 0;
+    for (;;) {
+        // The size may have changed since; read until the end whatever it is.
+        if (got == bytes.size()) bytes.resize(bytes.size() + 4096);
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail();
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
     }
-    return std::move(buffer).str();
+    bytes.resize(got);
+    ::close(fd);
+    if (identity != nullptr) *identity = identityOf(info);
+    return bytes;
 }
 
 namespace {
@@ -38,7 +70,14 @@ namespace {
 // near this long, so a temporary this old belongs to no live writer.
 constexpr auto kAbandonedAfter = std::chrono::minutes(10);
 
+// Looks once per file and process: leftovers are rare, and a write should not pay for a scan.
 void removeAbandonedTemporaries(const fs::path &dir, const std::string &name) {
+    static std::mutex mutex;
+    static std::set<fs::path> swept;
+    {
+        const std::lock_guard lock(mutex);
+        if (!swept.insert(dir / name).second) return;
+    }
     const std::string prefix = "." + name + ".";
     const std::size_t suffixLength = 6; // mkstemp's XXXXXX
     std::error_code ec;
@@ -54,9 +93,14 @@ void removeAbandonedTemporaries(const fs::path &dir, const std::string &name) {
 
 } // namespace
 
-FileResult writeFileAtomically(const fs::path &path, std::string_view contents) {
+FileResult writeFileAtomically(const fs::path &path, std::string_view contents,
+                               FileIdentity *identity) {
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    std::string pattern = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
+    // Appended piece by piece: GCC 12 warns falsely about "." + name at -O3.
+    std::string hidden(".");
+    hidden += path.filename().string();
+    hidden += ".XXXXXX";
+    std::string pattern = (dir / hidden).string();
     const int fd = mkstemp(pattern.data());
     if (fd < 0)
         return {path.string() + ": cannot create a temporary file: " + std::strerror(errno)};
@@ -80,6 +124,11 @@ FileResult writeFileAtomically(const fs::path &path, std::string_view contents) 
     }
     // mkstemp makes the file 0600; the stores are private to the user anyway.
     if (::fsync(fd) != 0) return fail("flush failed");
+    if (identity != nullptr) {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0) return fail("stat failed");
+        *identity = identityOf(info);
+    }
     if (::close(fd) != 0) {
         ::unlink(pattern.c_str());
         return {path.string() + ": close failed: " + std::strerror(errno)};

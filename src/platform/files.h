@@ -2,6 +2,7 @@
 
 #include "platform/value.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,14 +16,28 @@ struct FileResult {
     bool ok() const { return error.empty(); }
 };
 
+// Which file a path named and which version of it: every atomic write puts a new inode in place.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0; // nanoseconds since 1970
+
+    bool operator==(const FileIdentity &) const = default;
+};
+
 // Reads a whole file. Empty when the file does not exist or cannot be read; `error` then says
-// which (left empty for a file that simply does not exist).
+// which (left empty for a file that simply does not exist). `identity`, when given, receives the
+// identity of the file that was read.
 std::optional<std::string> readWholeFile(const std::filesystem::path &path,
-                                         std::string *error = nullptr);
+                                         std::string *error = nullptr,
+                                         FileIdentity *identity = nullptr);
 
 // Writes to a temporary file in the same directory, flushes it to disk and renames it into
 // place, so a reader sees either the old or the new file, never half of one.
-FileResult writeFileAtomically(const std::filesystem::path &path, std::string_view contents);
+// `identity`, when given, receives the identity of the new file.
+FileResult writeFileAtomically(const std::filesystem::path &path, std::string_view contents,
+                               FileIdentity *identity = nullptr);
 
 // Moves a file that could not be understood out of the way, next to where it was, with the
 // time in its name. Returns the new path, or empty when it could not be moved.

@@ -4,6 +4,10 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 
+#include <map>
+#include <memory>
+#include <mutex>
+
 namespace byteward {
 
 namespace fs = std::filesystem;
@@ -18,6 +22,52 @@ struct FileRead {
     enum class State { Read, Unreadable, Damaged } state = State::Read;
     ArchiveList list;
     std::string problem;
+    // The decoded list as this process last read or wrote it, when the file is still that one.
+    std::shared_ptr<const std::vector<ArchiveObject>> unchanged;
+};
+
+// The lists of small store files as this process last read or wrote them, by path, with the bytes
+// they came from. A file read again while it is still the same version (same inode, size, time
+// and bytes: an inode and a coarse time stamp can come round again) is not decoded again; the
+// custom counters are read twice in every update. The history of years is left out: a daemon would
+// hold megabytes to save one read a day.
+class DecodedFiles {
+  public:
+    static constexpr std::int64_t kMaxSize = 64 * 1024; // bytes
+
+    static DecodedFiles &instance() {
+        static DecodedFiles files;
+        return files;
+    }
+
+    std::shared_ptr<const std::vector<ArchiveObject>>
+    find(const fs::path &path, const FileIdentity &identity, std::string_view bytes) {
+        const std::lock_guard lock(mutex_);
+        const auto entry = entries_.find(path.string());
+        if (entry == entries_.end() || !(entry->second.identity == identity) ||
+            entry->second.bytes != bytes)
+            return nullptr;
+        return entry->second.items;
+    }
+
+    void remember(const fs::path &path, const FileIdentity &identity, std::string_view bytes,
+                  std::shared_ptr<const std::vector<ArchiveObject>> items) {
+        const std::lock_guard lock(mutex_);
+        if (identity.size > kMaxSize) {
+            entries_.erase(path.string());
+            return;
+        }
+        entries_[path.string()] = {identity, std::string(bytes), std::move(items)};
+    }
+
+  private:
+    struct Entry {
+        FileIdentity identity;
+        std::string bytes;
+        std::shared_ptr<const std::vector<ArchiveObject>> items;
+    };
+    std::mutex mutex_;
+    std::map<std::string, Entry> entries_;
 };
 
 std::optional<std::vector<ArchiveObject>>
@@ -42,7 +92,8 @@ decodeList(std::string_view bytes, const std::string &listKey, std::string &prob
 FileRead readFile(const fs::path &path, const std::string &listKey) {
     FileRead result;
     std::string error;
-    const auto bytes = readWholeFile(path, &error);
+    FileIdentity identity;
+    const auto bytes = readWholeFile(path, &error, &identity);
     if (!bytes) {
         // No file at all is an empty list.
         if (!error.empty()) {
@@ -52,7 +103,17 @@ FileRead readFile(const fs::path &path, const std::string &listKey) {
         return result;
     }
     if (bytes->empty()) return result;
+    if (auto known = DecodedFiles::instance().find(path, identity, *bytes)) {
+        result.list.items = *known;
+        result.list.hadData = true;
+        result.unchanged = std::move(known);
+        return result;
+    }
     if (auto items = decodeList(*bytes, listKey, result.problem)) {
+        if (identity.size <= DecodedFiles::kMaxSize) {
+            result.unchanged = std::make_shared<const std::vector<ArchiveObject>>(*items);
+            DecodedFiles::instance().remember(path, identity, *bytes, result.unchanged);
+        }
         result.list.items = std::move(*items);
         result.list.hadData = true;
     } else {
@@ -76,6 +137,11 @@ KeyedArchiveFile::KeyedArchiveFile(Services &services, fs::path path, std::strin
 }
 
 ArchiveList KeyedArchiveFile::read() const {
+    return readList(nullptr);
+}
+
+ArchiveList
+KeyedArchiveFile::readList(std::shared_ptr<const std::vector<ArchiveObject>> *unchanged) const {
     FileRead read = readFile(path_, listKey_);
     if (read.state == FileRead::State::Damaged) {
         try {
@@ -93,6 +159,7 @@ ArchiveList KeyedArchiveFile::read() const {
         services_.log.line(description_ + " could not be read: " + read.problem);
         return untouchable();
     }
+    if (unchanged != nullptr) *unchanged = std::move(read.unchanged);
     return std::move(read.list);
 }
 
@@ -115,24 +182,37 @@ bool KeyedArchiveFile::write(std::vector<ArchiveObject> items) const {
     }
     KeyedArchive archive;
     archive.encodeObject(listKey_, ArchiveObject::list(std::move(items)));
-    const FileResult written = writeFileAtomically(path_, archive.encode());
+    const std::string bytes = archive.encode();
+    FileIdentity identity;
+    const FileResult written = writeFileAtomically(path_, bytes, &identity);
     if (!written.ok()) {
         services_.log.line("Writing data to file failed: " + written.error);
         return false;
     }
+    // Keyed archives read back exactly as they were written, so the list is what a read of the
+    // new file would decode.
+    if (identity.size <= DecodedFiles::kMaxSize)
+        DecodedFiles::instance().remember(path_, identity, bytes,
+                                          std::make_shared<const std::vector<ArchiveObject>>(
+                                              archive.decodeObject(listKey_)->items()));
     return true;
 }
 
 bool KeyedArchiveFile::modify(const std::function<void(ArchiveList &)> &change) const {
     try {
         DataLock lock(services_.paths.dataDir);
-        ArchiveList list = read();
+        std::shared_ptr<const std::vector<ArchiveObject>> unchanged;
+        ArchiveList list = readList(&unchanged);
         if (!list.safeToReplace) {
             services_.log.line("Writing data to file failed: the " + description_ +
                                " was left as it is");
             return false;
         }
+        const bool hadData = list.hadData;
         change(list);
+        // Most updates change nothing (no traffic of that type): the file, already flushed,
+        // holds this very list, and rewriting it would only cost a flush to the disk.
+        if (hadData && unchanged && list.items == *unchanged) return true;
         return write(std::move(list.items));
     } catch (const LockTimeout &error) {
         services_.log.line(std::string("Writing data to file failed: ") + error.what());

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,9 @@ class KeyedArchiveFile {
     bool modify(const std::function<void(ArchiveList &)> &change) const;
 
   private:
+    // `unchanged`, when given, receives the list as this process last read or wrote it when the
+    // file is still that version, for telling whether a change changed anything.
+    ArchiveList readList(std::shared_ptr<const std::vector<ArchiveObject>> *unchanged) const;
     ArchiveList keepDamagedFileAside(const std::string &problem) const;
 
     Services &services_;

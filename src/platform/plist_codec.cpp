@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <plist/plist.h>
+#include <unordered_map>
 
 namespace byteward {
 namespace {
@@ -148,6 +149,258 @@ plist_t nodeFromValue(const Value &value) {
     return std::visit(Visitor{}, value.storage());
 }
 
+// Seconds since 2001 as libplist computes them from whole seconds and microseconds, so a date
+// reads back the same whichever writer stored it.
+double plistSeconds(Instant date) {
+    const std::int64_t micros =
+        date.time_since_epoch().count() - static_cast<std::int64_t>(kPlistEpochOffset) * 1'000'000;
+    std::int64_t sec = micros / 1'000'000;
+    std::int64_t usec = micros % 1'000'000;
+    if (usec < 0) {
+        usec += 1'000'000;
+        sec -= 1;
+    }
+    return static_cast<double>(static_cast<int32_t>(sec)) + static_cast<double>(usec) / 1000000;
+}
+
+// Writes the binary property-list format (bplist00) directly. Equal strings, numbers and dates
+// are stored once, as other writers do; containers never are. Linear in the size of the tree:
+// libplist's writer looks objects up in a fixed-size hash table, which made a history of ten
+// years take a second to save.
+class BinaryPlistWriter {
+  public:
+    std::string write(const Value &root) {
+        flatten(root);
+        refSize_ = bytesFor(objects_.size());
+        std::vector<std::uint64_t> offsets;
+        offsets.reserve(objects_.size());
+        out_ = "bplist00";
+        for (const Object &object : objects_) {
+            offsets.push_back(out_.size());
+            writeObject(object);
+        }
+        const std::uint64_t tableOffset = out_.size();
+        const unsigned offsetSize = bytesFor(tableOffset);
+        for (const std::uint64_t offset : offsets)
+            appendBigEndian(offset, offsetSize);
+        out_.append(6, '\0'); // unused, then the sort version
+        out_.push_back(static_cast<char>(offsetSize));
+        out_.push_back(static_cast<char>(refSize_));
+        appendBigEndian(objects_.size(), 8);
+        appendBigEndian(0, 8); // the root is the first object
+        appendBigEndian(tableOffset, 8);
+        return std::move(out_);
+    }
+
+  private:
+    struct Object {
+        const Value *value = nullptr;
+        const std::string *key = nullptr; // a dictionary key, written as a string
+        std::vector<std::uint64_t> refs;  // of an array; of a dictionary, keys then values
+    };
+
+    std::uint64_t flatten(const Value &value) {
+        if (const auto *array = value.asArray()) {
+            const std::uint64_t index = push({&value, nullptr, {}});
+            std::vector<std::uint64_t> refs;
+            refs.reserve(array->size());
+            for (const auto &item : *array)
+                refs.push_back(flatten(item));
+            objects_[index].refs = std::move(refs);
+            return index;
+        }
+        if (const auto *dict = value.asDict()) {
+            const std::uint64_t index = push({&value, nullptr, {}});
+            std::vector<std::uint64_t> refs(dict->size() * 2);
+            std::size_t i = 0;
+            for (const auto &[key, item] : *dict) {
+                refs[i] = unique(tagged('s', key), {nullptr, &key, {}});
+                refs[dict->size() + i] = flatten(item);
+                ++i;
+            }
+            objects_[index].refs = std::move(refs);
+            return index;
+        }
+        return unique(identity(value), {&value, nullptr, {}});
+    }
+
+    // What makes two scalar values the same object: their kind and their contents.
+    static std::string identity(const Value &value) {
+        struct Visitor {
+            std::string operator()(bool b) const { return b ? "T" : "F"; }
+            std::string operator()(std::int64_t i) const { return bits('i', i); }
+            std::string operator()(double d) const { return bits('r', d); }
+            std::string operator()(const std::string &text) const { return tagged('s', text); }
+            std::string operator()(Instant date) const { return bits('d', date); }
+            std::string operator()(const ValueData &data) const {
+                return tagged('D', std::string_view(reinterpret_cast<const char *>(data.data()),
+                                                    data.size()));
+            }
+            std::string operator()(const ValueArray &) const { return {}; }
+            std::string operator()(const ValueDict &) const { return {}; }
+            std::string operator()(Uid uid) const { return bits('u', uid.index); }
+        };
+        return std::visit(Visitor{}, value.storage());
+    }
+
+    static std::string tagged(char tag, std::string_view bytes) {
+        std::string key;
+        key.reserve(1 + bytes.size());
+        key.push_back(tag);
+        key.append(bytes);
+        return key;
+    }
+
+    template <typename T> static std::string bits(char tag, const T &value) {
+        std::string key(1 + sizeof value, tag);
+        std::memcpy(key.data() + 1, &value, sizeof value);
+        return key;
+    }
+
+    std::uint64_t push(Object object) {
+        objects_.push_back(std::move(object));
+        return objects_.size() - 1;
+    }
+
+    std::uint64_t unique(std::string identity, Object object) {
+        const auto [found, added] = seen_.try_emplace(std::move(identity), objects_.size());
+        if (added) push(std::move(object));
+        return found->second;
+    }
+
+    static unsigned bytesFor(std::uint64_t value) {
+        if (value <= 0xFF) return 1;
+        if (value <= 0xFFFF) return 2;
+        if (value <= 0xFFFFFFFFu) return 4;
+        return 8;
+    }
+
+    void appendBigEndian(std::uint64_t value, unsigned width) {
+        for (unsigned i = width; i-- > 0;)
+            out_.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+
+    // A marker with the count in its low nibble, or 0xF and the count as an integer after it.
+    void appendMarker(unsigned kind, std::uint64_t count) {
+        if (count < 15) {
+            out_.push_back(static_cast<char>((kind << 4) | count));
+            return;
+        }
+        out_.push_back(static_cast<char>((kind << 4) | 0xF));
+        appendInteger(static_cast<std::int64_t>(count));
+    }
+
+    void appendInteger(std::int64_t value) {
+        // Negative numbers always take eight bytes.
+        const unsigned width = value < 0 ? 8 : bytesFor(static_cast<std::uint64_t>(value));
+        const unsigned power = width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3;
+        out_.push_back(static_cast<char>(0x10 | power));
+        appendBigEndian(static_cast<std::uint64_t>(value), width);
+    }
+
+    void appendDouble(unsigned char marker, double value) {
+        std::uint64_t raw = 0;
+        std::memcpy(&raw, &value, sizeof raw);
+        out_.push_back(static_cast<char>(marker));
+        appendBigEndian(raw, 8);
+    }
+
+    void appendString(const std::string &text) {
+        bool ascii = true;
+        for (const char c : text)
+            ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+        if (ascii) {
+            appendMarker(0x5, text.size());
+            out_ += text;
+            return;
+        }
+        const std::u16string units = utf16(text);
+        appendMarker(0x6, units.size());
+        for (const char16_t unit : units)
+            appendBigEndian(unit, 2);
+    }
+
+    // UTF-8 to UTF-16; a byte that starts no valid sequence becomes U+FFFD.
+    static std::u16string utf16(const std::string &text) {
+        std::u16string units;
+        units.reserve(text.size());
+        for (std::size_t i = 0; i < text.size();) {
+            const auto lead = static_cast<unsigned char>(text[i]);
+            const int length = lead < 0x80           ? 1
+                               : (lead >> 5) == 0x6  ? 2
+                               : (lead >> 4) == 0xE  ? 3
+                               : (lead >> 3) == 0x1E ? 4
+                                                     : 0;
+            char32_t code = length == 1   ? lead
+                            : length == 2 ? lead & 0x1F
+                            : length == 3 ? lead & 0x0F
+                                          : lead & 0x07;
+            bool valid = length > 0 && i + static_cast<std::size_t>(length) <= text.size();
+            for (int k = 1; valid && k < length; ++k) {
+                const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+                valid = (next & 0xC0) == 0x80;
+                code = (code << 6) | (next & 0x3F);
+            }
+            valid = valid && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
+            if (!valid) {
+                units.push_back(u'\uFFFD');
+                ++i;
+                continue;
+            }
+            if (code >= 0x10000) {
+                code -= 0x10000;
+                units.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+                units.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+            } else {
+                units.push_back(static_cast<char16_t>(code));
+            }
+            i += static_cast<std::size_t>(length);
+        }
+        return units;
+    }
+
+    void appendRefs(const std::vector<std::uint64_t> &refs) {
+        for (const std::uint64_t ref : refs)
+            appendBigEndian(ref, refSize_);
+    }
+
+    void writeObject(const Object &object) {
+        if (object.key != nullptr) return appendString(*object.key);
+        struct Visitor {
+            BinaryPlistWriter &w;
+            const Object &object;
+            void operator()(bool b) const { w.out_.push_back(static_cast<char>(b ? 0x09 : 0x08)); }
+            void operator()(std::int64_t i) const { w.appendInteger(i); }
+            void operator()(double d) const { w.appendDouble(0x23, d); }
+            void operator()(const std::string &text) const { w.appendString(text); }
+            void operator()(Instant date) const { w.appendDouble(0x33, plistSeconds(date)); }
+            void operator()(const ValueData &data) const {
+                w.appendMarker(0x4, data.size());
+                w.out_.append(data.begin(), data.end());
+            }
+            void operator()(const ValueArray &array) const {
+                w.appendMarker(0xA, array.size());
+                w.appendRefs(object.refs);
+            }
+            void operator()(const ValueDict &dict) const {
+                w.appendMarker(0xD, dict.size());
+                w.appendRefs(object.refs);
+            }
+            void operator()(Uid uid) const {
+                const unsigned width = bytesFor(uid.index);
+                w.out_.push_back(static_cast<char>(0x80 | (width - 1)));
+                w.appendBigEndian(uid.index, width);
+            }
+        };
+        std::visit(Visitor{*this, object}, object.value->storage());
+    }
+
+    std::vector<Object> objects_;
+    std::unordered_map<std::string, std::uint64_t> seen_;
+    std::string out_;
+    unsigned refSize_ = 1;
+};
+
 bool looksBinary(std::string_view bytes) {
     return bytes.substr(0, 8) == "bplist00";
 }
@@ -233,13 +486,7 @@ std::string toXmlPropertyList(const Value &root) {
 }
 
 std::string toBinaryPropertyList(const Value &root) {
-    PlistPtr node(nodeFromValue(root));
-    char *bin = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(node.get(), &bin, &length);
-    std::string result(bin != nullptr ? bin : "", length);
-    plist_to_bin_free(bin);
-    return result;
+    return BinaryPlistWriter().write(root);
 }
 
 } // namespace byteward

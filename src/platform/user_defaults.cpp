@@ -96,11 +96,18 @@ bool PlistUserDefaults::synchronize() {
     DataLock lock(lockDir_);
     cacheValid_ = false;
     refresh();
+    const ValueDict stored = cache_;
     for (const auto &[key, value] : pending_) {
         if (value)
             cache_.set(key, *value);
         else
             cache_.erase(key);
+    }
+    // Values written again unchanged (the widget's, at every sample) need no new file: the one
+    // in place, already flushed, holds them.
+    if (cache_ == stored && cacheStamp_) {
+        pending_.clear();
+        return true;
     }
     const FileResult written = writeFileAtomically(file_, toXmlPropertyList(Value(cache_)));
     if (!written.ok()) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace byteward {
 namespace {
@@ -127,6 +128,53 @@ TEST(CustomCounter, ResumedCounterPastItsEndIsPausedByTheNextUpdateEvenWithoutTr
     // An unknown type adds nothing but still pauses.
     CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "other");
     EXPECT_TRUE(CustomCounter::getAllCustomCounters(s).at(0).isPaused);
+}
+
+TEST(CustomCounter, UpdateRewritesTheStoreOnlyWhenACounterChanged) {
+    // An atomic rewrite puts a new file in place; an update that changes nothing leaves the old
+    // one, and everything else still reaches the disk.
+    const struct {
+        const char *what;
+        double sent, received;
+        bool ended;
+        bool rewritten;
+    } cases[] = {
+        {"no traffic", 0, 0, false, false},
+        {"traffic", 0, 5, false, true},
+        {"no traffic but the end has come", 0, 0, true, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TestEnv env;
+        Services &s = env.services();
+        CustomCounter k = counter("k", env.clock.current);
+        if (c.ended) k.endDate = env.clock.current - minutes(1);
+        CustomCounter::saveCustomCounterData(s, {k});
+        const auto path = CustomCounter::archivePath(s);
+        struct stat old {};
+        ASSERT_EQ(::stat(path.c_str(), &old), 0);
+        CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, c.sent, c.received, "wifi");
+        struct stat now {};
+        ASSERT_EQ(::stat(path.c_str(), &now), 0);
+        EXPECT_EQ(now.st_ino != old.st_ino, c.rewritten);
+        EXPECT_EQ(CustomCounter::getAllCustomCounters(s).at(0).wifiDataReceived, c.received);
+    }
+}
+
+TEST(CustomCounter, ListReplacedByAnotherProcessIsReadAfresh) {
+    test::TestEnv env;
+    Services &s = env.services();
+    CustomCounter::saveCustomCounterData(s, {counter("a", env.clock.current)});
+    ASSERT_EQ(names(CustomCounter::getAllCustomCounters(s)), std::vector<std::string>{"a"});
+    // What another process would save: a list of the same size, put in place the same way.
+    test::TestEnv other;
+    CustomCounter::saveCustomCounterData(other.services(), {counter("b", env.clock.current)});
+    const auto bytes = readWholeFile(CustomCounter::archivePath(other.services()));
+    ASSERT_TRUE(bytes.has_value());
+    ASSERT_TRUE(writeFileAtomically(CustomCounter::archivePath(s), *bytes).ok());
+    EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)), std::vector<std::string>{"b"});
+    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular");
+    EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)), std::vector<std::string>{"b"});
 }
 
 TEST(CustomCounter, SaveReplacesInPlaceAndSwapsTheEndAlertAndRemoveCancelsIt) {

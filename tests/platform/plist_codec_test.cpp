@@ -30,6 +30,57 @@ TEST(PlistCodec, BinaryRoundTripKeepsEveryKindAndValue) {
     EXPECT_EQ(*back, original);
 }
 
+TEST(PlistCodec, BinaryRoundTripKeepsLongContainersAndTextOutsideAscii) {
+    // Counts of 15 and more, references wider than a byte, strings that need UTF-16 (one
+    // outside the basic plane, one not valid UTF-8) and many equal values that are stored once.
+    const struct {
+        const char *what;
+        Value value;
+        std::optional<Value> expected; // when it reads back differently
+    } cases[] = {
+        {"fifteen items", Value(ValueArray(15, Value(1.5))), {}},
+        {"300 distinct items",
+         Value([] {
+             ValueArray a;
+             for (int i = 0; i < 300; ++i)
+                 a.emplace_back("item " + std::to_string(i));
+             return a;
+         }()),
+         {}},
+        {"70,000 dictionaries",
+         Value([] {
+             ValueArray a;
+             for (int i = 0; i < 70'000; ++i) {
+                 ValueDict d;
+                 d.set("n", Value(i));
+                 d.set("when", Value(instantFromSeconds(1'450'000'000.0 + 60.0 * i)));
+                 a.emplace_back(std::move(d));
+             }
+             return a;
+         }()),
+         {}},
+        {"text outside ASCII",
+         Value(ValueArray{Value("Zürich, Bayern"), Value("\xF0\x9F\x93\xB6 LTE"),
+                          Value(std::string(20, 'x') + "\xC3\xA9")}),
+         {}},
+        {"long data and a wide UID",
+         Value(ValueArray{Value(ValueData(40, 0xAB)), Value(Uid{70'000}), Value(-5'000'000'000LL)}),
+         {}},
+        {"invalid UTF-8 becomes a replacement character",
+         Value("a\xFF"
+               "b"),
+         Value("a\xEF\xBF\xBD"
+               "b")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto back = parsePropertyList(toBinaryPropertyList(c.value));
+        ASSERT_TRUE(back.has_value());
+        // Compared whole, printed only in part: some of these are long.
+        EXPECT_TRUE(*back == c.expected.value_or(c.value)) << back->stringValue();
+    }
+}
+
 TEST(PlistCodec, XmlRoundTripKeepsKindsAndKeyOrder) {
     ValueDict d = *sampleDictionary().asDict();
     d.erase("uid"); // UIDs only live in binary archives

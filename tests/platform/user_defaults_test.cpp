@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace byteward {
 namespace {
@@ -32,6 +33,35 @@ TEST(PlistUserDefaults, TwoWritersOfDifferentKeysBothKeepTheirs) {
     auto third = env.openDefaultsAgain();
     EXPECT_EQ(third->objectForKey("a")->integerValue(), 1);
     EXPECT_EQ(third->objectForKey("b")->integerValue(), 2);
+}
+
+TEST(PlistUserDefaults, OnlyAChangeWritesANewFile) {
+    // An atomic write puts a new file (a new inode) in place.
+    const struct {
+        const char *what;
+        Value value;
+        bool rewritten;
+    } cases[] = {
+        {"the same value again", Value("GB"), false},
+        {"another value", Value("MB"), true},
+        {"the same text as another kind", Value(1), true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TestEnv env;
+        env.defaults().setObject("dataunit_settings", Value("GB"));
+        ASSERT_TRUE(env.defaults().synchronize());
+        const auto file = env.paths().configDir / "byteward.plist";
+        struct stat old {};
+        ASSERT_EQ(::stat(file.c_str(), &old), 0);
+        auto other = env.openDefaultsAgain();
+        other->setObject("dataunit_settings", c.value);
+        EXPECT_TRUE(other->synchronize());
+        struct stat now {};
+        ASSERT_EQ(::stat(file.c_str(), &now), 0);
+        EXPECT_EQ(now.st_ino != old.st_ino, c.rewritten);
+        EXPECT_EQ(*env.defaults().objectForKey("dataunit_settings"), c.value);
+    }
 }
 
 TEST(PlistUserDefaults, ValuesKeepTheirKind) {

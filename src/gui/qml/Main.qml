@@ -86,9 +86,19 @@ ApplicationWindow {
     component DashboardStack: StackView {
         id: stack
         required property bool cellular
+        required property int tab
         property Component portrait
         property Component sideways
-        initialItem: portrait
+        // Made the first time the tab shows, like the other tabs.
+        function build() {
+            if (depth > 0 || App.currentTab !== tab) return
+            push(portrait, {}, StackView.Immediate)
+            follow()
+        }
+        Connections {
+            target: App
+            function onCurrentTabChanged() { stack.build() }
+        }
         // The landscape dashboard sits on top of the portrait one while the window is sideways.
         function follow() {
             if (window.landscape && depth === 1)
@@ -96,7 +106,21 @@ ApplicationWindow {
             else if (!window.landscape && depth > 1)
                 pop(StackView.Immediate)
         }
-        Component.onCompleted: follow()
+        Component.onCompleted: build()
+    }
+
+    // A tab's first page, made the first time the tab shows: starting needs only the tab in front.
+    component LazyStack: StackView {
+        required property int tab
+        required property Component page
+        function build() {
+            if (depth === 0 && App.currentTab === tab) push(page, {}, StackView.Immediate)
+        }
+        Component.onCompleted: build()
+        Connections {
+            target: App
+            function onCurrentTabChanged() { build() }
+        }
     }
 
     StackLayout {
@@ -107,6 +131,7 @@ ApplicationWindow {
             id: cellularStack
             objectName: "stack0"
             cellular: true
+            tab: 0
             portrait: window.tablet ? cellularTablet : window.tall ? cellularTall : cellularPhone
             sideways: window.tablet ? cellularLandscapeTablet : cellularLandscape
         }
@@ -114,12 +139,13 @@ ApplicationWindow {
             id: wifiStack
             objectName: "stack1"
             cellular: false
+            tab: 1
             portrait: window.tablet ? wifiTablet : window.tall ? wifiTall : wifiPhone
             sideways: window.tablet ? wifiLandscapeTablet : wifiLandscape
         }
-        StackView { id: countersStack; objectName: "stack2"; initialItem: CustomCounterView { screen: App.counters } }
-        StackView { id: historyStack; objectName: "stack3"; initialItem: HistoryView { screen: App.history } }
-        StackView { id: settingsStack; initialItem: SettingsPage { screen: App.settings } }
+        LazyStack { id: countersStack; objectName: "stack2"; tab: 2; page: Component { CustomCounterView { screen: App.counters } } }
+        LazyStack { id: historyStack; objectName: "stack3"; tab: 3; page: Component { HistoryView { screen: App.history } } }
+        LazyStack { id: settingsStack; tab: 4; page: Component { SettingsPage { screen: App.settings } } }
     }
 
     Component { id: cellularPhone; CellularUsageView {} }
@@ -136,14 +162,19 @@ ApplicationWindow {
     // Pages the screens open: pushed onto the current tab's stack, or presented over everything.
     readonly property var pages: ({
         "HistoryDetailView": historyDetailPage,
-        "HistoryChartView": historyChartPage,
-        "CustomCounterDetailView": counterDetailPage,
+                "CustomCounterDetailView": counterDetailPage,
         "CustomCounterEditView": counterEditPage,
         "DatePickerView": datePickerPage,
         "TextFieldView": textFieldPage
     })
     Component { id: historyDetailPage; HistoryDetailView {} }
-    Component { id: historyChartPage; HistoryChartView {} }
+    // The chart brings in Qt Charts: compiled when first asked for, not at every start.
+    property Component historyChartPage: null
+    function pageComponent(name) {
+        if (name === "HistoryChartView" && !historyChartPage)
+            historyChartPage = Qt.createComponent("HistoryChartView.qml")
+        return name === "HistoryChartView" ? historyChartPage : pages[name]
+    }
     Component { id: counterDetailPage; CustomCounterDetailView {} }
     Component { id: counterEditPage; CustomCounterEditView {} }
     Component { id: datePickerPage; DatePickerView {} }
@@ -168,11 +199,11 @@ ApplicationWindow {
     Connections {
         target: App.navigator
         function onPushRequested(page, screen) {
-            const component = window.pages[page]
+            const component = window.pageComponent(page)
             if (component) window.currentStack().push(component, { screen: screen }, StackView.Immediate)
         }
         function onModalRequested(page, screen) {
-            const component = window.pages[page]
+            const component = window.pageComponent(page)
             if (!component) return
             modalStack.push(component, { screen: screen }, StackView.Immediate)
             modal.open()
