@@ -31,6 +31,29 @@ std::string storedPlace(const ValueDict &d, const char *key) {
     return *v->asString();
 }
 
+// The byte amounts of a record. One that is not a finite number would poison every total it is
+// added to, and no update ever makes one, so a file holding one is damaged.
+constexpr const char *kAmountKeys[] = {
+    "dataAllTime",          "dataSinceLastBoot",       "dataSinceLastRun",
+    "dataThisMonth",        "dataSinceAppLastRun",     "dataToday",
+    "dataAllTimeSent",      "dataAllTimeRecd",         "dataThisMonthSent",
+    "dataThisMonthRecd",    "dataSinceLastBootSent",   "dataSinceLastBootRecd",
+    "dataSinceLastRunSent", "dataSinceLastRunRecd",    "dataSinceAppLastRunSent",
+    "dataSinceAppLastRunRecd", "dataTodaySent",        "dataTodayRecd",
+};
+
+// Removes the amounts that are not finite numbers and names them; empty when there were none.
+std::string dropNonFiniteAmounts(ValueDict &d) {
+    std::string dropped;
+    for (const char *key : kAmountKeys) {
+        const Value *v = d.find(key);
+        if (v == nullptr || std::isfinite(v->doubleValue())) continue;
+        dropped += (dropped.empty() ? "" : ", ") + std::string(key);
+        d.erase(key);
+    }
+    return dropped;
+}
+
 long long truncatedDays(const ValueDict &d, const char *key) {
     const double days = AppData::getNumberForKey(key, d);
     return std::isfinite(days) ? static_cast<long long>(std::trunc(days)) : 0;
@@ -68,8 +91,18 @@ ValueDict AppData::readStoredDictionary() const {
     std::string error;
     const auto bytes = readWholeFile(path, &error);
     if (bytes) {
-        if (auto parsed = parsePropertyList(*bytes); parsed && parsed->isDict())
-            return *parsed->asDict();
+        if (auto parsed = parsePropertyList(*bytes); parsed && parsed->isDict()) {
+            ValueDict d = *parsed->asDict();
+            const std::string dropped = dropNonFiniteAmounts(d);
+            if (dropped.empty()) return d;
+            // Keep the rest, read the damaged amounts as missing, and keep the file as it was
+            // out of the next save's way.
+            const auto aside = keepFileAside(path, services_.clock.now());
+            services_.log.line("usage record " + path.string() + " holds amounts that are not " +
+                               "numbers (" + dropped + "); read them as missing" +
+                               (aside ? " and kept the file as " + aside->string() : ""));
+            return d;
+        }
     }
     // Unreadable: load as empty, but keep what the user had out of the next save's way.
     if (auto aside = keepFileAside(path, services_.clock.now()))

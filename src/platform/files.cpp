@@ -1,18 +1,20 @@
 #include "platform/files.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace byteward {
 
 namespace fs = std::filesystem;
 
-std::optional<std::string> readWholeFile(const fs::path &path, std::string *error) {
+std::optional<std::string> readWholeFile(const fs::path &path, std::string *error,
+                                         bool *tooLarge) {
+    if (tooLarge != nullptr) *tooLarge = false;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         if (error != nullptr) {
@@ -21,13 +23,26 @@ std::optional<std::string> readWholeFile(const fs::path &path, std::string *erro
         }
         return std::nullopt;
     }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
+    // In chunks rather than by the size the file claims: a file can grow while it is read, and
+    // the kernel's own files claim no size at all.
+    std::string contents;
+    std::array<char, 64 * 1024> chunk{};
+    while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
+        contents.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+        if (contents.size() > kMaxFileBytes) {
+            if (error != nullptr)
+                *error = path.string() + ": larger than " +
+                         std::to_string(kMaxFileBytes / (1024 * 1024)) +
+                         " MiB, more than any file Byteward writes; not read";
+            if (tooLarge != nullptr) *tooLarge = true;
+            return std::nullopt;
+        }
+    }
     if (in.bad()) {
         if (error != nullptr) *error = path.string() + ": read failed";
         return std::nullopt;
     }
-    return std::move(buffer).str();
+    return contents;
 }
 
 FileResult writeFileAtomically(const fs::path &path, std::string_view contents) {

@@ -15,10 +15,15 @@ struct FileResult {
     bool ok() const { return error.empty(); }
 };
 
-// Reads a whole file. Empty when the file does not exist or cannot be read; `error` then says
-// which (left empty for a file that simply does not exist).
+// Files are read whole. None that Byteward writes comes near this size (ten years of history
+// is a few megabytes); a larger one is damaged or not ours, and reading it could exhaust memory.
+inline constexpr std::size_t kMaxFileBytes = 64 * 1024 * 1024;
+
+// Reads a whole file. Empty when the file does not exist, cannot be read or is larger than
+// kMaxFileBytes; `error` then says which (left empty for a file that simply does not exist) and
+// `tooLarge` tells the last case apart.
 std::optional<std::string> readWholeFile(const std::filesystem::path &path,
-                                         std::string *error = nullptr);
+                                         std::string *error = nullptr, bool *tooLarge = nullptr);
 
 // Writes to a temporary file in the same directory, flushes it to disk and renames it into
 // place, so a reader sees either the old or the new file, never half of one.

@@ -18,7 +18,19 @@ struct FileRead {
     enum class State { Read, Unreadable, Damaged } state = State::Read;
     ArchiveList list;
     std::string problem;
+    // Fields of the records that were not finite numbers, dropped from `list`.
+    std::string droppedFields;
 };
+
+// Drops the record fields that are not finite numbers and names them.
+std::string dropNonFiniteNumbers(std::vector<ArchiveObject> &items) {
+    std::string dropped;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        for (const auto &key : items[i].removeNonFiniteNumbers())
+            dropped += (dropped.empty() ? "" : ", ") + key + " of record " + std::to_string(i + 1);
+    }
+    return dropped;
+}
 
 std::optional<std::vector<ArchiveObject>>
 decodeList(std::string_view bytes, const std::string &listKey, std::string &problem) {
@@ -42,8 +54,16 @@ decodeList(std::string_view bytes, const std::string &listKey, std::string &prob
 FileRead readFile(const fs::path &path, const std::string &listKey) {
     FileRead result;
     std::string error;
-    const auto bytes = readWholeFile(path, &error);
+    bool tooLarge = false;
+    const auto bytes = readWholeFile(path, &error, &tooLarge);
     if (!bytes) {
+        // Far too large to be ours: damaged, and moved aside like any other damaged file.
+        if (tooLarge) {
+            result.state = FileRead::State::Damaged;
+            result.problem = "larger than " + std::to_string(kMaxFileBytes / (1024 * 1024)) +
+                             " MiB, more than any file Byteward writes";
+            return result;
+        }
         // No file at all is an empty list.
         if (!error.empty()) {
             result.state = FileRead::State::Unreadable;
@@ -53,6 +73,7 @@ FileRead readFile(const fs::path &path, const std::string &listKey) {
     }
     if (bytes->empty()) return result;
     if (auto items = decodeList(*bytes, listKey, result.problem)) {
+        result.droppedFields = dropNonFiniteNumbers(*items);
         result.list.items = std::move(*items);
         result.list.hadData = true;
     } else {
@@ -93,6 +114,7 @@ ArchiveList KeyedArchiveFile::read() const {
         services_.log.line(description_ + " could not be read: " + read.problem);
         return untouchable();
     }
+    if (!read.droppedFields.empty()) keepPartlyDamagedFileAside(read.droppedFields);
     return std::move(read.list);
 }
 
@@ -105,6 +127,15 @@ ArchiveList KeyedArchiveFile::keepDamagedFileAside(const std::string &problem) c
     services_.log.line(description_ + " " + path_.string() + " could not be decoded (" + problem +
                        ") nor moved aside; leaving it untouched");
     return untouchable();
+}
+
+void KeyedArchiveFile::keepPartlyDamagedFileAside(const std::string &dropped) const {
+    // The records are kept without the damaged amounts; the file as it was goes aside so the
+    // next write does not destroy it.
+    const auto aside = keepFileAside(path_, services_.clock.now());
+    services_.log.line(description_ + " " + path_.string() + " holds amounts that are not " +
+                       "numbers (" + dropped + "); read them as missing" +
+                       (aside ? " and kept the file as " + aside->string() : ""));
 }
 
 bool KeyedArchiveFile::write(std::vector<ArchiveObject> items) const {

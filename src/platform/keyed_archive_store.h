@@ -39,6 +39,7 @@ class KeyedArchiveFile {
 
   private:
     ArchiveList keepDamagedFileAside(const std::string &problem) const;
+    void keepPartlyDamagedFileAside(const std::string &dropped) const;
 
     Services &services_;
     std::filesystem::path path_;
