@@ -105,12 +105,13 @@ ValueDict AppData::readStoredDictionary() const {
         }
     }
     // Unreadable: load as empty, but keep what the user had out of the next save's way.
+    const std::string why = error.empty() ? "not a property list of values" : error;
     if (auto aside = keepFileAside(path, services_.clock.now()))
-        services_.log.line("usage record " + path.string() + " could not be read; kept it as " +
-                           aside->string());
+        services_.log.line("usage record " + path.string() + " could not be read (" + why +
+                           "); kept it as " + aside->string());
     else
-        services_.log.line("usage record " + path.string() + " could not be read" +
-                           (error.empty() ? std::string() : ": " + error));
+        services_.log.line("usage record " + path.string() + " could not be read (" + why +
+                           ") nor moved aside");
     return {};
 }
 

@@ -19,6 +19,9 @@ using PlistPtr = std::unique_ptr<void, PlistFree>;
 // libplist hands dates over as 32-bit seconds since 2001 (1933-12-13 to 2069-01-19) and casts
 // anything outside that range to its smallest value, so an end date in 2100 read back as 1933.
 // Beyond that range a date goes through the binary form instead, which holds it as a double.
+// Dates are held to the years 1 to 9999, all that the XML form (and a person) can write.
+constexpr double kFirstDate = -62'135'596'800; // 0001-01-01T00:00:00Z, seconds since 1970
+constexpr double kLastDate = 253'402'300'799;  // 9999-12-31T23:59:59Z
 constexpr std::size_t kBinaryHeader = 8;
 constexpr unsigned char kDateMarker = 0x33;
 
@@ -66,11 +69,9 @@ Instant dateFromNode(plist_t node) {
     int32_t usec = 0;
     plist_get_date_val(node, &sec, &usec);
     if (sec == INT32_MIN || sec == INT32_MAX) {
-        // Microseconds since 1970 reach some 292,000 years either way; hold dates beyond that.
         const double seconds = exactDateSeconds(node).value_or(sec) + kPlistEpochOffset;
-        constexpr double kLimit = 9.2e12;
         if (std::isnan(seconds)) return Instant{};
-        return instantFromSeconds(std::clamp(seconds, -kLimit, kLimit));
+        return instantFromSeconds(std::clamp(seconds, kFirstDate, kLastDate));
     }
     // libplist truncates the seconds toward zero and hands back the fraction's magnitude, so
     // before 2001 the fraction counts backwards.
@@ -92,8 +93,11 @@ plist_t nodeFromDate(Instant date) {
         usec += 1'000'000;
         sec -= 1;
     }
-    if (sec > INT32_MAX || sec < INT32_MIN)
-        return dateNodeFromSeconds(static_cast<double>(sec) + static_cast<double>(usec) / 1e6);
+    if (sec > INT32_MAX || sec < INT32_MIN) {
+        const double seconds = static_cast<double>(sec) + static_cast<double>(usec) / 1e6;
+        return dateNodeFromSeconds(std::clamp(seconds, kFirstDate - kPlistEpochOffset,
+                                              kLastDate - kPlistEpochOffset));
+    }
     return plist_new_date(static_cast<int32_t>(sec), static_cast<int32_t>(usec));
 }
 

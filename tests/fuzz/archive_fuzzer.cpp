@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const auto counters = CustomCounter::getAllCustomCounters(env.services());
     CustomCounter::updateCustomCountersWithDataSentSinceLastRun(env.services(), 1.0, 2.0, "cellular");
-    if (CustomCounter::getAllCustomCounters(env.services()).size() != counters.size())
-        fuzz::fail("an update changed the number of counters");
+    // An update may add the sample counter to an empty list, but never loses one.
+    if (CustomCounter::getAllCustomCounters(env.services()).size() < counters.size())
+        fuzz::fail("an update lost counters");
     return 0;
 }

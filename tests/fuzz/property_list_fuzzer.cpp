@@ -15,7 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto fromBinary = parsePropertyList(binary);
     if (!fromBinary) fuzz::fail("our own binary property list did not parse again");
     // A second round must be stable: the first may normalise (key order, number kinds).
-    if (toXmlPropertyList(*fromBinary) != toXmlPropertyList(*fromXml))
-        fuzz::fail("XML and binary forms disagree");
+    const std::string viaBinary = toXmlPropertyList(*fromBinary);
+    const std::string viaXml = toXmlPropertyList(*fromXml);
+    if (viaBinary != viaXml)
+        fuzz::fail("XML and binary forms disagree:\n" + viaXml + "\nthrough the binary form:\n" +
+                   viaBinary);
     return 0;
 }

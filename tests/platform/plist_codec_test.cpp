@@ -113,6 +113,16 @@ TEST(PlistCodec, DatesFarInThePastAndFutureKeepTheirValue) {
         "<plist><dict><key>d</key><date>2100-01-01T00:00:00Z</date></dict></plist>");
     ASSERT_TRUE(farXml.has_value());
     EXPECT_EQ(*farXml->asDict()->find("d")->asDate(), instantFromSeconds(4'102'444'800));
+
+    // Beyond the year 9999 neither form reads back; such dates are held at its end.
+    ValueDict absurd;
+    absurd.set("d", Value(instantFromSeconds(9e12)));
+    for (const auto &bytes :
+         {toBinaryPropertyList(Value(absurd)), toXmlPropertyList(Value(absurd))}) {
+        const auto back = parsePropertyList(bytes);
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(*back->asDict()->find("d")->asDate(), instantFromSeconds(253'402'300'799));
+    }
 }
 
 TEST(PlistCodec, TextThatIsNotUtf8ComesBackAlikeFromBothForms) {
