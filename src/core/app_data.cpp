@@ -34,12 +34,24 @@ std::string storedPlace(const ValueDict &d, const char *key) {
 // The byte amounts of a record. One that is not a finite number would poison every total it is
 // added to, and no update ever makes one, so a file holding one is damaged.
 constexpr const char *kAmountKeys[] = {
-    "dataAllTime",          "dataSinceLastBoot",       "dataSinceLastRun",
-    "dataThisMonth",        "dataSinceAppLastRun",     "dataToday",
-    "dataAllTimeSent",      "dataAllTimeRecd",         "dataThisMonthSent",
-    "dataThisMonthRecd",    "dataSinceLastBootSent",   "dataSinceLastBootRecd",
-    "dataSinceLastRunSent", "dataSinceLastRunRecd",    "dataSinceAppLastRunSent",
-    "dataSinceAppLastRunRecd", "dataTodaySent",        "dataTodayRecd",
+    "dataAllTime",
+    "dataSinceLastBoot",
+    "dataSinceLastRun",
+    "dataThisMonth",
+    "dataSinceAppLastRun",
+    "dataToday",
+    "dataAllTimeSent",
+    "dataAllTimeRecd",
+    "dataThisMonthSent",
+    "dataThisMonthRecd",
+    "dataSinceLastBootSent",
+    "dataSinceLastBootRecd",
+    "dataSinceLastRunSent",
+    "dataSinceLastRunRecd",
+    "dataSinceAppLastRunSent",
+    "dataSinceAppLastRunRecd",
+    "dataTodaySent",
+    "dataTodayRecd",
 };
 
 // Removes the amounts that are not finite numbers and names them; empty when there were none.

@@ -12,8 +12,7 @@ namespace byteward {
 
 namespace fs = std::filesystem;
 
-std::optional<std::string> readWholeFile(const fs::path &path, std::string *error,
-                                         bool *tooLarge) {
+std::optional<std::string> readWholeFile(const fs::path &path, std::string *error, bool *tooLarge) {
     if (tooLarge != nullptr) *tooLarge = false;
     std::ifstream in(path, std::ios::binary);
     if (!in) {

@@ -95,8 +95,8 @@ plist_t nodeFromDate(Instant date) {
     }
     if (sec > INT32_MAX || sec < INT32_MIN) {
         const double seconds = static_cast<double>(sec) + static_cast<double>(usec) / 1e6;
-        return dateNodeFromSeconds(std::clamp(seconds, kFirstDate - kPlistEpochOffset,
-                                              kLastDate - kPlistEpochOffset));
+        return dateNodeFromSeconds(
+            std::clamp(seconds, kFirstDate - kPlistEpochOffset, kLastDate - kPlistEpochOffset));
     }
     return plist_new_date(static_cast<int32_t>(sec), static_cast<int32_t>(usec));
 }

@@ -150,9 +150,9 @@ bool allFinite(const AppData &r) {
 
 // What the damage should lead to.
 enum class Outcome {
-    KeptAside,      // unreadable: moved aside whole, the store starts empty
+    KeptAside,       // unreadable: moved aside whole, the store starts empty
     KeptAsideInPart, // readable but holding non-numbers: moved aside, the rest of it still used
-    Accepted,       // odd but meaningful: read as it is, nothing moved
+    Accepted,        // odd but meaningful: read as it is, nothing moved
 };
 
 struct Damage {
@@ -170,30 +170,27 @@ std::string truncated(const std::string &good) {
 std::vector<Damage> damages() {
     std::vector<Damage> list;
     // Damage that makes any store's file unreadable.
-    for (const Store store : {Store::CellularRecord, Store::Defaults, Store::History,
-                              Store::Counters}) {
+    for (const Store store :
+         {Store::CellularRecord, Store::Defaults, Store::History, Store::Counters}) {
         list.push_back({"truncated", store, Outcome::KeptAside, truncated});
         list.push_back({"not a property list", store, Outcome::KeptAside,
                         [](const std::string &) { return std::string("\xff\xfe garbage"); }});
-        list.push_back({"a NUL inside an XML string", store, Outcome::KeptAside,
-                        [](const std::string &) {
-                            return std::string("<plist><dict><key>a</key><string>x") +
-                                   std::string(1, '\0') + "y</string></dict></plist>";
-                        }});
-        list.push_back({"zeroed binary tables", store, Outcome::KeptAside,
-                        [](const std::string &) {
+        list.push_back(
+            {"a NUL inside an XML string", store, Outcome::KeptAside, [](const std::string &) {
+                 return std::string("<plist><dict><key>a</key><string>x") + std::string(1, '\0') +
+                        "y</string></dict></plist>";
+             }});
+        list.push_back({"zeroed binary tables", store, Outcome::KeptAside, [](const std::string &) {
                             return std::string("bplist00") + std::string(40, '\0');
                         }});
     }
     // The wrong kind of root.
-    list.push_back({"an array instead of a dictionary", Store::CellularRecord, Outcome::KeptAside,
-                    [](const std::string &) {
-                        return toXmlPropertyList(Value(ValueArray{Value(1.0)}));
-                    }});
-    list.push_back({"an array instead of a dictionary", Store::Defaults, Outcome::KeptAside,
-                    [](const std::string &) {
-                        return toXmlPropertyList(Value(ValueArray{Value(1.0)}));
-                    }});
+    list.push_back(
+        {"an array instead of a dictionary", Store::CellularRecord, Outcome::KeptAside,
+         [](const std::string &) { return toXmlPropertyList(Value(ValueArray{Value(1.0)})); }});
+    list.push_back(
+        {"an array instead of a dictionary", Store::Defaults, Outcome::KeptAside,
+         [](const std::string &) { return toXmlPropertyList(Value(ValueArray{Value(1.0)})); }});
     list.push_back({"a plain dictionary, no archive", Store::History, Outcome::KeptAside,
                     [](const std::string &) { return recordWith([](ValueDict &) {}); }});
     list.push_back({"a list of strings, no records", Store::Counters, Outcome::KeptAside,
@@ -223,15 +220,12 @@ std::vector<Damage> damages() {
                         }});
         list.push_back({"a non-finite amount", Store::Counters, Outcome::KeptAsideInPart,
                         [bad](const std::string &) {
-                            return archiveWith("customcounters", "CustomCounter",
-                                               [bad](ArchiveObject &o) {
-                                                   o.encodeObject("name",
-                                                                  ArchiveObject::string("kept"));
-                                                   o.encodeObject("cellularDataTotal",
-                                                                  ArchiveObject::real(bad));
-                                                   o.encodeObject("uniqueId",
-                                                                  ArchiveObject::string("kept"));
-                                               });
+                            return archiveWith(
+                                "customcounters", "CustomCounter", [bad](ArchiveObject &o) {
+                                    o.encodeObject("name", ArchiveObject::string("kept"));
+                                    o.encodeObject("cellularDataTotal", ArchiveObject::real(bad));
+                                    o.encodeObject("uniqueId", ArchiveObject::string("kept"));
+                                });
                         }});
     }
     list.push_back({"a text amount \"inf\"", Store::CellularRecord, Outcome::KeptAsideInPart,
@@ -239,13 +233,13 @@ std::vector<Damage> damages() {
                         return recordWith([](ValueDict &d) { d.set("dataAllTime", Value("inf")); });
                     }});
     // Odd values that still mean something.
-    list.push_back({"huge amounts", Store::CellularRecord, Outcome::Accepted,
-                    [](const std::string &) {
-                        return recordWith([](ValueDict &d) {
-                            d.set("dataAllTime", Value(1e308));
-                            d.set("dataThisMonth", Value(9.2e18));
-                        });
-                    }});
+    list.push_back(
+        {"huge amounts", Store::CellularRecord, Outcome::Accepted, [](const std::string &) {
+             return recordWith([](ValueDict &d) {
+                 d.set("dataAllTime", Value(1e308));
+                 d.set("dataThisMonth", Value(9.2e18));
+             });
+         }});
     list.push_back({"dates far in the future", Store::CellularRecord, Outcome::Accepted,
                     [](const std::string &) {
                         return recordWith([](ValueDict &d) {
@@ -260,23 +254,23 @@ std::vector<Damage> damages() {
                             d.set("lastBillingDate", Value(kYear1800));
                         });
                     }});
-    list.push_back({"wrong kinds of value", Store::CellularRecord, Outcome::Accepted,
-                    [](const std::string &) {
-                        return recordWith([](ValueDict &d) {
-                            d.set("lastUpdate", Value(12.0));
-                            d.set("dataSinceLastBoot", Value(ValueArray{}));
-                            d.set("bootId", Value(7.0));
-                        });
-                    }});
+    list.push_back(
+        {"wrong kinds of value", Store::CellularRecord, Outcome::Accepted, [](const std::string &) {
+             return recordWith([](ValueDict &d) {
+                 d.set("lastUpdate", Value(12.0));
+                 d.set("dataSinceLastBoot", Value(ValueArray{}));
+                 d.set("bootId", Value(7.0));
+             });
+         }});
     for (const Value &quota :
          {Value(-5), Value(kNaN), Value(1e308), Value("ten"), Value(ValueArray{})}) {
-        list.push_back({"an odd quota", Store::Defaults, Outcome::Accepted,
-                        [quota](const std::string &) {
-                            ValueDict d;
-                            d.set("cellularDataLimit", quota);
-                            d.set("firstDayOfCycle", Value(kYear2100));
-                            return toXmlPropertyList(Value(d));
-                        }});
+        list.push_back(
+            {"an odd quota", Store::Defaults, Outcome::Accepted, [quota](const std::string &) {
+                 ValueDict d;
+                 d.set("cellularDataLimit", quota);
+                 d.set("firstDayOfCycle", Value(kYear2100));
+                 return toXmlPropertyList(Value(d));
+             }});
     }
     list.push_back({"dates far away and a name that is not UTF-8", Store::History,
                     Outcome::Accepted, [](const std::string &) {
@@ -287,17 +281,13 @@ std::vector<Damage> damages() {
                             o.encodeInt32("historyType", 1);
                         });
                     }});
-    list.push_back({"markup and stray bytes in a counter name", Store::Counters,
-                    Outcome::Accepted, [](const std::string &) {
-                        return archiveWith("customcounters", "CustomCounter",
-                                           [](ArchiveObject &o) {
-                                               o.encodeObject("name", ArchiveObject::string(
-                                                                          "<b>Trip</b> & \xfe"));
-                                               o.encodeObject("endDate",
-                                                              ArchiveObject::date(kYear2100));
-                                               o.encodeObject("uniqueId",
-                                                              ArchiveObject::string("kept"));
-                                           });
+    list.push_back({"markup and stray bytes in a counter name", Store::Counters, Outcome::Accepted,
+                    [](const std::string &) {
+                        return archiveWith("customcounters", "CustomCounter", [](ArchiveObject &o) {
+                            o.encodeObject("name", ArchiveObject::string("<b>Trip</b> & \xfe"));
+                            o.encodeObject("endDate", ArchiveObject::date(kYear2100));
+                            o.encodeObject("uniqueId", ArchiveObject::string("kept"));
+                        });
                     }});
     return list;
 }
@@ -312,9 +302,8 @@ void expectOthersIntact(World &w, Store damaged, const std::string &label) {
     }
     if (damaged != Store::Counters) {
         const auto counters = CustomCounter::getAllCustomCounters(w.env.services());
-        const auto trip = std::find_if(counters.begin(), counters.end(), [&](const auto &c) {
-            return c.uniqueId == w.counterId;
-        });
+        const auto trip = std::find_if(counters.begin(), counters.end(),
+                                       [&](const auto &c) { return c.uniqueId == w.counterId; });
         ASSERT_NE(trip, counters.end()) << label << ": the custom counter is gone";
         EXPECT_EQ(trip->endDate, kYear2100) << label << ": the end date moved";
         // Without the cellular record's last sample there is no increment to add this time.
@@ -383,13 +372,11 @@ TEST(DamagedFiles, EachIsKeptAsideOrReadSafelyAndNoOtherDataIsLost) {
 }
 
 TEST(DamagedFiles, AFileFarLargerThanAnyWeWriteIsKeptAsideUnread) {
-    for (const Store store : {Store::CellularRecord, Store::Defaults, Store::History,
-                              Store::Counters}) {
+    for (const Store store :
+         {Store::CellularRecord, Store::Defaults, Store::History, Store::Counters}) {
         World w;
         const fs::path path = w.path(store);
-        {
-            std::ofstream grow(path, std::ios::binary | std::ios::trunc);
-        }
+        { std::ofstream grow(path, std::ios::binary | std::ios::trunc); }
         // Sparse: no disk space, but reading it whole would take 65 MiB.
         ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kMaxFileBytes) + 1024 * 1024), 0);
         w.traffic(1);

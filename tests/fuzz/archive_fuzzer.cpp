@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         fuzz::fail("adding a history log lost or kept other logs");
 
     const auto counters = CustomCounter::getAllCustomCounters(env.services());
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(env.services(), 1.0, 2.0, "cellular");
+    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(env.services(), 1.0, 2.0,
+                                                                "cellular");
     // An update may add the sample counter to an empty list, but never loses one.
     if (CustomCounter::getAllCustomCounters(env.services()).size() < counters.size())
         fuzz::fail("an update lost counters");
