@@ -18,6 +18,8 @@ void checkDate(std::string_view text, const Calendar &calendar) {
     // Before 1583 the calendar counts Julian days while an offset is read on the proleptic
     // Gregorian calendar; past 9999 the four-digit form cannot say the year.
     if (year < 1583 || year > 9999) return;
+    // Local mean time before about 1910 has offsets in seconds, which the form cannot hold.
+    if (calendar.utcOffsetSeconds(*date) % 60 != 0) return;
     const std::string written = formatIso8601(*date, calendar);
     const auto reread = parseIso8601(written, calendar);
     if (!reread || *reread != *date)
