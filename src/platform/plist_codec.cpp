@@ -61,6 +61,8 @@ plist_t dateNodeFromSeconds(double seconds) {
     trailer[31] = 17;
     plist_t node = nullptr;
     plist_from_bin(reinterpret_cast<const char *>(bin.data()), bin.size(), &node);
+    // Should the library refuse it, the nearest date it can hold rather than no node at all.
+    if (node == nullptr) node = plist_new_date(seconds > 0 ? INT32_MAX : INT32_MIN, 0);
     return node;
 }
 
