@@ -108,8 +108,10 @@ ValueDict AppData::readStoredDictionary() const {
             const std::string dropped = dropNonFiniteAmounts(d);
             if (dropped.empty()) return d;
             // Keep the rest, read the damaged amounts as missing, and keep the file as it was
-            // out of the next save's way.
+            // out of the next save's way; the rest takes its place, so a reader that does not
+            // save (the dashboards) leaves the next one a record rather than none.
             const auto aside = keepFileAside(path, services_.clock.now());
+            if (aside) writeFileAtomically(path, toXmlPropertyList(Value(d)));
             services_.log.line("usage record " + path.string() + " holds amounts that are not " +
                                "numbers (" + dropped + "); read them as missing" +
                                (aside ? " and kept the file as " + aside->string() : ""));

@@ -114,7 +114,8 @@ ArchiveList KeyedArchiveFile::read() const {
         services_.log.line(description_ + " could not be read: " + read.problem);
         return untouchable();
     }
-    if (!read.droppedFields.empty()) keepPartlyDamagedFileAside(read.droppedFields);
+    if (!read.droppedFields.empty())
+        keepPartlyDamagedFileAside(read.droppedFields, read.list.items);
     return std::move(read.list);
 }
 
@@ -129,13 +130,23 @@ ArchiveList KeyedArchiveFile::keepDamagedFileAside(const std::string &problem) c
     return untouchable();
 }
 
-void KeyedArchiveFile::keepPartlyDamagedFileAside(const std::string &dropped) const {
-    // The records are kept without the damaged amounts; the file as it was goes aside so the
-    // next write does not destroy it.
-    const auto aside = keepFileAside(path_, services_.clock.now());
-    services_.log.line(description_ + " " + path_.string() + " holds amounts that are not " +
-                       "numbers (" + dropped + "); read them as missing" +
-                       (aside ? " and kept the file as " + aside->string() : ""));
+void KeyedArchiveFile::keepPartlyDamagedFileAside(const std::string &dropped,
+                                                  const std::vector<ArchiveObject> &items) const {
+    // The file as it was goes aside so nothing of it is destroyed, and the records without the
+    // damaged amounts take its place, so the next reader finds them rather than no file.
+    try {
+        DataLock lock(services_.paths.dataDir);
+        const auto aside = keepFileAside(path_, services_.clock.now());
+        if (aside) write(items);
+        services_.log.line(description_ + " " + path_.string() +
+                           " holds amounts that are not numbers (" + dropped +
+                           "); read them as missing" +
+                           (aside ? " and kept the file as " + aside->string() : ""));
+    } catch (const LockTimeout &error) {
+        services_.log.line(description_ + " " + path_.string() +
+                           " holds amounts that are not numbers (" + dropped +
+                           "); read them as missing; " + error.what());
+    }
 }
 
 bool KeyedArchiveFile::write(std::vector<ArchiveObject> items) const {

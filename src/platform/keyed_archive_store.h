@@ -39,7 +39,8 @@ class KeyedArchiveFile {
 
   private:
     ArchiveList keepDamagedFileAside(const std::string &problem) const;
-    void keepPartlyDamagedFileAside(const std::string &dropped) const;
+    void keepPartlyDamagedFileAside(const std::string &dropped,
+                                    const std::vector<ArchiveObject> &items) const;
 
     Services &services_;
     std::filesystem::path path_;
