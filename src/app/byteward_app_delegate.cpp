@@ -27,6 +27,26 @@ constexpr const char *kLocationMessage =
     "information. We use "
     "low power gps service to launch app in background when cellular tower changes.";
 
+// Any web page can open an address of our scheme, so what it holds reaches the system log only
+// as one line of printable text of bounded length: control characters escaped, the rest cut.
+std::string urlForLog(const std::string &url) {
+    constexpr std::size_t kMaxShown = 256;
+    std::string out;
+    for (const char c : url.substr(0, kMaxShown)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            constexpr const char *kHex = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    if (url.size() > kMaxShown) out += "... (" + std::to_string(url.size()) + " bytes)";
+    return out;
+}
+
 } // namespace
 
 BytewardAppDelegate::BytewardAppDelegate(Services &services, ScreenServices screens,
@@ -202,7 +222,7 @@ void BytewardAppDelegate::application(const LocalNotification &notification) {
 }
 
 bool BytewardAppDelegate::application(const std::string &url) {
-    services_.log.line("URL: " + url);
+    services_.log.line("URL: " + urlForLog(url));
     return url == kUrlScheme;
 }
 

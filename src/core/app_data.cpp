@@ -46,12 +46,48 @@ storedInterfaceReadings(const ValueDict &d) {
         const Value *received = item != nullptr ? item->find("received") : nullptr;
         if (name == nullptr || name->asString() == nullptr || index == nullptr ||
             !index->isNumber() || sent == nullptr || !sent->isNumber() || received == nullptr ||
-            !received->isNumber())
+            !received->isNumber() || !std::isfinite(sent->doubleValue()) ||
+            !std::isfinite(received->doubleValue()))
             return std::nullopt;
         readings.push_back({*name->asString(), index->integerValue(), sent->doubleValue(),
                             received->doubleValue()});
     }
     return readings;
+}
+
+// The byte amounts of a record. One that is not a finite number would poison every total it is
+// added to, and no update ever makes one, so a file holding one is damaged.
+constexpr const char *kAmountKeys[] = {
+    "dataAllTime",
+    "dataSinceLastBoot",
+    "dataSinceLastRun",
+    "dataThisMonth",
+    "dataSinceAppLastRun",
+    "dataToday",
+    "dataAllTimeSent",
+    "dataAllTimeRecd",
+    "dataThisMonthSent",
+    "dataThisMonthRecd",
+    "dataSinceLastBootSent",
+    "dataSinceLastBootRecd",
+    "dataSinceLastRunSent",
+    "dataSinceLastRunRecd",
+    "dataSinceAppLastRunSent",
+    "dataSinceAppLastRunRecd",
+    "dataTodaySent",
+    "dataTodayRecd",
+};
+
+// Removes the amounts that are not finite numbers and names them; empty when there were none.
+std::string dropNonFiniteAmounts(ValueDict &d) {
+    std::string dropped;
+    for (const char *key : kAmountKeys) {
+        const Value *v = d.find(key);
+        if (v == nullptr || std::isfinite(v->doubleValue())) continue;
+        dropped += (dropped.empty() ? "" : ", ") + std::string(key);
+        d.erase(key);
+    }
+    return dropped;
 }
 
 long long truncatedDays(const ValueDict &d, const char *key) {
@@ -91,16 +127,29 @@ ValueDict AppData::readStoredDictionary() const {
     std::string error;
     const auto bytes = readWholeFile(path, &error);
     if (bytes) {
-        if (auto parsed = parsePropertyList(*bytes); parsed && parsed->isDict())
-            return *parsed->asDict();
+        if (auto parsed = parsePropertyList(*bytes); parsed && parsed->isDict()) {
+            ValueDict d = *parsed->asDict();
+            const std::string dropped = dropNonFiniteAmounts(d);
+            if (dropped.empty()) return d;
+            // Keep the rest, read the damaged amounts as missing, and keep the file as it was
+            // out of the next save's way; the rest takes its place, so a reader that does not
+            // save (the dashboards) leaves the next one a record rather than none.
+            const auto aside = keepFileAside(path, services_.clock.now());
+            if (aside) writeFileAtomically(path, toXmlPropertyList(Value(d)));
+            services_.log.line("usage record " + path.string() + " holds amounts that are not " +
+                               "numbers (" + dropped + "); read them as missing" +
+                               (aside ? " and kept the file as " + aside->string() : ""));
+            return d;
+        }
     }
     // Unreadable: load as empty, but keep what the user had out of the next save's way.
+    const std::string why = error.empty() ? "not a property list of values" : error;
     if (auto aside = keepFileAside(path, services_.clock.now()))
-        services_.log.line("usage record " + path.string() + " could not be read; kept it as " +
-                           aside->string());
+        services_.log.line("usage record " + path.string() + " could not be read (" + why +
+                           "); kept it as " + aside->string());
     else
-        services_.log.line("usage record " + path.string() + " could not be read" +
-                           (error.empty() ? std::string() : ": " + error));
+        services_.log.line("usage record " + path.string() + " could not be read (" + why +
+                           ") nor moved aside");
     return {};
 }
 

@@ -201,8 +201,9 @@ void AppData::closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
     if (const Value *u = stored.find("lastUpdate"); u != nullptr && u->asDate() != nullptr)
         previousUpdate = *u->asDate();
 
+    // An update at the very instant the period began already closed the old one.
     const bool periodBeganSinceLastUpdate =
-        !(*lastBillingDate > now) && (!previousUpdate || !(*previousUpdate > *lastBillingDate));
+        !(*lastBillingDate > now) && (!previousUpdate || *previousUpdate < *lastBillingDate);
     if (!periodBeganSinceLastUpdate) {
         if (accumulate) {
             dataThisMonth = dataThisMonth.value_or(0) + dataSinceLastRun.value_or(0);

@@ -92,6 +92,11 @@ IcuCalendar::IcuCalendar(const std::string &timeZoneId, const std::string &local
     if (U_FAILURE(status))
         throw std::runtime_error(std::string("cannot create a calendar: ") + u_errorName(status));
     impl_->prototype->setLenient(true);
+    // A wall time that comes twice (the hour repeated when clocks go back) means its first
+    // occurrence: where midnight repeats (Havana, Santiago, Beirut) 00:00 is where the day
+    // begins, not an hour into it. ICU's default, the last occurrence, started a daily period
+    // an hour late and gave the log of the day before the start of the next.
+    impl_->prototype->setRepeatedWallTimeOption(UCAL_WALLTIME_FIRST);
 }
 
 IcuCalendar::~IcuCalendar() = default;

@@ -25,8 +25,9 @@ FileIdentity identityOf(const struct stat &info) {
 
 } // namespace
 
-std::optional<std::string> readWholeFile(const fs::path &path, std::string *error,
+std::optional<std::string> readWholeFile(const fs::path &path, std::string *error, bool *tooLarge,
                                          FileIdentity *identity) {
+    if (tooLarge != nullptr) *tooLarge = false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (error != nullptr) {
@@ -44,11 +45,13 @@ std::optional<std::string> readWholeFile(const fs::path &path, std::string *erro
     struct stat info {};
     if (::fstat(fd, &info) != 0) return fail();
     std::string bytes;
-    bytes.resize(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)));
+    // The size the file claims is only a first guess: a file can grow while it is read, and the
+    // kernel's own files claim no size at all.
+    bytes.resize(std::min<std::size_t>(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)),
+                                       kMaxFileBytes + 1));
     std::size_t got = 0;
     for (;;) {
-        // The size may have changed since; read until the end whatever it is.
-        if (got == bytes.size()) bytes.resize(bytes.size() + 4096);
+        if (got == bytes.size()) bytes.resize(bytes.size() + 64 * 1024);
         const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -56,6 +59,15 @@ std::optional<std::string> readWholeFile(const fs::path &path, std::string *erro
         }
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
+        if (got > kMaxFileBytes) {
+            ::close(fd);
+            if (error != nullptr)
+                *error = path.string() + ": larger than " +
+                         std::to_string(kMaxFileBytes / (1024 * 1024)) +
+                         " MiB, more than any file Byteward writes; not read";
+            if (tooLarge != nullptr) *tooLarge = true;
+            return std::nullopt;
+        }
     }
     bytes.resize(got);
     ::close(fd);

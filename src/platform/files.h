@@ -26,11 +26,16 @@ struct FileIdentity {
     bool operator==(const FileIdentity &) const = default;
 };
 
-// Reads a whole file. Empty when the file does not exist or cannot be read; `error` then says
-// which (left empty for a file that simply does not exist). `identity`, when given, receives the
-// identity of the file that was read.
+// Files are read whole. None that Byteward writes comes near this size (ten years of history
+// is a few megabytes); a larger one is damaged or not ours, and reading it could exhaust memory.
+inline constexpr std::size_t kMaxFileBytes = 64 * 1024 * 1024;
+
+// Reads a whole file. Empty when the file does not exist, cannot be read or is larger than
+// kMaxFileBytes; `error` then says which (left empty for a file that simply does not exist) and
+// `tooLarge` tells the last case apart. `identity`, when given, receives the identity of the file
+// that was read.
 std::optional<std::string> readWholeFile(const std::filesystem::path &path,
-                                         std::string *error = nullptr,
+                                         std::string *error = nullptr, bool *tooLarge = nullptr,
                                          FileIdentity *identity = nullptr);
 
 // Writes to a temporary file in the same directory, flushes it to disk and renames it into

@@ -282,6 +282,19 @@ void ArchiveFields::encodeBool(std::string key, bool value) {
     fields_.push_back({std::move(key), ArchiveObject::boolean(value), true});
 }
 
+std::vector<std::string> ArchiveFields::removeNonFiniteNumbers() {
+    std::vector<std::string> removed;
+    std::erase_if(fields_, [&removed](const ArchiveField &field) {
+        const ArchiveObject &object = field.object;
+        const bool damaged = object.kind() == ArchiveObject::Kind::Plain &&
+                             object.value().isNumber() &&
+                             !std::isfinite(object.value().doubleValue());
+        if (damaged) removed.push_back(field.key);
+        return damaged;
+    });
+    return removed;
+}
+
 const ArchiveObject *ArchiveFields::decodeObject(std::string_view key) const {
     for (const auto &field : fields_)
         if (field.key == key) return &field.object;

@@ -37,6 +37,10 @@ class ArchiveFields {
 
     const std::vector<ArchiveField> &fields() const { return fields_; }
 
+    // Removes the number fields that are not finite (NaN, infinities) and returns their keys.
+    // Nothing Byteward archives is one; such a field comes from a damaged file.
+    std::vector<std::string> removeNonFiniteNumbers();
+
   protected:
     ArchiveFields();
     ~ArchiveFields();

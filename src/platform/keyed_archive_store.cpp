@@ -24,6 +24,8 @@ struct FileRead {
     std::string problem;
     // The decoded list as this process last read or wrote it, when the file is still that one.
     std::shared_ptr<const std::vector<ArchiveObject>> unchanged;
+    // Fields of the records that were not finite numbers, dropped from `list`.
+    std::string droppedFields;
 };
 
 // The lists of small store files as this process last read or wrote them, by path, with the bytes
@@ -70,6 +72,16 @@ class DecodedFiles {
     std::map<std::string, Entry> entries_;
 };
 
+// Drops the record fields that are not finite numbers and names them.
+std::string dropNonFiniteNumbers(std::vector<ArchiveObject> &items) {
+    std::string dropped;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        for (const auto &key : items[i].removeNonFiniteNumbers())
+            dropped += (dropped.empty() ? "" : ", ") + key + " of record " + std::to_string(i + 1);
+    }
+    return dropped;
+}
+
 std::optional<std::vector<ArchiveObject>>
 decodeList(std::string_view bytes, const std::string &listKey, std::string &problem) {
     auto archive = KeyedArchive::decode(bytes, &problem);
@@ -93,8 +105,16 @@ FileRead readFile(const fs::path &path, const std::string &listKey) {
     FileRead result;
     std::string error;
     FileIdentity identity;
-    const auto bytes = readWholeFile(path, &error, &identity);
+    bool tooLarge = false;
+    const auto bytes = readWholeFile(path, &error, &tooLarge, &identity);
     if (!bytes) {
+        // Far too large to be ours: damaged, and moved aside like any other damaged file.
+        if (tooLarge) {
+            result.state = FileRead::State::Damaged;
+            result.problem = "larger than " + std::to_string(kMaxFileBytes / (1024 * 1024)) +
+                             " MiB, more than any file Byteward writes";
+            return result;
+        }
         // No file at all is an empty list.
         if (!error.empty()) {
             result.state = FileRead::State::Unreadable;
@@ -110,7 +130,9 @@ FileRead readFile(const fs::path &path, const std::string &listKey) {
         return result;
     }
     if (auto items = decodeList(*bytes, listKey, result.problem)) {
-        if (identity.size <= DecodedFiles::kMaxSize) {
+        result.droppedFields = dropNonFiniteNumbers(*items);
+        // Only a clean list stands for the file; a damaged one is rewritten before it is reused.
+        if (result.droppedFields.empty() && identity.size <= DecodedFiles::kMaxSize) {
             result.unchanged = std::make_shared<const std::vector<ArchiveObject>>(*items);
             DecodedFiles::instance().remember(path, identity, *bytes, result.unchanged);
         }
@@ -159,6 +181,8 @@ KeyedArchiveFile::readList(std::shared_ptr<const std::vector<ArchiveObject>> *un
         services_.log.line(description_ + " could not be read: " + read.problem);
         return untouchable();
     }
+    if (!read.droppedFields.empty())
+        keepPartlyDamagedFileAside(read.droppedFields, read.list.items);
     if (unchanged != nullptr) *unchanged = std::move(read.unchanged);
     return std::move(read.list);
 }
@@ -172,6 +196,25 @@ ArchiveList KeyedArchiveFile::keepDamagedFileAside(const std::string &problem) c
     services_.log.line(description_ + " " + path_.string() + " could not be decoded (" + problem +
                        ") nor moved aside; leaving it untouched");
     return untouchable();
+}
+
+void KeyedArchiveFile::keepPartlyDamagedFileAside(const std::string &dropped,
+                                                  const std::vector<ArchiveObject> &items) const {
+    // The file as it was goes aside so nothing of it is destroyed, and the records without the
+    // damaged amounts take its place, so the next reader finds them rather than no file.
+    try {
+        DataLock lock(services_.paths.dataDir);
+        const auto aside = keepFileAside(path_, services_.clock.now());
+        if (aside) write(items);
+        services_.log.line(description_ + " " + path_.string() +
+                           " holds amounts that are not numbers (" + dropped +
+                           "); read them as missing" +
+                           (aside ? " and kept the file as " + aside->string() : ""));
+    } catch (const LockTimeout &error) {
+        services_.log.line(description_ + " " + path_.string() +
+                           " holds amounts that are not numbers (" + dropped +
+                           "); read them as missing; " + error.what());
+    }
 }
 
 bool KeyedArchiveFile::write(std::vector<ArchiveObject> items) const {

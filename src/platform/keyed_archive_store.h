@@ -43,6 +43,8 @@ class KeyedArchiveFile {
     // file is still that version, for telling whether a change changed anything.
     ArchiveList readList(std::shared_ptr<const std::vector<ArchiveObject>> *unchanged) const;
     ArchiveList keepDamagedFileAside(const std::string &problem) const;
+    void keepPartlyDamagedFileAside(const std::string &dropped,
+                                    const std::vector<ArchiveObject> &items) const;
 
     Services &services_;
     std::filesystem::path path_;

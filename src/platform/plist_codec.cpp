@@ -1,5 +1,7 @@
 #include "platform/plist_codec.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,10 +17,65 @@ struct PlistFree {
 };
 using PlistPtr = std::unique_ptr<void, PlistFree>;
 
+// libplist hands dates over as 32-bit seconds since 2001 (1933-12-13 to 2069-01-19) and casts
+// anything outside that range to its smallest value, so an end date in 2100 read back as 1933.
+// Beyond that range a date goes through the binary form instead, which holds it as a double.
+// Dates are held to the years 1 to 9999, all that the XML form (and a person) can write.
+constexpr double kFirstDate = -62'135'596'800; // 0001-01-01T00:00:00Z, seconds since 1970
+constexpr double kLastDate = 253'402'300'799;  // 9999-12-31T23:59:59Z
+constexpr std::size_t kBinaryHeader = 8;
+constexpr unsigned char kDateMarker = 0x33;
+
+std::optional<double> exactDateSeconds(plist_t node) {
+    char *bin = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(node, &bin, &length);
+    std::optional<double> seconds;
+    if (bin != nullptr && length >= kBinaryHeader + 9 &&
+        static_cast<unsigned char>(bin[kBinaryHeader]) == kDateMarker) {
+        std::uint64_t bits = 0;
+        for (std::size_t i = 0; i < 8; ++i)
+            bits = (bits << 8) | static_cast<unsigned char>(bin[kBinaryHeader + 1 + i]);
+        double value = 0;
+        std::memcpy(&value, &bits, sizeof value);
+        seconds = value;
+    }
+    plist_to_bin_free(bin);
+    return seconds;
+}
+
+plist_t dateNodeFromSeconds(double seconds) {
+    // A binary property list of one date: header, the date, a one-entry offset table and the
+    // trailer (offset and reference sizes 1, one object, root 0, table at byte 17).
+    std::array<unsigned char, kBinaryHeader + 9 + 1 + 32> bin{};
+    std::memcpy(bin.data(), "bplist00", kBinaryHeader);
+    bin[kBinaryHeader] = kDateMarker;
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &seconds, sizeof bits);
+    for (std::size_t i = 0; i < 8; ++i)
+        bin[kBinaryHeader + 1 + i] = static_cast<unsigned char>(bits >> (56 - 8 * i));
+    bin[17] = kBinaryHeader;
+    unsigned char *trailer = bin.data() + 18;
+    trailer[6] = 1;
+    trailer[7] = 1;
+    trailer[15] = 1;
+    trailer[31] = 17;
+    plist_t node = nullptr;
+    plist_from_bin(reinterpret_cast<const char *>(bin.data()), bin.size(), &node);
+    // Should the library refuse it, the nearest date it can hold rather than no node at all.
+    if (node == nullptr) node = plist_new_date(seconds > 0 ? INT32_MAX : INT32_MIN, 0);
+    return node;
+}
+
 Instant dateFromNode(plist_t node) {
     int32_t sec = 0;
     int32_t usec = 0;
     plist_get_date_val(node, &sec, &usec);
+    if (sec == INT32_MIN || sec == INT32_MAX) {
+        const double seconds = exactDateSeconds(node).value_or(sec) + kPlistEpochOffset;
+        if (std::isnan(seconds)) return Instant{};
+        return instantFromSeconds(std::clamp(seconds, kFirstDate, kLastDate));
+    }
     // libplist truncates the seconds toward zero and hands back the fraction's magnitude, so
     // before 2001 the fraction counts backwards.
     const std::int64_t fraction = sec < 0 ? -static_cast<std::int64_t>(usec) : usec;
@@ -38,6 +95,11 @@ plist_t nodeFromDate(Instant date) {
     if (usec < 0) {
         usec += 1'000'000;
         sec -= 1;
+    }
+    if (sec > INT32_MAX || sec < INT32_MIN) {
+        const double seconds = static_cast<double>(sec) + static_cast<double>(usec) / 1e6;
+        return dateNodeFromSeconds(
+            std::clamp(seconds, kFirstDate - kPlistEpochOffset, kLastDate - kPlistEpochOffset));
     }
     return plist_new_date(static_cast<int32_t>(sec), static_cast<int32_t>(usec));
 }
@@ -120,6 +182,47 @@ Value valueFromNode(plist_t node) {
     }
 }
 
+// The text with every byte sequence that is not UTF-8 replaced by U+FFFD. libplist takes strings
+// as UTF-8: the binary writer turned other bytes into garbage and the XML writer made files its
+// own reader refused, so a name with a stray byte would not have come back as it was written.
+std::string validUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        unsigned char min2 = 0x80;
+        unsigned char max2 = 0xBF;
+        if (lead < 0x80) {
+            length = 1;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) min2 = 0xA0; // no overlong forms
+            if (lead == 0xED) max2 = 0x9F; // no surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) min2 = 0x90;
+            if (lead == 0xF4) max2 = 0x8F; // nothing above U+10FFFF
+        }
+        bool valid = length > 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = k == 1 ? next >= min2 && next <= max2 : next >= 0x80 && next <= 0xBF;
+        }
+        if (valid) {
+            out.append(text.substr(i, length));
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
 plist_t nodeFromValue(const Value &value) {
     struct Visitor {
         plist_t operator()(bool b) const { return plist_new_bool(b ? 1 : 0); }
@@ -127,7 +230,9 @@ plist_t nodeFromValue(const Value &value) {
             return plist_new_uint(static_cast<uint64_t>(i));
         }
         plist_t operator()(double d) const { return plist_new_real(d); }
-        plist_t operator()(const std::string &s) const { return plist_new_string(s.c_str()); }
+        plist_t operator()(const std::string &s) const {
+            return plist_new_string(validUtf8(s).c_str());
+        }
         plist_t operator()(Instant d) const { return nodeFromDate(d); }
         plist_t operator()(const ValueData &data) const {
             return plist_new_data(reinterpret_cast<const char *>(data.data()), data.size());
@@ -141,7 +246,7 @@ plist_t nodeFromValue(const Value &value) {
         plist_t operator()(const ValueDict &dict) const {
             plist_t node = plist_new_dict();
             for (const auto &[key, item] : dict)
-                plist_dict_set_item(node, key.c_str(), nodeFromValue(item));
+                plist_dict_set_item(node, validUtf8(key).c_str(), nodeFromValue(item));
             return node;
         }
         plist_t operator()(Uid uid) const { return plist_new_uid(uid.index); }
@@ -160,6 +265,11 @@ double plistSeconds(Instant date) {
         usec += 1'000'000;
         sec -= 1;
     }
+    // Beyond what libplist passes as 32-bit seconds, the exact value, held to the years 1 to 9999
+    // as nodeFromDate holds it.
+    if (sec > INT32_MAX || sec < INT32_MIN)
+        return std::clamp(static_cast<double>(sec) + static_cast<double>(usec) / 1e6,
+                          kFirstDate - kPlistEpochOffset, kLastDate - kPlistEpochOffset);
     return static_cast<double>(static_cast<int32_t>(sec)) + static_cast<double>(usec) / 1000000;
 }
 
@@ -305,7 +415,9 @@ class BinaryPlistWriter {
         appendBigEndian(raw, 8);
     }
 
-    void appendString(const std::string &text) {
+    void appendString(const std::string &raw) {
+        // Stray bytes become U+FFFD here too, so both forms read back alike.
+        const std::string text = validUtf8(raw);
         bool ascii = true;
         for (const char c : text)
             ascii = ascii && static_cast<unsigned char>(c) < 0x80;
@@ -465,9 +577,11 @@ std::optional<Value> parsePropertyList(std::string_view bytes) {
         if (!binaryStringsAreSafe(bytes)) return std::nullopt;
         plist_from_bin(bytes.data(), length, &root);
     } else {
-        // The XML reader wants a document that starts with markup.
+        // The XML reader wants a document that starts with markup, and aborts the process on a
+        // string holding a NUL character, which XML may not contain anyway.
         const auto start = bytes.find('<');
-        if (start == std::string_view::npos) return std::nullopt;
+        if (start == std::string_view::npos || bytes.find('\0') != std::string_view::npos)
+            return std::nullopt;
         plist_from_xml(bytes.data(), length, &root);
     }
     if (root == nullptr) return std::nullopt;

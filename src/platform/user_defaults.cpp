@@ -33,21 +33,20 @@ std::optional<PlistUserDefaults::FileStamp> PlistUserDefaults::stampOfFile() con
 ValueDict PlistUserDefaults::loadFile() {
     std::string error;
     const auto bytes = readWholeFile(file_, &error);
-    if (!bytes) {
-        if (!error.empty()) log_.line("user defaults: " + error);
-        return {};
+    if (!bytes && error.empty()) return {}; // no settings yet
+    if (bytes) {
+        if (auto parsed = parsePropertyList(*bytes); parsed && parsed->isDict())
+            return *parsed->asDict();
+        error = file_.string() + " is not a property list";
     }
-    if (auto parsed = parsePropertyList(*bytes); parsed && parsed->isDict())
-        return *parsed->asDict();
 
-    // Never let the next write replace settings we could not read: move them aside first.
+    // Never let the next write replace settings we could not read: move them aside first. That
+    // goes for a file we may not read or that is far too large as much as for a damaged one.
     const Instant now = clock_ != nullptr ? clock_->now() : SystemClock().now();
     if (auto aside = keepFileAside(file_, now))
-        log_.line("user defaults: " + file_.string() + " is not a property list; kept it as " +
-                  aside->string());
+        log_.line("user defaults: " + error + "; kept it as " + aside->string());
     else
-        log_.line("user defaults: " + file_.string() +
-                  " is not a property list and could not be moved aside");
+        log_.line("user defaults: " + error + "; it could not be moved aside");
     return {};
 }
 

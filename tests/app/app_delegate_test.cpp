@@ -341,9 +341,26 @@ TEST(AppDelegateMessages, OnlyTheBareSchemeUrlIsAccepted) {
         {"KORVALISBYTEWARD://", false},
         {"https://korvalisbyteward://", false},
         {"", false},
+        {"korvalisbyteward://\n", false},
     };
     for (const auto &[url, accepted] : cases)
         EXPECT_EQ(h.delegate->application(std::string(url)), accepted) << "'" << url << "'";
+    EXPECT_FALSE(h.delegate->application(std::string("korvalisbyteward://\0", 20)));
+}
+
+TEST(AppDelegateMessages, AnAddressReachesTheLogAsOneShortLine) {
+    // Any web page can open one: no forged log lines, no megabytes in the journal.
+    Harness h;
+    h.launch();
+    h.env.log.lines.clear();
+    h.delegate->application(std::string("korvalisbyteward://x\nByteward: forged\r") +
+                            std::string(100'000, 'a'));
+    ASSERT_EQ(h.env.log.lines.size(), 1u);
+    const std::string &line = h.env.log.lines[0];
+    EXPECT_EQ(line.find_first_of("\n\r"), std::string::npos) << line;
+    EXPECT_NE(line.find("x\\x0AByteward: forged\\x0D"), std::string::npos) << line;
+    EXPECT_LT(line.size(), 400u);
+    EXPECT_NE(line.find("(100038 bytes)"), std::string::npos) << line;
 }
 
 TEST(AppDelegateSettings, ButtonsOpenTheMatchingDialogOfTheDashboardController) {

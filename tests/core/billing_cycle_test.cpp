@@ -248,6 +248,19 @@ TEST_F(BillingPassTest, RolloverWritesOneLogEvenAfterDisplayPasses) {
     EXPECT_EQ(logs[0].dataReceived, 600);
 }
 
+TEST_F(BillingPassTest, AnUpdateExactlyAtThePeriodStartClosesThePeriodOnce) {
+    // The update at 00:00:00 closes November; the next one must not close the new period again
+    // with a second, empty log (the daily plan met this at every midnight).
+    storeNovemberRecord();
+    EXPECT_TRUE(update("2026-12-01T00:00", 10, 20).monthlyResetOccured);
+    const AppData next = update("2026-12-01T01:00", 5, 7);
+    EXPECT_FALSE(next.monthlyResetOccured);
+    EXPECT_EQ(*next.dataThisMonth, 12);
+    const auto logs = History::getAllHistoryLogs(env.services());
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(logs[0].dataTotal, 1000);
+}
+
 TEST_F(BillingPassTest, PeriodCountersComeFromTheFileNotFromMemory) {
     storeNovemberRecord();
     env.clock.current = at("2026-11-30T23:00");

@@ -77,6 +77,25 @@ TEST(IcuCalendar, DayCountsIgnoreDaylightSavingChanges) {
     }
 }
 
+TEST(IcuCalendar, MidnightThatComesTwiceOrNeverStartsTheDayAtItsFirstInstant) {
+    // Where clocks change at midnight, 00:00 of a date is the first instant of that day: the
+    // earlier of two midnights, or the hour after a midnight that was skipped.
+    struct Case {
+        const char *zone;
+        DateComponents day;
+        const char *expected;
+    } cases[] = {
+        {"America/Havana", {2026, 11, 1}, "2026-11-01T00:00:00-04:00"}, // back at 01:00 to 00:00
+        {"America/Havana", {2027, 3, 14}, "2027-03-14T01:00:00-04:00"}, // 00:00 skipped
+        {"America/New_York", {2026, 11, 1, 1, 30}, "2026-11-01T01:30:00-04:00"},
+    };
+    for (const auto &c : cases) {
+        IcuCalendar calendar(c.zone, "en_US");
+        EXPECT_EQ(formatIso8601(calendar.dateFromComponents(c.day), calendar), c.expected)
+            << c.zone;
+    }
+}
+
 TEST(IcuCalendar, AddingDaysKeepsTheWallClockAcrossDaylightSaving) {
     IcuCalendar berlin("Europe/Berlin", "de_DE");
     EXPECT_EQ(formatIso8601(berlin.addDays(at("2026-03-28T12:00:00", berlin), 1), berlin),

@@ -366,6 +366,27 @@ TEST_F(MailHandOffTest, WithoutThunderbirdXdgEmailGetsPlainTextAndTheFile) {
     EXPECT_EQ(mail.parts[0].mimeType, "text/html");
 }
 
+TEST_F(MailHandOffTest, ShellCharactersReachTheClientAsTheyAreAndRunNothing) {
+    // The client gets an argument list, never a command line: text from data that a shell would
+    // act on stays text.
+    install("xdg-email");
+    XdgMailClient client(env.paths(), env.clock, env.log);
+    const fs::path marker = env.dir.path() / "ran";
+    const std::string hostile = "$(touch " + marker.string() + "); `touch " + marker.string() +
+                                "` ; touch " + marker.string() + " | & > '\" \\";
+    MailMessage m;
+    m.subject = hostile;
+    m.body = hostile;
+    m.recipients = {"me@example.org; touch " + marker.string()};
+    ASSERT_TRUE(client.compose(m).handedOver);
+    const auto args = arguments("xdg-email");
+    ASSERT_GE(args.size(), 5u);
+    EXPECT_EQ(args[2], hostile);
+    EXPECT_EQ(args[4], hostile);
+    EXPECT_EQ(args.back(), m.recipients[0]);
+    EXPECT_FALSE(fs::exists(marker));
+}
+
 TEST_F(MailHandOffTest, NoMailProgramInPathMeansNoMailCanBeSent) {
     // Not executable: not a mail client.
     test::writeFile(bin() / "thunderbird", "#!/bin/sh\n");

@@ -1,6 +1,7 @@
 #include "platform/plist_codec.h"
 #include "support/test_env.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace byteward {
@@ -119,6 +120,87 @@ TEST(PlistCodec, DamagedBinaryFilesAreRefusedNotFatal) {
         EXPECT_FALSE(parsePropertyList(std::string_view(good).substr(0, i)).has_value() && i < 40);
     }
     EXPECT_GT(refused, 0);
+}
+
+TEST(PlistCodec, DamagedXmlIsRefusedNotFatal) {
+    // libplist aborts the process on a string holding a NUL; the fuzzer found this in a
+    // damaged settings file.
+    const std::string withNul = std::string("<plist><dict><key>title</key><string>A") +
+                                std::string(1, '\0') + "B</string></dict></plist>";
+    EXPECT_FALSE(parsePropertyList(withNul).has_value());
+    // As an entity it is only text to the reader: it parses or not, but does not abort.
+    parsePropertyList("<plist><dict><key>t</key><string>A&#0;B</string></dict></plist>");
+}
+
+TEST(PlistCodec, DatesFarInThePastAndFutureKeepTheirValue) {
+    // libplist passes dates as 32-bit seconds since 2001 and turned every date outside
+    // 1933-12-13 to 2069-01-19 into 1933: an end date in 2100 came back long past.
+    struct Case {
+        const char *name;
+        double seconds; // since 1970
+    } cases[] = {
+        {"year 2100", 4'102'444'800},
+        {"year 1800", -5'364'662'400},
+        {"year 9999", 253'402'300'799},
+        {"the last second libplist passes as it is", kPlistEpochOffset + INT32_MAX - 1},
+        {"the first second past it", kPlistEpochOffset + INT32_MAX + 1.0},
+        {"2026 with a fraction", 1'765'153'514.25},
+    };
+    for (const auto &c : cases) {
+        ValueDict d;
+        d.set("endDate", Value(instantFromSeconds(c.seconds)));
+        const auto fromBinary = parsePropertyList(toBinaryPropertyList(Value(d)));
+        ASSERT_TRUE(fromBinary.has_value()) << c.name;
+        EXPECT_EQ(*fromBinary->asDict()->find("endDate")->asDate(), instantFromSeconds(c.seconds))
+            << c.name;
+        // XML dates hold whole seconds.
+        const auto fromXml = parsePropertyList(toXmlPropertyList(Value(d)));
+        ASSERT_TRUE(fromXml.has_value()) << c.name;
+        EXPECT_EQ(secondsSince1970(*fromXml->asDict()->find("endDate")->asDate()),
+                  std::floor(c.seconds))
+            << c.name;
+    }
+    const auto farXml = parsePropertyList(
+        "<plist><dict><key>d</key><date>2100-01-01T00:00:00Z</date></dict></plist>");
+    ASSERT_TRUE(farXml.has_value());
+    EXPECT_EQ(*farXml->asDict()->find("d")->asDate(), instantFromSeconds(4'102'444'800));
+
+    // Beyond the year 9999 neither form reads back; such dates are held at its end.
+    ValueDict absurd;
+    absurd.set("d", Value(instantFromSeconds(9e12)));
+    for (const auto &bytes :
+         {toBinaryPropertyList(Value(absurd)), toXmlPropertyList(Value(absurd))}) {
+        const auto back = parsePropertyList(bytes);
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(*back->asDict()->find("d")->asDate(), instantFromSeconds(253'402'300'799));
+    }
+}
+
+TEST(PlistCodec, TextThatIsNotUtf8ComesBackAlikeFromBothForms) {
+    // Stray bytes are replaced by U+FFFD; before, the binary form turned them into other text
+    // and the XML form into a file that did not read back.
+    const std::string replacement = "\xEF\xBF\xBD";
+    struct Case {
+        std::string written;
+        std::string read;
+    } cases[] = {
+        {"caf\xC3\xA9 \xF0\x9F\x93\xB6", "caf\xC3\xA9 \xF0\x9F\x93\xB6"},
+        {"Trip\xFF", "Trip" + replacement},
+        {"cut \xE2\x82", "cut " + replacement + replacement},
+        {"overlong \xC0\xAF", "overlong " + replacement + replacement},
+        {"surrogate \xED\xA0\x80", "surrogate " + replacement + replacement + replacement},
+    };
+    for (const auto &c : cases) {
+        ValueDict d;
+        d.set(c.written, Value(c.written));
+        for (const auto &bytes : {toBinaryPropertyList(Value(d)), toXmlPropertyList(Value(d))}) {
+            const auto back = parsePropertyList(bytes);
+            ASSERT_TRUE(back.has_value()) << c.read;
+            const Value *value = back->asDict()->find(c.read);
+            ASSERT_NE(value, nullptr) << c.read;
+            EXPECT_EQ(*value->asString(), c.read);
+        }
+    }
 }
 
 TEST(Value, NumbersAndBooleansReadFromTextLikeStoredSettings) {

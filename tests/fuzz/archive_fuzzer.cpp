@@ -1,0 +1,34 @@
+// The keyed archives: the history and the custom counters. Any bytes either decode to records
+// or leave the file aside; a store that decoded takes a new record without losing the old ones.
+#include "counters/custom_counter.h"
+#include "fuzz_env.h"
+#include "history/history.h"
+#include "platform/keyed_archive.h"
+
+using namespace byteward;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const std::string_view bytes = fuzz::asText(data, size);
+    if (auto archive = KeyedArchive::decode(bytes)) {
+        // Whatever decoded encodes and decodes again.
+        if (!KeyedArchive::decode(archive->encode()))
+            fuzz::fail("our own archive did not decode again");
+    }
+
+    auto &env = fuzz::freshEnv();
+    test::writeFile(History::archivePath(env.services()), std::string(bytes));
+    test::writeFile(CustomCounter::archivePath(env.services()), std::string(bytes));
+
+    const auto logs = History::getAllHistoryLogs(env.services());
+    History::addNewHistoryItemLog(env.services(), History{});
+    if (History::getAllHistoryLogs(env.services()).size() != logs.size() + 1)
+        fuzz::fail("adding a history log lost or kept other logs");
+
+    const auto counters = CustomCounter::getAllCustomCounters(env.services());
+    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(env.services(), 1.0, 2.0,
+                                                                "cellular");
+    // An update may add the sample counter to an empty list, but never loses one.
+    if (CustomCounter::getAllCustomCounters(env.services()).size() < counters.size())
+        fuzz::fail("an update lost counters");
+    return 0;
+}

@@ -1,0 +1,24 @@
+// Property lists as the record and defaults files hold them: any bytes either fail to parse or
+// give a value that survives writing and reading again in both forms.
+#include "fuzz_env.h"
+#include "platform/plist_codec.h"
+
+using namespace byteward;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const auto parsed = parsePropertyList(fuzz::asText(data, size));
+    if (!parsed) return 0;
+    const std::string xml = toXmlPropertyList(*parsed);
+    const auto fromXml = parsePropertyList(xml);
+    if (!fromXml) fuzz::fail("our own XML did not parse again");
+    const std::string binary = toBinaryPropertyList(*parsed);
+    const auto fromBinary = parsePropertyList(binary);
+    if (!fromBinary) fuzz::fail("our own binary property list did not parse again");
+    // A second round must be stable: the first may normalise (key order, number kinds).
+    const std::string viaBinary = toXmlPropertyList(*fromBinary);
+    const std::string viaXml = toXmlPropertyList(*fromXml);
+    if (viaBinary != viaXml)
+        fuzz::fail("XML and binary forms disagree:\n" + viaXml + "\nthrough the binary form:\n" +
+                   viaBinary);
+    return 0;
+}
