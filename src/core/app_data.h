@@ -108,6 +108,9 @@ class AppData {
     void setCustomDates(Instant now);
     void clearBillingPeriod();
     bool rebootedSinceLastUpdate() const;
+    // The time this record's accounting runs at: the clock, but never earlier than the last update
+    // when the clock was stepped back a little, so that no day or period closes twice.
+    Instant accountingNow() const;
     DeviceInfo::Reading incrementSinceLastUpdate(const DeviceInfo::Reading &current) const;
     void closeDay(double incrementSent, double incrementReceived, double incrementTotal);
     void closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,

@@ -38,11 +38,11 @@ bool AppData::date(Instant date, Instant start, Instant end) {
 Instant AppData::getMinDate(std::optional<double> lengthInDays) const {
     const auto length = static_cast<int>(lengthInDays.value_or(0));
     const Calendar &calendar = services_.calendar;
-    return calendar.addDays(calendar.startOfDay(services_.clock.now()), 1 - length);
+    return calendar.addDays(calendar.startOfDay(accountingNow()), 1 - length);
 }
 
 void AppData::setBillingDates(long long planCode) {
-    const Instant now = services_.clock.now();
+    const Instant now = accountingNow();
     const DateComponents today = services_.calendar.components(now);
     if (planCode == kDaily)
         setDailyDates(now);
@@ -189,12 +189,12 @@ void AppData::udpateBillingCounter(bool accumulate) {
 
     const Calendar &calendar = services_.calendar;
     billingDaysTotal = calendar.calendarDaysBetween(*lastBillingDate, *nextBillingDate);
-    billingDaysElapsed = calendar.calendarDaysBetween(*lastBillingDate, services_.clock.now());
+    billingDaysElapsed = calendar.calendarDaysBetween(*lastBillingDate, accountingNow());
 }
 
 void AppData::closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
                                    std::optional<Instant> oldNextBillingDate, bool accumulate) {
-    const Instant now = services_.clock.now();
+    const Instant now = accountingNow();
     if (!date(now, *lastBillingDate, *nextBillingDate) || !fileExists()) return;
     const ValueDict stored = readStoredDictionary();
     std::optional<Instant> previousUpdate;

@@ -25,9 +25,25 @@ bool AppData::performBackgroundUpdateForType(const std::string &type, const std:
     if (lastLocation && !lastLocation->empty() && *lastLocation != "Unknown")
         lastLocationDataUsed = lastLocation;
     lastLocation = location;
-    lastUpdate = services_.clock.now();
+    lastUpdate = accountingNow();
     saveAppData();
     return true;
+}
+
+Instant AppData::accountingNow() const {
+    // A clock set back (corrected by hand, or a clock kept in local time read as UTC until the
+    // network time arrives) would make days and periods that were already closed end again,
+    // each with a second log. Within this span the earlier update's time holds instead and the
+    // traffic counts there. A clock further behind is taken as right: the one before was wrong.
+    constexpr auto kHeldAtMost = std::chrono::hours(48);
+    const Instant clock = services_.clock.now();
+    if (!lastUpdate || !(clock < *lastUpdate) || *lastUpdate - clock > kHeldAtMost) return clock;
+    static bool told = false;
+    if (!told)
+        services_.log.line("AppData: the clock is behind the last update; counting at the time "
+                           "of the last update until it catches up");
+    told = true;
+    return *lastUpdate;
 }
 
 bool AppData::rebootedSinceLastUpdate() const {
@@ -136,7 +152,7 @@ bool AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
         dataSinceAppLastRunRecd = dataSinceAppLastRunRecd.value_or(0) + increment.received;
     }
 
-    const Instant now = services_.clock.now();
+    const Instant now = accountingNow();
     if (lastUpdate && Util::date(*lastUpdate, now, services_.calendar)) {
         // -1 means nothing counted yet today: the day starts from 0, not from -1.
         auto addToday = [](std::optional<double> &day, double amount) {
@@ -154,7 +170,7 @@ bool AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
 void AppData::closeDay(double incrementSent, double incrementReceived, double incrementTotal) {
     if (lastUpdate) {
         const Calendar &calendar = services_.calendar;
-        const DateComponents today = calendar.components(services_.clock.now());
+        const DateComponents today = calendar.components(accountingNow());
         const DateComponents previous = calendar.components(*lastUpdate);
         // The day before today, unless the month changed in between: then today.
         const int endDay = today.day > previous.day ? today.day - 1 : today.day;

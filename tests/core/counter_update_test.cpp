@@ -3,6 +3,7 @@
 #include "platform/iso8601.h"
 #include "support/test_env.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -239,6 +240,61 @@ TEST_F(CounterUpdateTest, FirstUpdateOfADayClosesThePreviousDay) {
         EXPECT_EQ(formatIso8601(*logs[0].endDate, env.calendar), c.endDate);
         EXPECT_EQ(*logs[0].dataTotal, c.loggedTotal);
         EXPECT_EQ(env.log.contains("Using range value for history"), c.usedRange);
+        History::clearHistory(env.services());
+    }
+}
+
+TEST_F(CounterUpdateTest, AClockSetBackClosesNoDayOrPeriodTwice) {
+    struct Case {
+        const char *name;
+        std::vector<const char *> times; // one update each, 1000 bytes apart
+        std::size_t dailyLogs;
+        const char *lastUpdate; // as stored after the last update
+    };
+    const Case cases[] = {
+        {"back an hour within the day",
+         {"2027-02-10T12:00:00Z", "2027-02-10T23:00:00Z", "2027-02-10T22:00:00Z",
+          "2027-02-11T01:00:00Z"},
+         1,
+         "2027-02-11T01:00:00Z"},
+        {"back across midnight and on again",
+         {"2027-02-10T12:00:00Z", "2027-02-11T01:00:00Z", "2027-02-10T01:30:00Z",
+          "2027-02-10T13:00:00Z", "2027-02-11T02:00:00Z", "2027-02-12T00:30:00Z"},
+         2,
+         "2027-02-12T00:30:00Z"},
+        {"back across a month's first day",
+         {"2027-02-28T12:00:00Z", "2027-03-01T06:00:00Z", "2027-02-28T20:00:00Z",
+          "2027-03-01T09:00:00Z", "2027-03-02T09:00:00Z"},
+         2,
+         "2027-03-02T09:00:00Z"},
+        {"back further than two days: the new clock is taken as right",
+         {"2027-02-10T12:00:00Z", "2027-02-14T12:00:00Z", "2027-02-11T12:00:00Z"},
+         2,
+         "2027-02-11T12:00:00Z"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(env.paths().dataDir);
+        double counter = 0;
+        for (const char *when : c.times) {
+            const AppData r = update(when, counter, 0);
+            EXPECT_GE(r.dataToday.value_or(0), -1) << when;
+            EXPECT_GE(r.dataThisMonth.value_or(0), 0) << when;
+            counter += 1000;
+        }
+        const auto logs = History::getAllHistoryLogs(env.services());
+        std::vector<Instant> days;
+        std::vector<Instant> periods;
+        for (const History &log : logs)
+            (log.historyType == History::kDailyLog ? days : periods).push_back(*log.startDate);
+        EXPECT_EQ(days.size(), c.dailyLogs);
+        std::sort(days.begin(), days.end());
+        std::sort(periods.begin(), periods.end());
+        EXPECT_EQ(std::adjacent_find(days.begin(), days.end()), days.end()) << "a day logged twice";
+        EXPECT_EQ(std::adjacent_find(periods.begin(), periods.end()), periods.end())
+            << "a period logged twice";
+        EXPECT_EQ(stored().lastUpdate, at(c.lastUpdate));
+        EXPECT_EQ(*stored().dataAllTime, counter - 1000);
         History::clearHistory(env.services());
     }
 }
