@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Whole-program scenarios: bytewardctl update, status, history, counters and notifications
 driven through a fake statistics tree, a fixed clock and private XDG directories."""
+import atexit
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -10,6 +12,7 @@ import tempfile
 CTL = sys.argv[1]
 MB = 1024 * 1024
 work = tempfile.mkdtemp(prefix="byteward-scenario-")
+atexit.register(shutil.rmtree, work, ignore_errors=True)
 net = os.path.join(work, "net")
 env = dict(os.environ,
            XDG_DATA_HOME=os.path.join(work, "data"), XDG_CONFIG_HOME=os.path.join(work, "config"),
