@@ -2,6 +2,7 @@
 
 #include "core/device_info.h"
 #include "core/interface_classifier.h"
+#include "platform/data_lock.h"
 #include "platform/files.h"
 #include "platform/plist_codec.h"
 
@@ -122,6 +123,27 @@ bool AppData::fileExists() const {
     return fs::exists(dataFilePath(), ec);
 }
 
+namespace {
+
+// Moves a damaged record aside (and puts `replacement` in its place, when given) under the data
+// lock, and only while the file still holds the bytes that were found damaged: a reader that
+// saves nothing may race an update that has already mended or replaced it.
+std::optional<fs::path> keepDamagedRecordAside(Services &services, const fs::path &path,
+                                               const std::optional<std::string> &damaged,
+                                               const std::optional<ValueDict> &replacement) {
+    try {
+        DataLock lock(services.paths.dataDir);
+        if (readWholeFile(path) != damaged) return std::nullopt;
+        const auto aside = keepFileAside(path, services.clock.now());
+        if (aside && replacement) writeFileAtomically(path, toXmlPropertyList(Value(*replacement)));
+        return aside;
+    } catch (const LockTimeout &) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
 ValueDict AppData::readStoredDictionary() const {
     const fs::path path = dataFilePath();
     std::string error;
@@ -134,8 +156,7 @@ ValueDict AppData::readStoredDictionary() const {
             // Keep the rest, read the damaged amounts as missing, and keep the file as it was
             // out of the next save's way; the rest takes its place, so a reader that does not
             // save (the dashboards) leaves the next one a record rather than none.
-            const auto aside = keepFileAside(path, services_.clock.now());
-            if (aside) writeFileAtomically(path, toXmlPropertyList(Value(d)));
+            const auto aside = keepDamagedRecordAside(services_, path, bytes, d);
             services_.log.line("usage record " + path.string() + " holds amounts that are not " +
                                "numbers (" + dropped + "); read them as missing" +
                                (aside ? " and kept the file as " + aside->string() : ""));
@@ -144,7 +165,7 @@ ValueDict AppData::readStoredDictionary() const {
     }
     // Unreadable: load as empty, but keep what the user had out of the next save's way.
     const std::string why = error.empty() ? "not a property list of values" : error;
-    if (auto aside = keepFileAside(path, services_.clock.now()))
+    if (auto aside = keepDamagedRecordAside(services_, path, bytes, std::nullopt))
         services_.log.line("usage record " + path.string() + " could not be read (" + why +
                            "); kept it as " + aside->string());
     else

@@ -1,8 +1,12 @@
 #include "platform/geoclue_location.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <map>
+#include <optional>
 #include <sdbus-c++/sdbus-c++.h>
+#include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 namespace byteward {
@@ -18,9 +22,28 @@ constexpr const char *kProperties = "org.freedesktop.DBus.Properties";
 // GClueAccuracyLevel: a town is all a place text names.
 constexpr std::uint32_t kCityAccuracy = 4;
 constexpr auto kCallTimeout = std::chrono::seconds(2);
+constexpr auto kRetryAfter = std::chrono::minutes(5);
 
 std::string why(const std::exception &error) {
     return error.what();
+}
+
+// sd-bus keeps the connection it could not open (a leak in sdbus-c++ 1.2), and a daemon asks at
+// every sample: a bus socket that is not there is told without asking sd-bus.
+std::optional<std::string> missingSocket(const std::string &busAddress) {
+    const char *system = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    const std::string address =
+        !busAddress.empty()
+            ? busAddress
+            : (system != nullptr ? system : "unix:path=/run/dbus/system_bus_socket");
+    constexpr std::string_view kUnixPath = "unix:path=";
+    if (!address.starts_with(kUnixPath) || address.find(';') != std::string::npos)
+        return std::nullopt;
+    std::string path = address.substr(kUnixPath.size());
+    path = path.substr(0, path.find(','));
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) return "no bus at " + path;
+    return std::nullopt;
 }
 
 } // namespace
@@ -55,6 +78,13 @@ void GeoClueLocationService::lost(const std::exception &error) {
 
 bool GeoClueLocationService::connect() const {
     if (bus_) return true;
+    if (const auto missing = missingSocket(options_.busAddress)) {
+        failed("not available (" + *missing + ")");
+        return false;
+    }
+    // A bus that refused us is asked again only after a while, as each refusal costs memory.
+    const auto now = std::chrono::steady_clock::now();
+    if (now < retryAfter_) return false;
     try {
         auto bus = std::make_unique<Bus>();
         bus->connection = options_.busAddress.empty()
@@ -74,6 +104,7 @@ bool GeoClueLocationService::connect() const {
         bus_ = std::move(bus);
         return true;
     } catch (const std::exception &error) {
+        retryAfter_ = now + kRetryAfter;
         failed("not available (" + why(error) + ")");
         return false;
     }

@@ -3,6 +3,7 @@
 #include "platform/location.h"
 #include "platform/log.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -55,6 +56,7 @@ class GeoClueLocationService final : public LocationService {
     DeferredGeocoders geocoders_;
     mutable std::unique_ptr<Bus> bus_;
     mutable std::string lastFailure_;
+    mutable std::chrono::steady_clock::time_point retryAfter_{};
     LocationDelegate *delegate_ = nullptr;
     std::optional<Location> lastFix_;
 };

@@ -215,8 +215,8 @@ TEST(GeoClueLocation, TheDashboardShowsThePlaceBeforeTheLatest) {
     dashboard.repaintView(true);
     EXPECT_EQ(dashboard.lblPlaceUsed.text, "Vienna, Vienna State");
     const auto rows = dashboard.detailRows();
-    EXPECT_EQ(rows[8],
-              (std::pair<const char *, std::string>{"LAST PLACE", "Vienna, Vienna State"}));
+    EXPECT_EQ(std::string(rows[8].first), "LAST PLACE");
+    EXPECT_EQ(rows[8].second, "Vienna, Vienna State");
 }
 
 TEST(GeoClueLocation, WithoutGeoClueNothingStartsAndTheLogSaysWhyOnce) {
