@@ -109,18 +109,24 @@ void prepare(Device &device, MainViewController &controller, int years, int coun
     controller.backgroundUpdate("", false);
 }
 
-// One update cycle: both data types, the custom counters, the alerts and the saves.
-void UpdateCycle(benchmark::State &state) {
+// Update cycles `step` apart, each after a little traffic, on a device of state's years and
+// counters.
+void updateCycles(benchmark::State &state, std::chrono::seconds step) {
     Device device;
     MainViewController controller(device.services());
     prepare(device, controller, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     for (auto _ : state) {
         state.PauseTiming();
         device.receive(1000);
-        device.env.clock.current += std::chrono::seconds(20);
+        device.env.clock.current += step;
         state.ResumeTiming();
         controller.backgroundUpdate("", false);
     }
+}
+
+// One update cycle: both data types, the custom counters, the alerts and the saves.
+void UpdateCycle(benchmark::State &state) {
+    updateCycles(state, std::chrono::seconds(20));
 }
 BENCHMARK(UpdateCycle)
     ->ArgNames({"years", "counters"})
@@ -133,16 +139,7 @@ BENCHMARK(UpdateCycle)
 
 // The first update of a new day: each type closes the day into a daily log.
 void DayChangeUpdate(benchmark::State &state) {
-    Device device;
-    MainViewController controller(device.services());
-    prepare(device, controller, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    for (auto _ : state) {
-        state.PauseTiming();
-        device.receive(1000);
-        device.env.clock.current += std::chrono::hours(24);
-        state.ResumeTiming();
-        controller.backgroundUpdate("", false);
-    }
+    updateCycles(state, std::chrono::hours(24));
 }
 BENCHMARK(DayChangeUpdate)
     ->ArgNames({"years", "counters"})

@@ -15,18 +15,7 @@ namespace byteward {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-FileIdentity identityOf(const struct stat &info) {
-    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-            static_cast<std::int64_t>(info.st_size),
-            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
-}
-
-} // namespace
-
-std::optional<std::string> readWholeFile(const fs::path &path, std::string *error, bool *tooLarge,
-                                         FileIdentity *identity) {
+std::optional<std::string> readWholeFile(const fs::path &path, std::string *error, bool *tooLarge) {
     if (tooLarge != nullptr) *tooLarge = false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -71,7 +60,6 @@ std::optional<std::string> readWholeFile(const fs::path &path, std::string *erro
     }
     bytes.resize(got);
     ::close(fd);
-    if (identity != nullptr) *identity = identityOf(info);
     return bytes;
 }
 
@@ -105,8 +93,7 @@ void removeAbandonedTemporaries(const fs::path &dir, const std::string &name) {
 
 } // namespace
 
-FileResult writeFileAtomically(const fs::path &path, std::string_view contents,
-                               FileIdentity *identity) {
+FileResult writeFileAtomically(const fs::path &path, std::string_view contents) {
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
     // Appended piece by piece: GCC 12 warns falsely about "." + name at -O3.
     std::string hidden(".");
@@ -136,11 +123,6 @@ FileResult writeFileAtomically(const fs::path &path, std::string_view contents,
     }
     // mkstemp makes the file 0600; the stores are private to the user anyway.
     if (::fsync(fd) != 0) return fail("flush failed");
-    if (identity != nullptr) {
-        struct stat info {};
-        if (::fstat(fd, &info) != 0) return fail("stat failed");
-        *identity = identityOf(info);
-    }
     if (::close(fd) != 0) {
         ::unlink(pattern.c_str());
         return {path.string() + ": close failed: " + std::strerror(errno)};

@@ -29,42 +29,38 @@ struct FileRead {
 };
 
 // The lists of small store files as this process last read or wrote them, by path, with the bytes
-// they came from. A file read again while it is still the same version (same inode, size, time
-// and bytes: an inode and a coarse time stamp can come round again) is not decoded again; the
-// custom counters are read twice in every update. The history of years is left out: a daemon would
-// hold megabytes to save one read a day.
+// they came from. A file read again that still holds those bytes is not decoded again (comparing
+// them costs next to nothing beside decoding); the custom counters are read twice in every update.
+// The history of years is left out: a daemon would hold megabytes to save one read a day.
 class DecodedFiles {
   public:
-    static constexpr std::int64_t kMaxSize = 64 * 1024; // bytes
+    static constexpr std::size_t kMaxSize = 64 * 1024; // bytes
 
     static DecodedFiles &instance() {
         static DecodedFiles files;
         return files;
     }
 
-    std::shared_ptr<const std::vector<ArchiveObject>>
-    find(const fs::path &path, const FileIdentity &identity, std::string_view bytes) {
+    std::shared_ptr<const std::vector<ArchiveObject>> find(const fs::path &path,
+                                                           std::string_view bytes) {
         const std::lock_guard lock(mutex_);
         const auto entry = entries_.find(path.string());
-        if (entry == entries_.end() || !(entry->second.identity == identity) ||
-            entry->second.bytes != bytes)
-            return nullptr;
+        if (entry == entries_.end() || entry->second.bytes != bytes) return nullptr;
         return entry->second.items;
     }
 
-    void remember(const fs::path &path, const FileIdentity &identity, std::string_view bytes,
+    void remember(const fs::path &path, std::string_view bytes,
                   std::shared_ptr<const std::vector<ArchiveObject>> items) {
         const std::lock_guard lock(mutex_);
-        if (identity.size > kMaxSize) {
+        if (bytes.size() > kMaxSize) {
             entries_.erase(path.string());
             return;
         }
-        entries_[path.string()] = {identity, std::string(bytes), std::move(items)};
+        entries_[path.string()] = {std::string(bytes), std::move(items)};
     }
 
   private:
     struct Entry {
-        FileIdentity identity;
         std::string bytes;
         std::shared_ptr<const std::vector<ArchiveObject>> items;
     };
@@ -104,9 +100,8 @@ decodeList(std::string_view bytes, const std::string &listKey, std::string &prob
 FileRead readFile(const fs::path &path, const std::string &listKey) {
     FileRead result;
     std::string error;
-    FileIdentity identity;
     bool tooLarge = false;
-    const auto bytes = readWholeFile(path, &error, &tooLarge, &identity);
+    const auto bytes = readWholeFile(path, &error, &tooLarge);
     if (!bytes) {
         // Far too large to be ours: damaged, and moved aside like any other damaged file.
         if (tooLarge) {
@@ -123,7 +118,7 @@ FileRead readFile(const fs::path &path, const std::string &listKey) {
         return result;
     }
     if (bytes->empty()) return result;
-    if (auto known = DecodedFiles::instance().find(path, identity, *bytes)) {
+    if (auto known = DecodedFiles::instance().find(path, *bytes)) {
         result.list.items = *known;
         result.list.hadData = true;
         result.unchanged = std::move(known);
@@ -132,9 +127,9 @@ FileRead readFile(const fs::path &path, const std::string &listKey) {
     if (auto items = decodeList(*bytes, listKey, result.problem)) {
         result.droppedFields = dropNonFiniteNumbers(*items);
         // Only a clean list stands for the file; a damaged one is rewritten before it is reused.
-        if (result.droppedFields.empty() && identity.size <= DecodedFiles::kMaxSize) {
+        if (result.droppedFields.empty() && bytes->size() <= DecodedFiles::kMaxSize) {
             result.unchanged = std::make_shared<const std::vector<ArchiveObject>>(*items);
-            DecodedFiles::instance().remember(path, identity, *bytes, result.unchanged);
+            DecodedFiles::instance().remember(path, *bytes, result.unchanged);
         }
         result.list.items = std::move(*items);
         result.list.hadData = true;
@@ -226,16 +221,15 @@ bool KeyedArchiveFile::write(std::vector<ArchiveObject> items) const {
     KeyedArchive archive;
     archive.encodeObject(listKey_, ArchiveObject::list(std::move(items)));
     const std::string bytes = archive.encode();
-    FileIdentity identity;
-    const FileResult written = writeFileAtomically(path_, bytes, &identity);
+    const FileResult written = writeFileAtomically(path_, bytes);
     if (!written.ok()) {
         services_.log.line("Writing data to file failed: " + written.error);
         return false;
     }
     // Keyed archives read back exactly as they were written, so the list is what a read of the
     // new file would decode.
-    if (identity.size <= DecodedFiles::kMaxSize)
-        DecodedFiles::instance().remember(path_, identity, bytes,
+    if (bytes.size() <= DecodedFiles::kMaxSize)
+        DecodedFiles::instance().remember(path_, bytes,
                                           std::make_shared<const std::vector<ArchiveObject>>(
                                               archive.decodeObject(listKey_)->items()));
     return true;

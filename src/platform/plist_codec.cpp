@@ -86,22 +86,35 @@ Instant dateFromNode(plist_t node) {
     return Instant(std::chrono::microseconds(micros));
 }
 
-plist_t nodeFromDate(Instant date) {
+// A date as libplist holds it: whole seconds since 2001 and the microseconds after them, never
+// negative (floor division, so dates before 2001 keep a positive fraction).
+struct PlistTime {
+    std::int64_t sec = 0;
+    std::int64_t usec = 0;
+
+    bool fitsLibplist() const { return sec >= INT32_MIN && sec <= INT32_MAX; }
+    // Beyond libplist's 32-bit seconds: the exact value, held to the years 1 to 9999.
+    double farSeconds() const {
+        return std::clamp(static_cast<double>(sec) + static_cast<double>(usec) / 1e6,
+                          kFirstDate - kPlistEpochOffset, kLastDate - kPlistEpochOffset);
+    }
+};
+
+PlistTime plistTime(Instant date) {
     const std::int64_t micros =
         date.time_since_epoch().count() - static_cast<std::int64_t>(kPlistEpochOffset) * 1'000'000;
-    // Floor division keeps the microseconds non-negative for dates before 2001.
-    std::int64_t sec = micros / 1'000'000;
-    std::int64_t usec = micros % 1'000'000;
-    if (usec < 0) {
-        usec += 1'000'000;
-        sec -= 1;
+    PlistTime time{micros / 1'000'000, micros % 1'000'000};
+    if (time.usec < 0) {
+        time.usec += 1'000'000;
+        time.sec -= 1;
     }
-    if (sec > INT32_MAX || sec < INT32_MIN) {
-        const double seconds = static_cast<double>(sec) + static_cast<double>(usec) / 1e6;
-        return dateNodeFromSeconds(
-            std::clamp(seconds, kFirstDate - kPlistEpochOffset, kLastDate - kPlistEpochOffset));
-    }
-    return plist_new_date(static_cast<int32_t>(sec), static_cast<int32_t>(usec));
+    return time;
+}
+
+plist_t nodeFromDate(Instant date) {
+    const PlistTime time = plistTime(date);
+    if (!time.fitsLibplist()) return dateNodeFromSeconds(time.farSeconds());
+    return plist_new_date(static_cast<int32_t>(time.sec), static_cast<int32_t>(time.usec));
 }
 
 Value valueFromNode(plist_t node) {
@@ -257,20 +270,9 @@ plist_t nodeFromValue(const Value &value) {
 // Seconds since 2001 as libplist computes them from whole seconds and microseconds, so a date
 // reads back the same whichever writer stored it.
 double plistSeconds(Instant date) {
-    const std::int64_t micros =
-        date.time_since_epoch().count() - static_cast<std::int64_t>(kPlistEpochOffset) * 1'000'000;
-    std::int64_t sec = micros / 1'000'000;
-    std::int64_t usec = micros % 1'000'000;
-    if (usec < 0) {
-        usec += 1'000'000;
-        sec -= 1;
-    }
-    // Beyond what libplist passes as 32-bit seconds, the exact value, held to the years 1 to 9999
-    // as nodeFromDate holds it.
-    if (sec > INT32_MAX || sec < INT32_MIN)
-        return std::clamp(static_cast<double>(sec) + static_cast<double>(usec) / 1e6,
-                          kFirstDate - kPlistEpochOffset, kLastDate - kPlistEpochOffset);
-    return static_cast<double>(static_cast<int32_t>(sec)) + static_cast<double>(usec) / 1000000;
+    const PlistTime time = plistTime(date);
+    if (!time.fitsLibplist()) return time.farSeconds();
+    return static_cast<double>(time.sec) + static_cast<double>(time.usec) / 1000000;
 }
 
 // Writes the binary property-list format (bplist00) directly. Equal strings, numbers and dates
