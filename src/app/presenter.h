@@ -17,6 +17,8 @@ struct Alert {
     std::string keyboard; // "decimal" or "number" for a text input; empty otherwise
     int tag = 0;
     bool actionSheet = false;
+    // The one of `otherButtons` that destroys data; shown apart and marked as dangerous.
+    std::string destructiveButton;
 };
 
 // Receives the button the user pressed, with the alert as it was answered (its text typed in).

@@ -2,6 +2,7 @@
 
 #include "platform/value.h"
 
+#include <functional>
 #include <string>
 
 namespace byteward {
@@ -17,6 +18,10 @@ class Screen {
     virtual ValueDict values() const { return {}; }
     // Runs an action; false when the screen has no such action.
     virtual bool perform(const std::string &action, const Value &argument) = 0;
+
+    // Set by whoever shows the screen; called when the screen changed on its own (a colour
+    // announcement, a render), outside any action of the shell.
+    std::function<void()> onChanged;
 };
 
 // A label as a screen exposes it.

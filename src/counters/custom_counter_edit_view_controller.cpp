@@ -276,6 +276,7 @@ void CustomCounterEditViewController::resetCounter() {
     sheet.title = kResetTitle;
     sheet.cancelButton = "Cancel";
     sheet.otherButtons = {"Reset Counter"};
+    sheet.destructiveButton = "Reset Counter";
     sheet.actionSheet = true;
     screens_.presenter->presentAlert(sheet, this);
 }

@@ -41,9 +41,8 @@ class CustomCounterEditViewController final : public Screen,
     bool isAddMode = false;
 
     void viewDidLoad();
+    // Applies the theme again; runs on every usage bar announcement and calls onChanged.
     void applyTheme();
-    // Called when the theme was applied again on a usage bar announcement.
-    std::function<void()> onChanged;
 
     int numberOfSectionsInTableView() const;
     int numberOfRowsInSection(int section) const;

@@ -3,7 +3,6 @@
 #include "app/screen.h"
 #include "dashboard/main_view_controller.h"
 
-#include <functional>
 
 namespace byteward {
 
@@ -21,8 +20,6 @@ class DashboardScreen final : public Screen {
 
     // Whether a render takes a sample (the app) or repaints from the stored records (screenshots).
     bool sampleOnRender = true;
-    // Called after every render or repaint.
-    std::function<void()> onChanged;
 
   private:
     MainViewController &controller_;

@@ -28,7 +28,8 @@ class AppController::ForegroundSink final : public NotificationSink {
 };
 
 AppController::AppController(PlatformServices &platform, Options options, QObject *parent)
-    : QObject(parent), platform_(platform), options_(options), desktop_(&platform.log()),
+    : QObject(parent), platform_(platform), options_(options), presenter_(platform.log()),
+      navigator_(platform.log()), desktop_(&platform.log()),
       places_(platform.services().defaults, platform.log()) {
     instance_ = this;
     Services &services = platform_.services();
@@ -73,17 +74,21 @@ AppController::AppController(PlatformServices &platform, Options options, QObjec
                        &platform_.analytics()},
         navigator_);
 
-    connect(&fetchTimer_, &QTimer::timeout, this, [this] {
-        delegate_->performFetch();
-        // A fetch may have (re)started monitoring.
-        watchLocation();
+    connect(&fetchTimer_, &QTimer::timeout, this, &AppController::sample);
+    retryTimer_.setSingleShot(true);
+    connect(&retryTimer_, &QTimer::timeout, this, &AppController::sample);
+    connect(&deliveryTimer_, &QTimer::timeout, this, &AppController::deliverNotifications);
+    // An answer may have changed any screen, or chosen a tab.
+    connect(&presenter_, &QmlPresenter::answered, this, [this] {
+        showSelectedTab();
+        // Adjust and reset change the stored records behind the dashboards' backs.
+        run("Repainting the dashboards", [this] {
+            if (!cellularScreen_) return;
+            cellularScreen_->perform("repaint", Value(true));
+            wifiScreen_->perform("repaint", Value(false));
+        });
         refreshScreens();
     });
-    connect(&deliveryTimer_, &QTimer::timeout, this, &AppController::deliverNotifications);
-    connect(&presenter_, &QmlPresenter::currentChanged, this, &AppController::refreshScreens);
-
-    events_.addObserver(AppNotificationCenter::kProgressBarMileStoneNotification,
-                        [this](const ValueDict &) { emit themeChanged(); });
 }
 
 AppController::~AppController() {
@@ -97,29 +102,76 @@ AppController *AppController::create(QQmlEngine *, QJSEngine *) {
 
 void AppController::launch() {
     delegate_->application(BytewardAppDelegate::LaunchOptions{});
+    // After the delegate's own observer, so the tint is set before the window reads it.
+    events_.addObserver(AppNotificationCenter::kProgressBarMileStoneNotification,
+                        [this](const ValueDict &) { emit themeChanged(); });
     cellularScreen_ =
         std::make_unique<DashboardScreen>(delegate_->cellularDashboard(), platform_.services());
     wifiScreen_ =
         std::make_unique<DashboardScreen>(delegate_->wifiDashboard(), platform_.services());
     cellularScreen_->sampleOnRender = wifiScreen_->sampleOnRender = options_.sampleOnRender;
-    cellularAdapter_ = std::make_unique<ScreenAdapter>(cellularScreen_.get(), this);
-    wifiAdapter_ = std::make_unique<ScreenAdapter>(wifiScreen_.get(), this);
-    countersAdapter_ = std::make_unique<ScreenAdapter>(countersController_.get(), this);
-    historyAdapter_ = std::make_unique<ScreenAdapter>(historyController_.get(), this);
-    settingsAdapter_ = std::make_unique<ScreenAdapter>(settingsScreen_.get(), this);
-    // Each dashboard renders once as it loads; a render chooses the start tab.
-    const int chosenByAlert = delegate_->tabSelectedIndex;
-    cellularScreen_->perform("render", Value());
-    wifiScreen_->perform("render", Value());
-    delegate_->selectStartupTab();
-    if (chosenByAlert == BytewardAppDelegate::kSettingsTab)
-        delegate_->tabSelectedIndex = chosenByAlert;
+    Log &log = platform_.log();
+    cellularAdapter_ = std::make_unique<ScreenAdapter>(cellularScreen_.get(), log, this);
+    wifiAdapter_ = std::make_unique<ScreenAdapter>(wifiScreen_.get(), log, this);
+    countersAdapter_ = std::make_unique<ScreenAdapter>(countersController_.get(), log, this);
+    historyAdapter_ = std::make_unique<ScreenAdapter>(historyController_.get(), log, this);
+    settingsAdapter_ = std::make_unique<ScreenAdapter>(settingsScreen_.get(), log, this);
+    // Each dashboard renders once as it loads; the render at launch chooses the start tab.
+    renderDashboards();
+    run("Choosing the start tab", [this] { delegate_->selectStartupTab(); });
+    shownTab_ = delegate_->tabSelectedIndex;
     if (options_.fetchIntervalSeconds > 0) {
         fetchTimer_.start(options_.fetchIntervalSeconds * 1000);
         deliveryTimer_.start(30 * 1000);
     }
     emit currentTabChanged();
     emit themeChanged();
+}
+
+void AppController::terminate() {
+    if (terminated_) return;
+    terminated_ = true;
+    fetchTimer_.stop();
+    retryTimer_.stop();
+    deliveryTimer_.stop();
+    // The last sample may wait for another process: nothing is on screen to answer any more.
+    DataLock::WaitLimit quitting(DataLock::kDefaultWait);
+    run("The last sample", [this] { delegate_->applicationWillTerminate(); });
+}
+
+Outcome AppController::run(std::string_view what, const std::function<void()> &work) {
+    const Outcome outcome = guarded(platform_.log(), what, work);
+    if (outcome == Outcome::Busy && !terminated_ && !retryTimer_.isActive())
+        retryTimer_.start(kRetryAfter);
+    return outcome;
+}
+
+void AppController::renderDashboards() {
+    run("Rendering the dashboards", [this] {
+        cellularScreen_->perform("render", Value());
+        wifiScreen_->perform("render", Value());
+    });
+}
+
+void AppController::sample() {
+    if (terminated_ || !cellularScreen_) return;
+    if (visible_) {
+        // As a render does, without moving the person to another tab.
+        renderDashboards();
+    } else {
+        run("The background fetch", [this] { delegate_->performFetch(); });
+        // A fetch may have (re)started monitoring.
+        watchLocation();
+    }
+    refreshScreens();
+}
+
+void AppController::showSelectedTab() {
+    if (delegate_->tabSelectedIndex == shownTab_) return;
+    shownTab_ = delegate_->tabSelectedIndex;
+    if (shownTab_ == BytewardAppDelegate::kSettingsTab)
+        run("Opening the settings", [this] { settingsScreen_->perform("viewDidLoad", Value()); });
+    emit currentTabChanged();
 }
 
 // Fixes and geocoding answers arrive on the bus connection's descriptor, on this thread.
@@ -131,11 +183,7 @@ void AppController::watchLocation() {
     if (fd < 0) return;
     locationNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     connect(locationNotifier_.get(), &QSocketNotifier::activated, this, [this] {
-        try {
-            location_->dispatch();
-        } catch (const std::exception &error) {
-            platform_.log().line(std::string("Location update failed: ") + error.what());
-        }
+        run("Location update", [this] { location_->dispatch(); });
         watchLocation();
         refreshScreens();
     });
@@ -144,6 +192,12 @@ void AppController::watchLocation() {
 QVariantMap AppController::colors() const {
     auto hex = [](const Rgba &c) { return QString::fromStdString(toHex(c)); };
     UserDefaults &defaults = platform_.services().defaults;
+    QString cellular = hex(BytewardColors::appTintColor());
+    QString wifi = cellular;
+    guarded(platform_.log(), "Reading the progress colours", [&] {
+        cellular = hex(BytewardColors::cellularProgressColor(defaults));
+        wifi = hex(BytewardColors::wifiProgressColor(defaults));
+    });
     return {{"background", hex(BytewardColors::appBackgroundColor())},
             {"block", hex(BytewardColors::appBlockBackgroundColor())},
             {"subheader", hex(BytewardColors::appSubheaderColor())},
@@ -156,51 +210,75 @@ QVariantMap AppController::colors() const {
             {"cellDetail", hex(BytewardColors::tableCellDetailForegroundColor())},
             {"settingsCell", hex(BytewardColors::settingsTableCellBackgroundColor())},
             {"barBackground", hex(BytewardColors::progressBarBackgroundColor())},
-            {"cellular", hex(BytewardColors::cellularProgressColor(defaults))},
-            {"wifi", hex(BytewardColors::wifiProgressColor(defaults))}};
+            {"cellular", cellular},
+            {"wifi", wifi}};
 }
 
 void AppController::selectTab(int index) {
-    if (!delegate_->shouldSelectViewController(index)) return;
+    if (index == shownTab_ || !delegate_->shouldSelectViewController(index)) {
+        // The tab bar may already show the tab the delegate holds; keep both in step.
+        showSelectedTab();
+        return;
+    }
     const bool leavingSettings = delegate_->tabSelectedIndex == BytewardAppDelegate::kSettingsTab;
-    delegate_->didSelectViewController(index);
+    run("Changing tabs", [&] { delegate_->didSelectViewController(index); });
+    // The person chose it, whatever the leaving-Settings path managed to do.
+    delegate_->tabSelectedIndex = index;
+    shownTab_ = index;
     if (index == BytewardAppDelegate::kSettingsTab)
-        settingsScreen_->perform("viewDidLoad", Value());
+        run("Opening the settings", [this] { settingsScreen_->perform("viewDidLoad", Value()); });
     if (leavingSettings) refreshScreens();
     emit currentTabChanged();
 }
 
 void AppController::setWindowVisible(bool visible) {
-    if (visible == visible_) return;
+    if (visible == visible_ || terminated_) return;
     visible_ = visible;
-    if (visible)
-        delegate_->applicationWillEnterForeground();
-    else
-        delegate_->applicationDidEnterBackground();
+    if (visible) {
+        run("Returning to the foreground", [this] {
+            delegate_->applicationWillEnterForeground();
+            delegate_->selectStartupTab();
+        });
+        showSelectedTab();
+    } else {
+        run("Going to the background", [this] { delegate_->applicationDidEnterBackground(); });
+    }
     refreshScreens();
 }
 
 ScreenAdapter *AppController::planScreen(const QString &name) {
     const auto kind = PlanSetupScreen::kindNamed(name.toStdString());
     if (!kind) return nullptr;
-    planScreens_.push_back(std::make_unique<PlanSetupScreen>(platform_.services(), *kind));
-    planAdapters_.push_back(std::make_unique<ScreenAdapter>(planScreens_.back().get(), this));
-    QQmlEngine::setObjectOwnership(planAdapters_.back().get(), QQmlEngine::CppOwnership);
-    return planAdapters_.back().get();
+    ScreenAdapter *adapter = nullptr;
+    run("Opening a plan setup screen", [&] {
+        planScreens_.push_back(std::make_unique<PlanSetupScreen>(platform_.services(), *kind));
+        planAdapters_.push_back(
+            std::make_unique<ScreenAdapter>(planScreens_.back().get(), platform_.log(), this));
+        adapter = planAdapters_.back().get();
+        QQmlEngine::setObjectOwnership(adapter, QQmlEngine::CppOwnership);
+    });
+    return adapter;
 }
 
 bool AppController::openUrl(const QString &url) {
-    return delegate_->application(url.toStdString());
+    bool mine = false;
+    run("Opening an address", [&] { mine = delegate_->application(url.toStdString()); });
+    return mine;
 }
 
 void AppController::deliverNotifications() {
-    platform_.services().notifications.deliverDueNotifications(*sink_);
+    run("Delivering notifications",
+        [this] { platform_.services().notifications.deliverDueNotifications(*sink_); });
 }
 
 void AppController::refreshScreens() {
-    for (ScreenAdapter *adapter :
-         {cellularAdapter_.get(), wifiAdapter_.get(), settingsAdapter_.get()})
+    for (ScreenAdapter *adapter : {cellularAdapter_.get(), wifiAdapter_.get(),
+                                   countersAdapter_.get(), historyAdapter_.get(),
+                                   settingsAdapter_.get()})
         if (adapter != nullptr) adapter->refresh();
+    for (const auto &adapter : planAdapters_)
+        adapter->refresh();
+    navigator_.refreshAll();
     emit themeChanged();
 }
 

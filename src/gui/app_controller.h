@@ -6,6 +6,7 @@
 #include "counters/custom_counter_view_controller.h"
 #include "dashboard/dashboard_screen.h"
 #include "gui/qml_navigator.h"
+#include "gui/boundary.h"
 #include "gui/qml_presenter.h"
 #include "gui/screen_adapter.h"
 #include "history/history_view_controller.h"
@@ -20,6 +21,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QVariant>
+#include <chrono>
+#include <functional>
 #include <QtQml/qqmlregistration.h>
 #include <memory>
 
@@ -62,6 +65,8 @@ class AppController : public QObject {
 
     // Launch: the delegate's start, then a first render of both dashboards.
     void launch();
+    // Quitting: the last sample, waiting for the data lock as long as it takes.
+    void terminate();
 
     ScreenAdapter *cellular() { return cellularAdapter_.get(); }
     ScreenAdapter *wifi() { return wifiAdapter_.get(); }
@@ -70,7 +75,7 @@ class AppController : public QObject {
     ScreenAdapter *settings() { return settingsAdapter_.get(); }
     QmlPresenter *presenter() { return &presenter_; }
     QmlNavigator *navigator() { return &navigator_; }
-    int currentTab() const { return delegate_->tabSelectedIndex; }
+    int currentTab() const { return shownTab_; }
     QString windowTint() const { return QString::fromStdString(delegate_->windowTint); }
     QVariantMap colors() const;
 
@@ -89,6 +94,9 @@ class AppController : public QObject {
     Q_INVOKABLE bool openUrl(const QString &url);
     // Runs every due notification; those arriving while the window is in front show as alerts.
     void deliverNotifications();
+    // The app's own sampling: in front, a render of both dashboards; hidden, a background fetch
+    // with its badge.
+    void sample();
 
     // Opens the history chart as its "View Chart" button does.
     void showHistoryChart() {
@@ -96,6 +104,10 @@ class AppController : public QObject {
         sheet.tag = HistoryViewController::kActionSheetTag;
         historyController_->alertView(sheet, 4);
     }
+    // How long the window's thread waits for the data lock before trying again later.
+    static constexpr std::chrono::milliseconds kLockWait{100};
+    // How soon a sample that found the data lock held is tried again.
+    static constexpr std::chrono::milliseconds kRetryAfter{1000};
     // Opens a plan setup screen on the settings tab as if its row were tapped, or closes it.
     void showPlanScreen(const QString &name) { emit planScreenRequested(name); }
     void closePlanScreen() { emit planScreenDismissed(); }
@@ -111,8 +123,14 @@ class AppController : public QObject {
 
     void refreshScreens();
     void watchLocation();
+    // Shows the tab the delegate selected, where it was not the person's own tap.
+    void showSelectedTab();
+    // Runs work from a Qt callback; a held data lock brings a new sample shortly.
+    Outcome run(std::string_view what, const std::function<void()> &work);
+    void renderDashboards();
 
     static AppController *instance_;
+    DataLock::WaitLimit uiLockWait_{kLockWait};
     PlatformServices &platform_;
     Options options_;
     AppNotificationCenter events_;
@@ -140,7 +158,10 @@ class AppController : public QObject {
     std::vector<std::unique_ptr<ScreenAdapter>> planAdapters_;
     QTimer fetchTimer_;
     QTimer deliveryTimer_;
+    QTimer retryTimer_;
     bool visible_ = true;
+    bool terminated_ = false;
+    int shownTab_ = BytewardAppDelegate::kCellularTab;
 };
 
 } // namespace byteward::gui

@@ -1,6 +1,8 @@
 // byteward: the Qt Quick application.
 #include "byteward_version.h"
 #include "gui/app_controller.h"
+#include "gui/app_shell.h"
+#include "gui/quit_signals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -9,7 +11,9 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTimer>
+#include <QtQml/qqmlextensionplugin.h>
 #include <algorithm>
+#include <optional>
 #include <clocale>
 #include <cstdio>
 #include <fstream>
@@ -17,21 +21,9 @@
 #include <string>
 #include <unistd.h>
 
+Q_IMPORT_QML_PLUGIN(BytewardPlugin)
+
 namespace {
-
-int qmlProblems = 0;
-QtMessageHandler previousHandler = nullptr;
-
-// The self-test fails on any QML warning or error; the platform's own chatter (no runtime
-// directory, no display) is not the interface's fault.
-void countProblems(QtMsgType type, const QMessageLogContext &context, const QString &message) {
-    const bool fromQml = (context.file != nullptr && QByteArray(context.file).contains(".qml")) ||
-                         QByteArray(context.category).startsWith("qt.qml") ||
-                         message.contains(QLatin1String(".qml")) ||
-                         message.contains(QLatin1String("qrc:/"));
-    if (type != QtDebugMsg && type != QtInfoMsg && fromQml) ++qmlProblems;
-    if (previousHandler != nullptr) previousHandler(type, context, message);
-}
 
 void settle(int milliseconds = 50) {
     QEventLoop loop;
@@ -268,10 +260,10 @@ int main(int argc, char **argv) {
         std::cerr << "byteward: cannot create " << pictures.toStdString() << '\n';
         return 1;
     }
-    if (testing) previousHandler = qInstallMessageHandler(countProblems);
+    std::optional<byteward::gui::QmlProblems> problems;
+    if (testing) problems.emplace();
 
     try {
-        byteward::PlatformServices platform;
         byteward::gui::AppController::Options options;
         if (offscreen) {
             options.sampleOnRender = testing; // pictures show what the files hold
@@ -279,30 +271,28 @@ int main(int argc, char **argv) {
             options.fetchIntervalSeconds = 0;
             options.locationWakeUps = false;
         }
-        byteward::gui::AppController app(platform, options);
-        app.launch();
+        byteward::gui::AppShell shell(options);
+        byteward::gui::AppController &app = shell.app();
         for (const QString &url : parser.positionalArguments())
             app.openUrl(url);
-
-        QQmlApplicationEngine engine;
-        QObject::connect(&application, &QGuiApplication::aboutToQuit, &app,
-                         [&app] { app.delegate().applicationWillTerminate(); });
-        engine.load(QUrl(QStringLiteral("qrc:/Byteward/qml/Main.qml")));
-        if (engine.rootObjects().isEmpty()) return 1;
-        auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
-        if (parser.isSet(firstFrame) && window != nullptr) quitAtFirstFrame(window);
+        if (!shell.load()) return 1;
+        QQuickWindow *window = shell.window();
+        if (parser.isSet(firstFrame)) quitAtFirstFrame(window);
         if (offscreen) {
-            if (window == nullptr) return 1;
             window->show();
             const int failed = visitEveryTab(window, app, pictures, windowSize);
-            if (testing) qmlProblems += checkBindings(window, app);
-            if (testing && qmlProblems > 0) {
-                std::cerr << "byteward: self-test found " << qmlProblems << " QML problem(s)\n";
-                return 1;
+            if (testing) {
+                const int mismatches = checkBindings(window, app);
+                const int total = problems->count() + mismatches;
+                if (total > 0) {
+                    std::cerr << "byteward: self-test found " << total << " QML problem(s)\n";
+                    return 1;
+                }
+                std::cout << "self-test passed\n";
             }
-            if (testing) std::cout << "self-test passed\n";
             return failed;
         }
+        byteward::gui::QuitOnSignals quitOnSignals;
         return QGuiApplication::exec();
     } catch (const std::exception &error) {
         std::cerr << "byteward: " << error.what() << '\n';

@@ -7,7 +7,7 @@ namespace byteward::gui {
 ScreenAdapter *QmlNavigator::adapterFor(Screen &screen) {
     auto &adapter = adapters_[&screen];
     if (!adapter) {
-        adapter = std::make_unique<ScreenAdapter>(&screen, this);
+        adapter = std::make_unique<ScreenAdapter>(&screen, log_, this);
         QQmlEngine::setObjectOwnership(adapter.get(), QQmlEngine::CppOwnership);
     }
     return adapter.get();
@@ -29,6 +29,11 @@ void QmlNavigator::dismiss(Screen &screen) {
     found->second.release()->deleteLater();
     adapters_.erase(found);
     emit uncovered();
+}
+
+void QmlNavigator::refreshAll() {
+    for (auto &[screen, adapter] : adapters_)
+        adapter->refresh();
 }
 
 void QmlNavigator::pageClosed(ScreenAdapter *adapter) {

@@ -18,7 +18,7 @@ class QmlNavigator : public QObject, public Navigator {
     QML_UNCREATABLE("The navigator comes from the application")
 
   public:
-    using QObject::QObject;
+    explicit QmlNavigator(Log &log, QObject *parent = nullptr) : QObject(parent), log_(log) {}
 
     void push(const std::string &page, Screen &screen) override;
     void presentModal(const std::string &page, Screen &screen) override;
@@ -26,6 +26,8 @@ class QmlNavigator : public QObject, public Navigator {
 
     // The page was taken away by the user (back button): forget its adapter.
     Q_INVOKABLE void pageClosed(byteward::gui::ScreenAdapter *adapter);
+    // Every screen it shows reads itself afresh.
+    void refreshAll();
 
   signals:
     void pushRequested(const QString &page, byteward::gui::ScreenAdapter *screen);
@@ -37,6 +39,7 @@ class QmlNavigator : public QObject, public Navigator {
   private:
     ScreenAdapter *adapterFor(Screen &screen);
 
+    Log &log_;
     std::map<Screen *, std::unique_ptr<ScreenAdapter>> adapters_;
 };
 

@@ -1,8 +1,31 @@
 #include "gui/screen_adapter.h"
 
+#include "gui/boundary.h"
+
 #include <QDateTime>
+#include <QPointer>
 
 namespace byteward::gui {
+
+ScreenAdapter::ScreenAdapter(Screen *screen, Log &log, QObject *parent)
+    : QObject(parent), screen_(screen), log_(log) {
+    // The adapter may go before the screen: a page closed by the person.
+    screen_->onChanged = [adapter = QPointer<ScreenAdapter>(this)] {
+        if (adapter) adapter->refresh();
+    };
+}
+
+void ScreenAdapter::refresh() {
+    if (changePending_) return;
+    changePending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            changePending_ = false;
+            emit changed();
+        },
+        Qt::QueuedConnection);
+}
 
 QVariant ScreenAdapter::toVariant(const Value &value) {
     if (value.isBool()) return value.boolValue();
@@ -54,16 +77,24 @@ Value ScreenAdapter::fromVariant(const QVariant &variant) {
     }
 }
 
+// What QML reads is computed from the stores; a failure shows as nothing rather than ending the
+// app from inside a binding.
 QVariantMap ScreenAdapter::labels() const {
-    return toVariant(Value(screen_->labels())).toMap();
+    QVariantMap out;
+    guarded(log_, "Reading a screen", [&] { out = toVariant(Value(screen_->labels())).toMap(); });
+    return out;
 }
 
 QVariantList ScreenAdapter::sections() const {
-    return toVariant(Value(screen_->sections())).toList();
+    QVariantList out;
+    guarded(log_, "Reading a screen", [&] { out = toVariant(Value(screen_->sections())).toList(); });
+    return out;
 }
 
 QVariantMap ScreenAdapter::values() const {
-    return toVariant(Value(screen_->values())).toMap();
+    QVariantMap out;
+    guarded(log_, "Reading a screen", [&] { out = toVariant(Value(screen_->values())).toMap(); });
+    return out;
 }
 
 bool ScreenAdapter::perform(const QString &action, const QVariant &argument) {
@@ -72,8 +103,12 @@ bool ScreenAdapter::perform(const QString &action, const QVariant &argument) {
     if (plain.canConvert<QVariantMap>() && plain.typeId() != QMetaType::QString &&
         !plain.canConvert<double>())
         plain = plain.toMap();
-    const bool done = screen_->perform(action.toStdString(), fromVariant(plain));
-    emit changed();
+    bool done = false;
+    const std::string name = action.toStdString();
+    if (guarded(log_, "The action " + name, [&] { done = screen_->perform(name, fromVariant(plain)); }) !=
+        Outcome::Done)
+        done = false;
+    refresh();
     return done;
 }
 

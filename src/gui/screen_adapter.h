@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/screen.h"
+#include "platform/log.h"
 
 #include <QObject>
 #include <QVariant>
@@ -9,7 +10,9 @@
 namespace byteward::gui {
 
 // Hands one headless screen to QML: its labels, table sections and extra values as plain
-// variants, and its actions by name. No rule of the screen lives here.
+// variants, and its actions by name. No rule of the screen lives here. QML hears of a change
+// once the event that caused it has been handled: rebuilding a list while one of its rows is
+// still handling a click would destroy the row under its own handler.
 class ScreenAdapter : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -19,17 +22,18 @@ class ScreenAdapter : public QObject {
     Q_PROPERTY(QVariantMap values READ values NOTIFY changed)
 
   public:
-    explicit ScreenAdapter(Screen *screen, QObject *parent = nullptr)
-        : QObject(parent), screen_(screen) {}
+    ScreenAdapter(Screen *screen, Log &log, QObject *parent = nullptr);
 
     QVariantMap labels() const;
     QVariantList sections() const;
     QVariantMap values() const;
 
-    // Runs the screen's action and tells QML to read everything again.
+    // Runs the screen's action and tells QML to read everything again. False when the screen
+    // has no such action or the action failed (it is logged; the app goes on).
     Q_INVOKABLE bool perform(const QString &action, const QVariant &argument = {});
     // For changes made elsewhere (another screen, a timer).
-    Q_INVOKABLE void refresh() { emit changed(); }
+    Q_INVOKABLE void refresh();
+    Screen *screen() const { return screen_; }
 
     static QVariant toVariant(const Value &value);
     static Value fromVariant(const QVariant &variant);
@@ -39,6 +43,8 @@ class ScreenAdapter : public QObject {
 
   private:
     Screen *screen_;
+    Log &log_;
+    bool changePending_ = false;
 };
 
 } // namespace byteward::gui

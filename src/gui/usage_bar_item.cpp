@@ -2,6 +2,7 @@
 
 #include "dashboard/usage_visual_view.h"
 #include "gui/app_controller.h"
+#include "gui/boundary.h"
 #include "gui/qpainter_drawing_context.h"
 
 #include <QPainter>
@@ -32,7 +33,9 @@ void UsageBarItem::paint(QPainter *painter) {
                           announced = info;
                           changed = true;
                       });
-    view.drawInContext(context, app->services(), &app->analytics(), &local);
+    // Drawing stores the bar's colour: it must not throw into the scene graph.
+    guarded(app->services().log, "Drawing the usage bar",
+            [&] { view.drawInContext(context, app->services(), &app->analytics(), &local); });
     if (changed) {
         QMetaObject::invokeMethod(
             app,

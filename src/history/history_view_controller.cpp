@@ -78,6 +78,7 @@ void HistoryViewController::showActionSheet() {
     sheet.tag = kActionSheetTag;
     sheet.cancelButton = "Cancel";
     sheet.otherButtons = {"Clear History", "Email History", "Export to CSV", "View Chart"};
+    sheet.destructiveButton = "Clear History";
     context_.presenter->presentAlert(sheet, this);
 }
 
@@ -108,6 +109,7 @@ void HistoryViewController::alertView(const Alert &alert, int buttonIndex) {
         confirm.tag = kClearSheetTag;
         confirm.cancelButton = "Cancel";
         confirm.otherButtons = {"Clear All Records"};
+        confirm.destructiveButton = "Clear All Records";
         context_.presenter->presentAlert(confirm, this);
         break;
     }

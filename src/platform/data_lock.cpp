@@ -2,6 +2,7 @@
 
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,13 +35,30 @@ std::map<std::string, HeldLock> &heldLocks() {
     return locks;
 }
 
+// The cap WaitLimit sets on this thread; the largest wait means none.
+thread_local std::chrono::milliseconds threadWaitLimit = std::chrono::milliseconds::max();
+// Under a cap, a lock that was just found held is tried once, without waiting, until then: one
+// action takes the lock many times, and each would otherwise wait the cap again.
+thread_local std::chrono::steady_clock::time_point threadBusyUntil{};
+
 std::string lockPath(const std::filesystem::path &dataDir) {
     return (dataDir / DataLock::kFileName).string();
 }
 
 } // namespace
 
+DataLock::WaitLimit::WaitLimit(std::chrono::milliseconds limit) : previous_(threadWaitLimit) {
+    threadWaitLimit = limit;
+}
+
+DataLock::WaitLimit::~WaitLimit() {
+    threadWaitLimit = previous_;
+}
+
 DataLock::DataLock(const std::filesystem::path &dataDir, std::chrono::milliseconds wait) {
+    const bool capped = wait > threadWaitLimit;
+    wait = std::min(wait, threadWaitLimit);
+    if (capped && std::chrono::steady_clock::now() < threadBusyUntil) wait = std::chrono::milliseconds(0);
     processMutex().lock();
     path_ = lockPath(dataDir);
     const std::string &path = path_;
@@ -68,6 +86,7 @@ DataLock::DataLock(const std::filesystem::path &dataDir, std::chrono::millisecon
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             ::close(fd);
+            if (capped) threadBusyUntil = std::chrono::steady_clock::now() + std::chrono::seconds(1);
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%.1f",
                           static_cast<double>(wait.count()) / 1000.0);

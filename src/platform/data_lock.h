@@ -28,6 +28,20 @@ class DataLock {
 
     static constexpr const char *kFileName = ".byteward.lock";
 
+    // While one lives, no lock taken on this thread waits longer than `limit`: the window's
+    // thread must keep answering the person while another process holds the lock, and tries
+    // again later instead. The one made last decides; the one before holds again when it ends.
+    class WaitLimit {
+      public:
+        explicit WaitLimit(std::chrono::milliseconds limit);
+        ~WaitLimit();
+        WaitLimit(const WaitLimit &) = delete;
+        WaitLimit &operator=(const WaitLimit &) = delete;
+
+      private:
+        std::chrono::milliseconds previous_;
+    };
+
   private:
     std::string path_;
 };

@@ -1,52 +1,116 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Layouts
 import Byteward
 
-// Shows the presenter's current alert and sends the pressed button back.
+// Shows the presenter's current alert and sends the pressed button back. An alert's buttons sit
+// in a row; an action sheet's stand one above the other, the destructive one first and in red,
+// Cancel last and apart.
 Dialog {
     id: dialog
+    objectName: "alertDialog"
     property QmlPresenter presenter
     readonly property var alert: presenter ? presenter.current : ({})
-    readonly property bool hasAlert: alert && alert.title !== undefined
+    readonly property bool hasAlert: alert !== undefined && alert.title !== undefined
+    readonly property bool sheet: hasAlert && alert.actionSheet === true
+    readonly property var buttons: hasAlert ? alert.buttons : []
+    // The action sheet's buttons other than Cancel, the destructive one first.
+    readonly property var sheetOrder: {
+        const order = []
+        if (!sheet) return order
+        if (alert.destructive >= 0) order.push(alert.destructive)
+        for (let i = 0; i < buttons.length; ++i)
+            if (i !== alert.destructive && !(i === 0 && alert.hasCancel)) order.push(i)
+        return order
+    }
 
     anchors.centerIn: Overlay.overlay
     width: Math.min(parent ? parent.width - 32 : 360, 420)
     modal: true
+    // Takes the keyboard, so its text field does.
+    focus: true
     closePolicy: Popup.NoAutoClose
     visible: hasAlert
     title: hasAlert ? alert.title : ""
+    // A new alert in the same dialog starts from its own text.
+    onAlertChanged: if (alert && alert.text !== undefined) field.text = alert.text
 
-    contentItem: ColumnLayout {
+    function press(index) {
+        presenter.answer(index, field.text)
+    }
+
+    // Positioners, not layouts: a layout may still hold a button its Repeater has just let go
+    // when the next alert replaces the buttons.
+    contentItem: Column {
         spacing: 12
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: dialog.title.length > 0 ? dialog.title : "Choose an action"
+        Accessible.description: dialog.hasAlert ? dialog.alert.message : ""
         Label {
+            width: parent.width
             text: dialog.hasAlert ? dialog.alert.message : ""
             wrapMode: Text.WordWrap
             visible: text.length > 0
-            Layout.fillWidth: true
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
         TextField {
             id: field
-            visible: dialog.hasAlert && dialog.alert.textInput
-            text: dialog.hasAlert ? dialog.alert.text : ""
-            inputMethodHints: Qt.ImhFormattedNumbersOnly
-            Layout.fillWidth: true
+            objectName: "alertField"
+            width: parent.width
+            height: Math.max(48, implicitHeight)
+            visible: dialog.hasAlert && dialog.alert.textInput === true
+            // The keyboard comes up in the field as the alert opens.
+            focus: visible
+            inputMethodHints: dialog.hasAlert && dialog.alert.keyboard === "number" ? Qt.ImhDigitsOnly
+                                                                                   : Qt.ImhFormattedNumbersOnly
+            Accessible.name: dialog.title
+            // Enter confirms, as the last button does.
+            onAccepted: dialog.press(dialog.buttons.length - 1)
+        }
+        // The action sheet's choices.
+        Repeater {
+            model: dialog.sheetOrder
+            Button {
+                required property int modelData
+                readonly property bool destructive: modelData === dialog.alert.destructive
+                objectName: "alertButton" + modelData
+                text: dialog.buttons[modelData] || ""
+                width: parent.width
+                height: Math.max(48, implicitHeight)
+                palette.buttonText: destructive ? "#ff453a" : App.colors.foreground
+                font.bold: destructive
+                Accessible.name: destructive ? text + " (destroys data)" : text
+                onClicked: dialog.press(modelData)
+            }
         }
     }
 
-    footer: RowLayout {
-        spacing: 8
-        Item { Layout.fillWidth: true }
-        Repeater {
-            model: dialog.hasAlert ? dialog.alert.buttons : []
-            Button {
-                required property string modelData
-                required property int index
-                text: modelData
-                flat: index === 0 && dialog.alert.hasCancel
-                onClicked: dialog.presenter.answer(index, field.text)
+    footer: Item {
+        implicitHeight: buttonRow.implicitHeight + 16
+        Row {
+            id: buttonRow
+            anchors.right: parent.right
+            anchors.left: dialog.sheet ? parent.left : undefined
+            anchors.top: parent.top
+            anchors.margins: 12
+            anchors.topMargin: 0
+            spacing: 8
+            Repeater {
+                // A row of buttons; an action sheet keeps only Cancel here.
+                model: dialog.sheet ? (dialog.alert.hasCancel === true ? [0] : []) : dialog.buttons.map((_, i) => i)
+                Button {
+                    required property int modelData
+                    objectName: "alertButton" + modelData
+                    text: dialog.buttons[modelData] || ""
+                    flat: modelData === 0 && dialog.alert.hasCancel === true
+                    width: dialog.sheet ? buttonRow.width : Math.max(64, implicitWidth)
+                    height: Math.max(48, implicitHeight)
+                    Accessible.name: text
+                    onClicked: dialog.press(modelData)
+                }
             }
         }
-        Item { implicitWidth: 4 }
     }
 }

@@ -27,6 +27,8 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                implicitHeight: 48
+                implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "backButton"
                 text: "\u2039 " + page.label("btnBack")
                 onClicked: page.act("dismissView")
@@ -40,6 +42,8 @@ Page {
                 Layout.fillWidth: true
             }
             ToolButton {
+                implicitHeight: 48
+                implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "editButton"
                 text: page.label("btnEdit")
                 onClicked: page.act("showEditView")

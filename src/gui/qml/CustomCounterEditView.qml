@@ -28,6 +28,8 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                implicitHeight: 48
+                implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "cancelButton"
                 text: page.label("btnCancel")
                 onClicked: page.act("cancelAndDismissView")
@@ -41,6 +43,8 @@ Page {
                 Layout.fillWidth: true
             }
             ToolButton {
+                implicitHeight: 48
+                implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "saveButton"
                 text: page.label("btnSave")
                 onClicked: page.act("saveAndDismissView")

@@ -38,11 +38,18 @@ Page {
             ToolButton {
                 objectName: "editButton"
                 text: page.values.leftButton === "done" ? "Done" : "Edit"
-                icon.name: page.values.leftButton === "done" ? "" : "document-edit"
+                display: page.values.leftButton === "done" ? AbstractButton.TextOnly : AbstractButton.IconOnly
+                icon.source: "qrc:/byteward/icons/action-edit.svg"
+                icon.color: App.colors.foreground
+                implicitWidth: Math.max(48, implicitContentWidth + 16)
+                implicitHeight: 48
+                Accessible.name: text
                 onClicked: page.act(page.editing ? "leaveEditMode" : "showEditMode")
             }
             Label {
                 text: page.label("lblTitle")
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
                 color: page.theme.navBarTitleColor || App.colors.foreground
                 font.pixelSize: page.theme.navBarTitleFontSize || 20
                 horizontalAlignment: Text.AlignHCenter
@@ -51,8 +58,13 @@ Page {
             }
             ToolButton {
                 objectName: "addButton"
-                text: "+"
-                font.pixelSize: 22
+                text: "Add Counter"
+                display: AbstractButton.IconOnly
+                icon.source: "qrc:/byteward/icons/action-add.svg"
+                icon.color: App.colors.foreground
+                implicitWidth: 48
+                implicitHeight: 48
+                Accessible.name: text
                 onClicked: page.act("showAddMode")
             }
         }
@@ -69,6 +81,7 @@ Page {
             id: item
             required property var modelData
             required property int index
+            objectName: "counterRow" + index
             width: list.width
             implicitHeight: cell.implicitHeight
             color: page.theme.tableSeperatorColor || App.colors.separator
@@ -77,9 +90,13 @@ Page {
                 anchors.fill: parent
                 spacing: 0
                 ToolButton {
+                    objectName: "deleteButton"
                     visible: page.editing
                     text: "\u2212"
                     palette.buttonText: "#e73e3e"
+                    implicitWidth: 48
+                    implicitHeight: 48
+                    Accessible.name: "Delete " + (item.modelData.title || "counter")
                     onClicked: page.act("commitEditingStyle", { row: item.index })
                 }
                 TableCellRow {
@@ -92,15 +109,23 @@ Page {
                     onSwitched: (on) => page.act("switchToggled", { row: item.index, on: on })
                 }
                 ToolButton {
+                    objectName: "moveUpButton"
                     visible: page.editing
                     enabled: item.index > 0
                     text: "\u2191"
+                    implicitWidth: 48
+                    implicitHeight: 48
+                    Accessible.name: "Move " + (item.modelData.title || "counter") + " up"
                     onClicked: page.act("moveRow", { from: item.index, to: item.index - 1 })
                 }
                 ToolButton {
+                    objectName: "moveDownButton"
                     visible: page.editing
                     enabled: item.index < page.rows.length - 1
                     text: "\u2193"
+                    implicitWidth: 48
+                    implicitHeight: 48
+                    Accessible.name: "Move " + (item.modelData.title || "counter") + " down"
                     onClicked: page.act("moveRow", { from: item.index, to: item.index + 1 })
                 }
             }

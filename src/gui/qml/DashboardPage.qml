@@ -54,6 +54,8 @@ Page {
                     Layout.fillWidth: true
                     Text {
                         objectName: "lblTitle"
+                        Accessible.role: Accessible.Heading
+                        Accessible.name: text
                         text: page.label("lblTitle")
                         color: App.colors.foreground
                         font.pixelSize: 22 * page.scale
@@ -61,6 +63,8 @@ Page {
                     }
                     Text {
                         objectName: "lblLastUpdateDate"
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: "Updated " + text
                         text: page.label("lblLastUpdateDate")
                         color: App.colors.subheader
                         font.pixelSize: 11 * page.scale
@@ -71,6 +75,9 @@ Page {
                 }
 
                 UsageBar {
+                    objectName: "usageBar"
+                    Accessible.role: Accessible.ProgressBar
+                    Accessible.name: "Usage bar: " + usageText
                     Layout.fillWidth: true
                     Layout.preferredHeight: 44
                     dataType: page.cellular ? 1 : 2
@@ -84,6 +91,8 @@ Page {
                     spacing: 10
                     Text {
                         objectName: "lblMonthlyUsage" + page.suffix
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: "Used this period: " + text
                         text: page.typed("lblMonthlyUsage")
                         color: App.colors.foreground
                         font.pixelSize: 34 * page.scale
@@ -91,6 +100,8 @@ Page {
                     }
                     Text {
                         objectName: "lblAvailable" + page.suffix
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
                         text: page.typed("lblAvailable")
                         color: App.colors.subheader
                         font.pixelSize: 13 * page.scale
@@ -105,6 +116,8 @@ Page {
                         Text {
                             id: status
                             objectName: "lblIdealActualDiff" + page.suffix
+                            Accessible.role: Accessible.StaticText
+                            Accessible.name: "Status: " + text
                             anchors.centerIn: parent
                             text: page.typed("lblIdealActualDiff")
                             color: App.colors.background
@@ -127,6 +140,8 @@ Page {
                 }
                 Text {
                     visible: !page.shown("lblDays" + page.suffix)
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     text: "No billing cycle set. Choose one in Settings."
                     color: App.colors.subheader
                     font.pixelSize: 14 * page.scale
@@ -135,6 +150,8 @@ Page {
                 }
                 Text {
                     objectName: "lblPlaceUsed"
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     readonly property string place: page.label("lblPlaceUsed")
                     text: "Last place: " + place
                     color: App.colors.subheader

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Window
 import Byteward
 
 // The details table: fourteen titled rows, values in the type's progress colour.
@@ -8,23 +9,34 @@ ColumnLayout {
     property var rows: []
     property color valueColor
     property real scale: 1
+    // Device-independent points to pixels: 1 on an ordinary screen, more on a phone's dense one
+    // where Qt does not scale itself.
+    readonly property real density: Math.max(1, Screen.pixelDensity * 25.4 / 160)
     spacing: 1
+    Accessible.role: Accessible.List
+    Accessible.name: "Details"
 
     Repeater {
         model: table.rows
         Rectangle {
             required property var modelData
+            required property int index
+            objectName: "detailRow" + index
             Layout.fillWidth: true
-            implicitHeight: 34 * table.scale
+            // The details table's rows: 50 points, 80 on a tablet, at the screen's density.
+            implicitHeight: (table.scale > 1 ? 80 : 50) * table.density
             color: App.colors.cellBackground
+            Accessible.role: Accessible.ListItem
+            Accessible.name: modelData.title + ": " + (modelData.value.length > 0 ? modelData.value : "none")
             Text {
                 anchors.left: parent.left
                 anchors.leftMargin: 10
                 anchors.verticalCenter: parent.verticalCenter
                 width: parent.width * 0.45
+                Accessible.ignored: true
                 text: modelData.title
                 color: App.colors.cellForeground
-                font.pixelSize: 12 * table.scale
+                font.pixelSize: (table.scale > 1 ? 22 : 16) * table.density
                 elide: Text.ElideRight
             }
             Text {
@@ -33,9 +45,10 @@ ColumnLayout {
                 anchors.verticalCenter: parent.verticalCenter
                 width: parent.width * 0.53
                 horizontalAlignment: Text.AlignRight
+                Accessible.ignored: true
                 text: modelData.value
                 color: table.valueColor
-                font.pixelSize: 13 * table.scale
+                font.pixelSize: (table.scale > 1 ? 22 : 16) * table.density
                 elide: Text.ElideLeft
             }
         }

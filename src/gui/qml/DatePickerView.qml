@@ -28,12 +28,16 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                implicitHeight: 48
+                implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "cancelButton"
                 text: page.label("btnCancel")
                 onClicked: page.act("cancel")
             }
             Item { Layout.fillWidth: true }
             ToolButton {
+                implicitHeight: 48
+                implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "doneButton"
                 text: page.label("btnDone")
                 onClicked: page.act("done")
@@ -48,6 +52,7 @@ Page {
 
         TextField {
             objectName: "txtDate"
+            Accessible.name: "End date"
             readOnly: true
             text: page.label("txtDate")
             color: page.theme.appForegroundColor || App.colors.foreground
@@ -59,6 +64,7 @@ Page {
             objectName: "btnNoEndDate"
             text: page.label("btnNoEndDate")
             Layout.alignment: Qt.AlignHCenter
+            Layout.minimumHeight: 48
             onClicked: page.act("noEndDateSelected")
         }
         Rectangle {
@@ -72,31 +78,18 @@ Page {
                 spacing: 0
                 Repeater {
                     model: page.values.wheel || []
-                    Tumbler {
-                        id: tumbler
+                    Wheel {
                         required property var modelData
+                        objectName: "dateWheel_" + modelData.field
                         model: modelData.items
-                        currentIndex: modelData.index
-                        visibleItemCount: 5
+                        storedIndex: modelData.index
+                        name: "End date " + modelData.field
                         wrap: modelData.field !== "year" && modelData.field !== "ampm"
+                        textColor: page.theme.appBackgroundColor || App.colors.background
+                        textSize: 18
                         Layout.fillWidth: true
                         Layout.fillHeight: true
-                        delegate: Text {
-                            required property var modelData
-                            required property int index
-                            text: modelData
-                            color: page.theme.appBackgroundColor || App.colors.background
-                            font.pixelSize: 18
-                            horizontalAlignment: Text.AlignHCenter
-                            verticalAlignment: Text.AlignVCenter
-                            opacity: 1.0 - Math.abs(Tumbler.displacement) / (tumbler.visibleItemCount / 2)
-                        }
-                        function report() {
-                            if (!moving && currentIndex !== modelData.index)
-                                page.act("setSelectedDate", { field: modelData.field, index: currentIndex })
-                        }
-                        onMovingChanged: report()
-                        onCurrentIndexChanged: report()
+                        onChosen: (row) => page.act("setSelectedDate", { field: modelData.field, index: row })
                     }
                 }
             }

@@ -12,6 +12,9 @@ Rectangle {
     radius: 4
     implicitHeight: column.implicitHeight + 16 * scale
     Layout.fillWidth: true
+    // Read as one figure: "Days left: 12".
+    Accessible.role: Accessible.StaticText
+    Accessible.name: caption + ": " + value
 
     ColumnLayout {
         id: column
@@ -19,6 +22,7 @@ Rectangle {
         anchors.margins: 8 * tile.scale
         spacing: 2
         Text {
+            Accessible.ignored: true
             text: tile.caption
             color: App.colors.subheader
             font.pixelSize: 11 * tile.scale
@@ -26,6 +30,7 @@ Rectangle {
             elide: Text.ElideRight
         }
         Text {
+            Accessible.ignored: true
             text: tile.value
             color: App.colors.foreground
             font.pixelSize: 18 * tile.scale

@@ -245,6 +245,7 @@ Page {
     Button {
         objectName: "closeButton"
         text: "Close"
+        implicitHeight: 48
         z: 10
         anchors.top: parent.top
         anchors.right: parent.right

@@ -19,12 +19,16 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                implicitHeight: 48
+                implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "historyBackButton"
                 text: "‹ History"
                 onClicked: page.StackView.view.pop()
             }
             Item { Layout.fillWidth: true }
             ToolButton {
+                implicitHeight: 48
+                implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "historyDetailActionButton"
                 text: "Share…"
                 onClicked: page.screen.perform("showActionSheet")

@@ -38,10 +38,18 @@ Page {
             ToolButton {
                 objectName: "historyEditButton"
                 text: page.editing ? "Done" : "Edit"
+                display: page.editing ? AbstractButton.TextOnly : AbstractButton.IconOnly
+                icon.source: "qrc:/byteward/icons/action-edit.svg"
+                icon.color: App.colors.foreground
+                implicitWidth: Math.max(48, implicitContentWidth + 16)
+                implicitHeight: 48
+                Accessible.name: text
                 onClicked: page.screen.perform(page.editing ? "leaveEditMode" : "showEditMode")
             }
             Label {
                 text: page.label("lblTitle")
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
                 color: page.theme.navBarTitleColor || App.colors.foreground
                 font.pixelSize: 20
                 horizontalAlignment: Text.AlignHCenter
@@ -50,6 +58,12 @@ Page {
             ToolButton {
                 objectName: "historyActionButton"
                 text: "Share…"
+                display: AbstractButton.IconOnly
+                icon.source: "qrc:/byteward/icons/action-share.svg"
+                icon.color: App.colors.foreground
+                implicitWidth: 48
+                implicitHeight: 48
+                Accessible.name: "Clear, export or chart the history"
                 enabled: page.values.actionEnabled === true
                 onClicked: { page.reportDevice(); page.screen.perform("showActionSheet") }
             }
@@ -67,9 +81,13 @@ Page {
             id: row
             required property var modelData
             required property int index
+            objectName: "historyRow" + index
             width: ListView.view.width
-            height: modelData.height || 60
+            height: Math.max(modelData.height || 60, 48)
             color: page.theme.tableCellBackgroundColor || App.colors.cellBackground
+            Accessible.role: row.modelData.accessory === "disclosureIndicator" ? Accessible.Button : Accessible.ListItem
+            Accessible.name: row.modelData.title + (row.modelData.detail ? ", " + row.modelData.detail : "")
+            Accessible.onPressAction: { page.reportDevice(); page.screen.perform("select", { row: row.index }) }
 
             RowLayout {
                 anchors.fill: parent
@@ -77,10 +95,12 @@ Page {
                 anchors.rightMargin: 10
                 spacing: 10
                 RoundButton {
+                    objectName: "deleteButton"
                     visible: page.editing && row.modelData.editable === true
                     text: "−"
-                    implicitWidth: 28
-                    implicitHeight: 28
+                    implicitWidth: 48
+                    implicitHeight: 48
+                    Accessible.name: "Delete " + row.modelData.title
                     palette.button: "#d9342b"
                     palette.buttonText: "white"
                     onClicked: page.screen.perform("delete", { row: row.index })

@@ -42,36 +42,54 @@ ApplicationWindow {
         wifiStack.follow()
     }
 
+    // Icon and title per tab, each at least 48 px square so a thumb finds it.
     footer: TabBar {
         id: tabs
         objectName: "tabs"
         currentIndex: App.currentTab
-        background: Rectangle { color: App.colors.block }
-        onCurrentIndexChanged: if (currentIndex !== App.currentTab) App.selectTab(currentIndex)
+        implicitHeight: 58
+        background: Rectangle { color: App.colors.background }
+        Accessible.role: Accessible.PageTabList
+        Accessible.name: "Sections"
         Repeater {
-            model: ["Cellular", "Wi-Fi", "Counters", "History", "Settings"]
+            model: [
+                { title: "Cellular", icon: "tab-cellular" },
+                { title: "Wi-Fi", icon: "tab-wifi" },
+                { title: "Counters", icon: "tab-counters" },
+                { title: "History", icon: "tab-history" },
+                { title: "Settings", icon: "tab-settings" }
+            ]
             TabButton {
-                required property string modelData
+                id: tab
+                required property var modelData
                 required property int index
                 objectName: "tab" + index
-                text: modelData
-                font.pixelSize: 13
+                text: modelData.title
+                implicitHeight: 58
+                display: AbstractButton.TextUnderIcon
+                icon.source: "qrc:/byteward/icons/" + modelData.icon + ".svg"
+                icon.width: 24
+                icon.height: 24
                 // The selected tab takes the tint, which follows the usage bar's colour.
-                contentItem: Text {
-                    text: parent.text
-                    font: parent.font
-                    color: parent.checked ? App.windowTint : App.colors.subheader
-                    horizontalAlignment: Text.AlignHCenter
-                    verticalAlignment: Text.AlignVCenter
-                    elide: Text.ElideRight
-                }
+                icon.color: checked ? App.windowTint : App.colors.subheader
+                palette.buttonText: checked ? App.windowTint : App.colors.subheader
+                palette.brightText: checked ? App.windowTint : App.colors.subheader
+                palette.windowText: checked ? App.windowTint : App.colors.subheader
+                font.pixelSize: 11
+                Accessible.role: Accessible.PageTab
+                Accessible.name: modelData.title
+                // Only the person's own choice reaches the app: the bar also moves when the app
+                // selects a tab, and while it is being built.
+                onClicked: App.selectTab(index)
+                Accessible.onPressAction: App.selectTab(index)
                 background: Rectangle {
-                    color: App.colors.block
+                    color: App.colors.background
                     Rectangle {
+                        objectName: "tabHighlight" + tab.index
                         width: parent.width
                         height: 3
                         color: App.windowTint
-                        visible: parent.parent.checked
+                        visible: tab.checked
                     }
                 }
             }

@@ -23,8 +23,11 @@ Page {
         RowLayout {
             Layout.fillWidth: true
             Button {
+                objectName: "planBackButton"
                 text: "‹ Settings"
                 flat: true
+                Layout.minimumHeight: 48
+                Accessible.name: "Back to Settings"
                 onClicked: page.StackView.view.pop()
             }
             Text {
@@ -33,6 +36,8 @@ Page {
                 font.pixelSize: 20
                 font.bold: true
                 Layout.fillWidth: true
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
             }
         }
 
@@ -41,8 +46,14 @@ Page {
             Rectangle {
                 required property string modelData
                 required property int index
+                objectName: "planRow" + index
                 Layout.fillWidth: true
-                implicitHeight: 46
+                implicitHeight: 48
+                Accessible.role: Accessible.RadioButton
+                Accessible.name: modelData
+                Accessible.checkable: true
+                Accessible.checked: page.values.checked === index
+                Accessible.onPressAction: page.screen.perform("select", { row: index })
                 color: App.colors.settingsCell
                 Text {
                     anchors.left: parent.left
@@ -74,58 +85,40 @@ Page {
             visible: (page.values.wheels || []).length > 0
             Repeater {
                 model: page.values.wheels || []
-                Tumbler {
-                    id: wheel
+                Wheel {
                     required property var modelData
                     required property int index
+                    objectName: "planWheel" + index
                     model: modelData.rows
-                    visibleItemCount: 5
-                    implicitWidth: modelData.width * 1.3
+                    name: page.label("lblTitle") + ", wheel " + (index + 1)
+                    implicitWidth: Math.max(48, modelData.width * 1.3)
                     implicitHeight: 200
-                    currentIndex: Math.max(0, modelData.selected)
-                    onMovingChanged: if (!moving) page.screen.perform("select", { row: currentIndex, component: index })
-                    delegate: Text {
-                        required property var modelData
-                        required property int index
-                        text: modelData
-                        color: App.colors.foreground
-                        opacity: 1.0 - Math.abs(Tumbler.displacement) / (wheel.visibleItemCount / 2)
-                        font.pixelSize: 20
-                        horizontalAlignment: Text.AlignHCenter
-                        verticalAlignment: Text.AlignVCenter
-                    }
+                    storedIndex: Math.max(0, modelData.selected)
+                    onChosen: (row) => page.screen.perform("select", { row: row, component: index })
                 }
             }
         }
 
-        Tumbler {
+        Wheel {
             id: days
+            objectName: "planDays"
             Layout.alignment: Qt.AlignHCenter
             visible: (page.values.days || []).length > 0
             model: page.values.days || []
-            visibleItemCount: 5
+            textRole: "title"
+            name: page.label("lblTitle")
             implicitWidth: 220
             implicitHeight: 200
+            wrap: false
             // The day shown: the last one not after the stored date.
-            currentIndex: {
+            storedIndex: {
                 const list = page.values.days || []
                 let shown = 0
                 for (let i = 0; i < list.length; ++i)
                     if (list[i].seconds <= page.values.date) shown = i
                 return shown
             }
-            onMovingChanged: if (!moving && count > 0)
-                page.screen.perform("setDate", { seconds: page.values.days[currentIndex].seconds })
-            delegate: Text {
-                required property var modelData
-                required property int index
-                text: modelData.title
-                color: App.colors.foreground
-                opacity: 1.0 - Math.abs(Tumbler.displacement) / (days.visibleItemCount / 2)
-                font.pixelSize: 20
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
-            }
+            onChosen: (row) => page.screen.perform("setDate", { seconds: page.values.days[row].seconds })
         }
 
         Rectangle {
@@ -135,6 +128,8 @@ Page {
             border.color: App.colors.subheader
             border.width: 1
             visible: page.label("selectedDate").length > 0
+            Accessible.role: Accessible.StaticText
+            Accessible.name: page.label("selectedDate")
             Text {
                 anchors.centerIn: parent
                 text: page.label("selectedDate")

@@ -8,6 +8,17 @@ Page {
     id: page
     property ScreenAdapter screen
     background: Rectangle { color: App.colors.background }
+    header: ToolBar {
+        background: Rectangle { color: App.colors.navBar }
+        Label {
+            anchors.centerIn: parent
+            text: "Settings"
+            color: App.colors.foreground
+            font.pixelSize: 20
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
+        }
+    }
     // Values changed on a pushed screen show when the list is back in front.
     StackView.onActivated: if (screen) screen.refresh()
 
@@ -41,22 +52,57 @@ Page {
                     required property var modelData
                     Layout.fillWidth: true
                     spacing: 1
-                    Text {
-                        text: section.modelData.title
-                        color: App.colors.subheader
-                        font.pixelSize: 14
-                        topPadding: 14
-                        bottomPadding: 5
-                        leftPadding: 3
+                    // The section header as the settings kit lays it out: a 20 px label at 15, 5.
+                    Rectangle {
+                        Layout.fillWidth: true
+                        implicitHeight: 34
+                        color: App.colors.background
+                        visible: section.modelData.title.length > 0
+                        Accessible.role: Accessible.Heading
+                        Accessible.name: section.modelData.title
+                        Text {
+                            x: 15
+                            y: 9
+                            width: Math.min(320, parent.width - 15)
+                            height: 20
+                            text: section.modelData.title
+                            color: App.colors.subheader
+                            font.pixelSize: 14
+                            verticalAlignment: Text.AlignVCenter
+                            elide: Text.ElideRight
+                        }
                     }
                     Repeater {
                         model: section.modelData.rows
                         Rectangle {
                             id: row
                             required property var modelData
+                            readonly property bool tappable: modelData.kind === "button" || modelData.kind === "screen"
+                                                             || modelData.kind === "choice"
+                            // Resetting throws a period's count away: shown in the warning colour.
+                            readonly property bool destructive: modelData.kind === "button"
+                                                                && String(modelData.key).indexOf("Reset") === 0
+                            objectName: "setting_" + modelData.key
                             Layout.fillWidth: true
-                            implicitHeight: 46
+                            implicitHeight: 48
                             color: App.colors.settingsCell
+                            Accessible.role: tappable ? Accessible.Button : Accessible.ListItem
+                            Accessible.name: modelData.kind === "choice" ? modelData.title + ": " + modelData.value
+                                                                         : modelData.title
+                            Accessible.onPressAction: if (tappable) row.open()
+                            function open() {
+                                if (row.modelData.kind === "button")
+                                    page.screen.perform("tap", { key: row.modelData.key })
+                                else if (row.modelData.kind === "screen")
+                                    page.StackView.view.push(planPage, { screen: App.planScreen(row.modelData.key) })
+                                else
+                                    page.StackView.view.push(valuePage, { screen: page.screen, row: row.modelData })
+                            }
+                            MouseArea {
+                                anchors.fill: parent
+                                enabled: row.tappable
+                                onClicked: row.open()
+                            }
 
                             RowLayout {
                                 anchors.fill: parent
@@ -64,28 +110,19 @@ Page {
                                 anchors.rightMargin: 8
                                 Text {
                                     text: row.modelData.title
-                                    color: row.modelData.kind === "button" || row.modelData.kind === "screen"
+                                    color: row.destructive ? "#ff453a"
+                                           : row.modelData.kind === "button" || row.modelData.kind === "screen"
                                            ? App.windowTint : App.colors.cellForeground
                                     font.pixelSize: 14
                                     Layout.fillWidth: true
                                     elide: Text.ElideRight
-                                    MouseArea {
-                                        anchors.fill: parent
-                                        enabled: row.modelData.kind === "button" || row.modelData.kind === "screen"
-                                                 || row.modelData.kind === "choice"
-                                        onClicked: {
-                                            if (row.modelData.kind === "button")
-                                                page.screen.perform("tap", { key: row.modelData.key })
-                                            else if (row.modelData.kind === "screen")
-                                                page.StackView.view.push(planPage, { screen: App.planScreen(row.modelData.key) })
-                                            else
-                                                page.StackView.view.push(valuePage, { screen: page.screen, row: row.modelData })
-                                        }
-                                    }
                                 }
                                 Switch {
+                                    objectName: "switch_" + row.modelData.key
                                     visible: row.modelData.kind === "switch"
                                     checked: row.modelData.on === true
+                                    palette.highlight: App.colors.tint
+                                    Accessible.name: row.modelData.title
                                     onToggled: page.screen.perform("setSwitch", { key: row.modelData.key, on: checked })
                                 }
                                 Text {
@@ -104,15 +141,19 @@ Page {
                                     font.pixelSize: 18
                                 }
                                 TextField {
+                                    objectName: "list_" + row.modelData.key
                                     visible: row.modelData.kind === "list"
                                     text: row.modelData.value
                                     placeholderText: "built-in"
+                                    Accessible.name: row.modelData.title
                                     Layout.preferredWidth: Math.min(180, page.width * 0.4)
                                     onEditingFinished: page.screen.perform("setList", { key: row.modelData.key, text: text })
                                 }
                                 TextField {
+                                    objectName: "number_" + row.modelData.key
                                     visible: row.modelData.kind === "number"
                                     text: row.modelData.value
+                                    Accessible.name: row.modelData.title
                                     inputMethodHints: Qt.ImhFormattedNumbersOnly
                                     horizontalAlignment: TextInput.AlignRight
                                     Layout.preferredWidth: 110

@@ -20,8 +20,13 @@ Rectangle {
     signal switched(bool on)
     signal buttonPressed()
 
-    implicitHeight: cell.height || 44
+    implicitHeight: Math.max(cell.height || 44, 48)
     color: theme.tableCellBackgroundColor || App.colors.cellBackground
+    readonly property bool opens: accessory === "disclosureIndicator" || cell.selectable === true
+    Accessible.role: cell.control === "segments" || cell.control === "button" ? Accessible.Grouping
+                     : opens ? Accessible.Button : Accessible.ListItem
+    Accessible.name: (cell.title || cell.buttonTitle || "") + (cell.detail ? ": " + cell.detail : "")
+    Accessible.onPressAction: row.selected()
 
     MouseArea {
         anchors.fill: parent
@@ -71,7 +76,12 @@ Rectangle {
                 Button {
                     required property string modelData
                     required property int index
+                    objectName: "segment" + index
                     text: modelData
+                    checkable: true
+                    checked: index === row.cell.selectedIndex
+                    Layout.minimumHeight: 48
+                    Accessible.name: modelData
                     highlighted: index === row.cell.selectedIndex
                     Layout.fillWidth: true
                     onClicked: row.segmentChosen(index)
@@ -80,15 +90,23 @@ Rectangle {
         }
 
         Button {
+            objectName: "cellButton"
             visible: row.cell.control === "button"
             text: row.cell.buttonTitle || ""
             Layout.fillWidth: true
+            Layout.minimumHeight: 48
+            // It throws the counter's amounts away (once saved): the warning colour.
+            palette.buttonText: "#ff453a"
+            font.bold: true
+            Accessible.name: text
             onPressed: row.buttonPressed()
         }
 
         Switch {
+            objectName: "cellSwitch"
             visible: row.accessory === "switch"
             checked: row.cell.on === true
+            Accessible.name: row.cell.title || "On"
             palette.highlight: row.theme.appTintColor || App.colors.tint
             onToggled: row.switched(checked)
         }

@@ -31,12 +31,16 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                implicitHeight: 48
+                implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "cancelButton"
                 text: page.label("btnCancel")
                 onClicked: page.act("cancel")
             }
             Item { Layout.fillWidth: true }
             ToolButton {
+                implicitHeight: 48
+                implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "doneButton"
                 text: page.label("btnDone")
                 onClicked: page.act("done", { text: field.text })
@@ -58,6 +62,8 @@ Page {
         TextField {
             id: field
             objectName: "textField"
+            Accessible.name: page.label("label").length > 0 ? page.label("label") : (page.values.placeholderText || "Text")
+            Layout.minimumHeight: 48
             placeholderText: page.values.placeholderText || ""
             inputMethodHints: page.values.keyboard === "decimal" ? Qt.ImhFormattedNumbersOnly
                             : page.values.keyboard === "number" ? Qt.ImhDigitsOnly : Qt.ImhNone

@@ -17,8 +17,11 @@ Page {
         RowLayout {
             Layout.fillWidth: true
             Button {
+                objectName: "valueBackButton"
                 text: "‹ Settings"
                 flat: true
+                Layout.minimumHeight: 48
+                Accessible.name: "Back to Settings"
                 onClicked: page.StackView.view.pop()
             }
             Text {
@@ -41,9 +44,19 @@ Page {
             delegate: Rectangle {
                 required property string modelData
                 required property int index
+                objectName: "choice" + index
                 width: list.width
-                height: 44
+                height: 48
                 color: App.colors.settingsCell
+                Accessible.role: Accessible.RadioButton
+                Accessible.name: modelData
+                Accessible.checkable: true
+                Accessible.checked: list.chosen === index
+                Accessible.onPressAction: choose()
+                function choose() {
+                    page.screen.perform("setChoice", { key: page.row.key, index: index })
+                    list.chosen = index
+                }
                 Text {
                     anchors.left: parent.left
                     anchors.leftMargin: 12
@@ -63,10 +76,7 @@ Page {
                 }
                 MouseArea {
                     anchors.fill: parent
-                    onClicked: {
-                        page.screen.perform("setChoice", { key: page.row.key, index: index })
-                        list.chosen = index
-                    }
+                    onClicked: parent.choose()
                 }
             }
         }
