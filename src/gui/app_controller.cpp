@@ -158,6 +158,13 @@ void AppController::sample() {
     if (visible_) {
         // As a render does, without moving the person to another tab.
         renderDashboards();
+        // The lists show the new amounts and logs too, unless a screen they opened is in front
+        // (it holds its own copy, and reloading under it would lose the person's place).
+        if (!navigator_.showsAny())
+            run("Reloading the lists", [this] {
+                countersController_->perform("viewWillAppear", Value());
+                historyController_->perform("viewWillAppear", Value());
+            });
     } else {
         run("The background fetch", [this] { delegate_->performFetch(); });
         // A fetch may have (re)started monitoring.

@@ -271,6 +271,8 @@ int main(int argc, char **argv) {
             options.fetchIntervalSeconds = 0;
             options.locationWakeUps = false;
         }
+        // From before the first sample: a signal while starting still ends with a last one.
+        byteward::gui::QuitOnSignals quitOnSignals;
         byteward::gui::AppShell shell(options);
         byteward::gui::AppController &app = shell.app();
         for (const QString &url : parser.positionalArguments())
@@ -292,7 +294,6 @@ int main(int argc, char **argv) {
             }
             return failed;
         }
-        byteward::gui::QuitOnSignals quitOnSignals;
         return QGuiApplication::exec();
     } catch (const std::exception &error) {
         std::cerr << "byteward: " << error.what() << '\n';

@@ -28,6 +28,8 @@ class QmlNavigator : public QObject, public Navigator {
     Q_INVOKABLE void pageClosed(byteward::gui::ScreenAdapter *adapter);
     // Every screen it shows reads itself afresh.
     void refreshAll();
+    // Whether any screen is pushed or presented over a tab.
+    bool showsAny() const { return !adapters_.empty(); }
 
   signals:
     void pushRequested(const QString &page, byteward::gui::ScreenAdapter *screen);

@@ -48,6 +48,9 @@ void walk(QAccessibleInterface *node, const QString &path, Reading &out) {
 
 class AccessibilityJourneys : public Journey {
   protected:
+    // As under a screen reader: accessibility on from the start.
+    AccessibilityJourneys() { QAccessible::setActive(true); }
+    ~AccessibilityJourneys() override { QAccessible::setActive(false); }
     Reading read() {
         QAccessible::setActive(true);
         settle();

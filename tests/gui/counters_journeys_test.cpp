@@ -31,47 +31,54 @@ class CountersJourneys : public Journey {
     }
 };
 
+QString row(int index) {
+    return QStringLiteral("counterRow%1").arg(index);
+}
+
 TEST_F(CountersJourneys, AddMovePauseDeleteAndOpenTheDetails) {
     startOnCounters();
+    const QStringList first = rowTitles(QStringLiteral("counterRow"));
+    const int at = static_cast<int>(first.size());
     addCounter(QStringLiteral("Roaming"));
     addCounter(QStringLiteral("Tethering"));
     EXPECT_EQ(rowTitles(QStringLiteral("counterRow")),
-              (QStringList{QStringLiteral("Roaming"), QStringLiteral("Tethering")}));
+              (first + QStringList{QStringLiteral("Roaming"), QStringLiteral("Tethering")}));
 
     click(QStringLiteral("editButton"));
-    click(find(QStringLiteral("moveDownButton"), find(QStringLiteral("counterRow0"))));
+    click(find(QStringLiteral("moveDownButton"), find(row(at))));
     EXPECT_EQ(rowTitles(QStringLiteral("counterRow")),
-              (QStringList{QStringLiteral("Tethering"), QStringLiteral("Roaming")}));
-    click(find(QStringLiteral("deleteButton"), find(QStringLiteral("counterRow0"))));
-    EXPECT_EQ(rowTitles(QStringLiteral("counterRow")), QStringList{QStringLiteral("Roaming")});
+              (first + QStringList{QStringLiteral("Tethering"), QStringLiteral("Roaming")}));
+    click(find(QStringLiteral("deleteButton"), find(row(at))));
+    EXPECT_EQ(rowTitles(QStringLiteral("counterRow")), first + QStringList{QStringLiteral("Roaming")});
     click(QStringLiteral("editButton"));
 
     // Paused with its switch; what is stored is what the screen shows.
-    click(find(QStringLiteral("cellSwitch"), find(QStringLiteral("counterRow0"))));
-    const QVariantMap row =
-        app().counters()->sections().value(0).toMap().value("rows").toList().value(0).toMap();
-    EXPECT_FALSE(row.value("on").toBool());
-    EXPECT_FALSE(find(QStringLiteral("cellSwitch"), find(QStringLiteral("counterRow0")))
-                     ->property("checked")
-                     .toBool());
+    click(find(QStringLiteral("cellSwitch"), find(row(at))));
+    const QVariantMap stored =
+        app().counters()->sections().value(0).toMap().value("rows").toList().value(at).toMap();
+    EXPECT_EQ(stored.value("title").toString(), QStringLiteral("Roaming"));
+    EXPECT_FALSE(stored.value("on").toBool());
+    EXPECT_FALSE(find(QStringLiteral("cellSwitch"), find(row(at)))->property("checked").toBool());
 
-    click(QStringLiteral("counterRow0"));
+    click(row(at));
+    EXPECT_NE(findOptional(QStringLiteral("backButton")), nullptr) << "no details";
     click(QStringLiteral("backButton"));
-    EXPECT_EQ(rowTitles(QStringLiteral("counterRow")), QStringList{QStringLiteral("Roaming")});
+    EXPECT_EQ(rowTitles(QStringLiteral("counterRow")), first + QStringList{QStringLiteral("Roaming")});
 }
 
 TEST_F(CountersJourneys, CancellingAnEditKeepsWhatWasStored) {
     startOnCounters();
+    const QStringList first = rowTitles(QStringLiteral("counterRow"));
     addCounter(QStringLiteral("Roaming"));
     click(QStringLiteral("editButton"));
-    click(QStringLiteral("counterRow0"));
+    click(row(static_cast<int>(first.size())));
     clickText(QStringLiteral("Name"));
     replaceText(QStringLiteral("Abroad"));
     click(QStringLiteral("doneButton"));
     EXPECT_EQ(rowDetail(QStringLiteral("Name")), QStringLiteral("Abroad"));
     click(QStringLiteral("cancelButton"));
     expectEditorClosed();
-    EXPECT_EQ(rowTitles(QStringLiteral("counterRow")), QStringList{QStringLiteral("Roaming")});
+    EXPECT_EQ(rowTitles(QStringLiteral("counterRow")), first + QStringList{QStringLiteral("Roaming")});
 }
 
 struct ResetCase {
@@ -91,7 +98,8 @@ TEST_P(CounterResetJourneys, TheEditorShowsZeroAtOnceAndOnlySavingKeepsIt) {
     app().sample();
     settle();
     click(QStringLiteral("editButton"));
-    click(QStringLiteral("counterRow0"));
+    const int at = static_cast<int>(rowTitles(QStringLiteral("counterRow")).indexOf(QStringLiteral("Roaming")));
+    click(row(at));
     const QString before = rowDetail(QStringLiteral("Received"));
     ASSERT_NE(before, QStringLiteral("0.00 MB"));
     click(QStringLiteral("cellButton"));
@@ -102,7 +110,7 @@ TEST_P(CounterResetJourneys, TheEditorShowsZeroAtOnceAndOnlySavingKeepsIt) {
     click(GetParam().save ? QStringLiteral("saveButton") : QStringLiteral("cancelButton"));
     expectEditorClosed();
     // Opened again, it shows what is stored.
-    click(QStringLiteral("counterRow0"));
+    click(row(at));
     EXPECT_EQ(rowDetail(QStringLiteral("Received")),
               GetParam().save ? QStringLiteral("0.00 MB") : before);
     click(QStringLiteral("cancelButton"));

@@ -6,6 +6,7 @@
 #include "platform/files.h"
 
 #include <QFile>
+#include <QTest>
 #include <sys/stat.h>
 
 namespace byteward::test {
@@ -116,8 +117,10 @@ TEST_F(HistoryJourneys, TheChartOpensFromTheMenuAndClosesWhenTheWindowTurnsUprig
     answer(QStringLiteral("View Chart"));
     ASSERT_NE(findOptional(QStringLiteral("closeButton")), nullptr) << "no chart";
     window()->resize(360, 720);
-    settle(150);
-    EXPECT_EQ(findOptional(QStringLiteral("closeButton")), nullptr) << "the chart stayed up";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return findOptional(QStringLiteral("closeButton")) == nullptr; },
+                                3000))
+        << "the chart stayed up";
+    settle();
     // The list answers again.
     click(QStringLiteral("historyRow2"));
     click(QStringLiteral("historyBackButton"));

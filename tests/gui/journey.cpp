@@ -115,6 +115,15 @@ void Journey::quit() {
 
 void Journey::settle(int milliseconds) {
     QTest::qWait(milliseconds);
+    if (!running()) return;
+    // Pages slide in and out; a person waits for them to stop before the next tap.
+    std::function<bool(QQuickItem *)> moving = [&](QQuickItem *item) {
+        if (item->inherits("QQuickStackView") && item->property("busy").toBool()) return true;
+        for (QQuickItem *child : item->childItems())
+            if (moving(child)) return true;
+        return false;
+    };
+    (void)QTest::qWaitFor([&] { return !moving(window()->contentItem()); }, 3000);
 }
 
 QQuickItem *Journey::findOptional(const QString &objectName, QQuickItem *within) const {
@@ -163,15 +172,30 @@ void Journey::click(QQuickItem *item) {
             const int delta = centre().y() > view.bottom() ? -120 : 120;
             QWheelEvent wheel(at, window()->mapToGlobal(at.toPoint()), QPoint(), QPoint(0, delta),
                               Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            // A list turns by each notch only when the notches come apart in time, as they do.
+            static quint64 wheelTime = 0;
+            wheelTime += 500;
+            wheel.setTimestamp(wheelTime);
             QGuiApplication::sendEvent(window(), &wheel);
             settle(30);
+            (void)QTest::qWaitFor([&] { return !list->property("moving").toBool(); }, 2000);
         }
         ASSERT_TRUE(view.contains(centre()))
-            << item->objectName().toStdString() << " cannot be scrolled into view";
+            << item->objectName().toStdString() << " cannot be scrolled into view: at "
+            << centre().y() << " in " << view.top() << ".." << view.bottom() << ", contentY "
+            << list->property("contentY").toDouble() << " of "
+            << list->property("contentHeight").toDouble();
     }
     const QPointF at = centre();
-    if (qEnvironmentVariableIsSet("JOURNEY_DEBUG"))
+    if (qEnvironmentVariableIsSet("JOURNEY_DEBUG")) {
         qInfo() << "click" << item << "at" << at;
+        QQuickItem *under = window()->contentItem();
+        for (QQuickItem *next = under; next != nullptr;) {
+            under = next;
+            next = under->childAt(under->mapFromScene(at).x(), under->mapFromScene(at).y());
+        }
+        qInfo() << "  under the pointer:" << under << under->parentItem();
+    }
     ASSERT_TRUE(QRectF(QPointF(0, 0), window()->size()).contains(at))
         << item->objectName().toStdString() << " lies outside the window";
     QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, at.toPoint());
@@ -223,6 +247,8 @@ void Journey::settingsOfAFirstStart() {
 }
 
 void Journey::press(Qt::Key key) {
+    if (qEnvironmentVariableIsSet("JOURNEY_DEBUG"))
+        qInfo() << "pressing" << key << "into" << window()->activeFocusItem();
     QTest::keyClick(window(), key);
     settle();
 }
@@ -240,7 +266,7 @@ void Journey::expectAlert(const QString &title) {
                    alert().value(QStringLiteral("title")).toString() == title &&
                    dialog->property("opened").toBool();
         },
-        3000);
+        6000);
     ASSERT_TRUE(open) << "no \"" << title.toStdString() << "\" alert; showing \""
                       << alert().value(QStringLiteral("title")).toString().toStdString() << "\"";
 }
@@ -279,10 +305,13 @@ QStringList Journey::rowTitles(const QString &prefix) const {
     for (int i = 0;; ++i) {
         QQuickItem *row = findOptional(prefix + QString::number(i));
         if (row == nullptr) return titles;
-        QQuickItem *text = search(row, [](QQuickItem *item) {
-            return item->inherits("QQuickText") && !ownText(item).isEmpty();
+        // The row's own title: a table cell's, or the list row's model.
+        QQuickItem *cell = search(row, [](QQuickItem *item) {
+            return !item->property("cell").toMap().value(QStringLiteral("title")).toString().isEmpty();
         });
-        titles.append(text != nullptr ? ownText(text) : QString());
+        titles.append(cell != nullptr
+                          ? cell->property("cell").toMap().value(QStringLiteral("title")).toString()
+                          : row->property("modelData").toMap().value(QStringLiteral("title")).toString());
     }
 }
 

@@ -8,6 +8,8 @@ import Byteward
 // One counter's details, read only, with a button that opens the editor.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: page.label("lblTitle")
     property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
@@ -27,6 +29,7 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "backButton"
@@ -42,6 +45,7 @@ Page {
                 Layout.fillWidth: true
             }
             ToolButton {
+                Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "editButton"

@@ -9,6 +9,8 @@ import Byteward
 // the screen, Cancel and Save in the bar.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: page.label("lblTitle")
     property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
@@ -28,6 +30,7 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "cancelButton"
@@ -43,6 +46,7 @@ Page {
                 Layout.fillWidth: true
             }
             ToolButton {
+                Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "saveButton"

@@ -9,6 +9,8 @@ import Byteward
 // move buttons to every row.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: "Custom Counters"
     property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})

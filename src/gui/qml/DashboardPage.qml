@@ -6,6 +6,8 @@ import Byteward
 // A dashboard of one data type. Every text comes from the screen; this only lays it out.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: page.label("lblTitle")
     property ScreenAdapter screen
     property bool cellular: true
     // "phone", "tall", "tablet", "landscape" or "landscapeTablet"

@@ -9,6 +9,8 @@ import Byteward
 // columns, order and texts follow the user's locale, as the screen lays them out.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: "End Date"
     property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
@@ -28,6 +30,7 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "cancelButton"
@@ -36,6 +39,7 @@ Page {
             }
             Item { Layout.fillWidth: true }
             ToolButton {
+                Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "doneButton"
@@ -61,6 +65,7 @@ Page {
             Layout.fillWidth: true
         }
         Button {
+            Accessible.name: text
             objectName: "btnNoEndDate"
             text: page.label("btnNoEndDate")
             Layout.alignment: Qt.AlignHCenter

@@ -9,6 +9,8 @@ import Byteward
 // chosen places are beyond its bar series and axes.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: "History chart"
     property ScreenAdapter screen
     // Larger dates and every value label; by default the shell's rule for a tablet-sized window.
     property bool tablet: Window.window ? Math.min(Window.window.width, Window.window.height) >= 700 : false
@@ -38,11 +40,10 @@ Page {
         if (screen) screen.perform("viewDidLoad")
         reportWindow()
     }
-    Connections {
-        target: page.Window.window
-        function onWidthChanged() { page.reportWindow() }
-        function onHeightChanged() { page.reportWindow() }
-    }
+    // The window the page is in, once it is in one: turning it upright closes the chart.
+    readonly property size windowSize: Qt.size(Window.width, Window.height)
+    // Later: turning upright closes this page, which must not happen inside its own binding.
+    onWindowSizeChanged: Qt.callLater(page.reportWindow)
 
     background: Rectangle { color: page.backgroundColor }
 
@@ -243,6 +244,7 @@ Page {
     }
 
     Button {
+        Accessible.name: text
         objectName: "closeButton"
         text: "Close"
         implicitHeight: 48

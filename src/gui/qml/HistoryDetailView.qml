@@ -7,6 +7,8 @@ import Byteward
 // titled sections. Rows do nothing when touched; the action menu exports or charts the days.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: "Billing period"
     property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
@@ -19,6 +21,7 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "historyBackButton"
@@ -27,6 +30,7 @@ Page {
             }
             Item { Layout.fillWidth: true }
             ToolButton {
+                Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "historyDetailActionButton"

@@ -7,6 +7,8 @@ import Byteward
 // screen decides every text, which rows can be deleted and what the action menu does.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: "History"
     property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})

@@ -6,6 +6,8 @@ import Byteward
 // A tab whose screens are still to come.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: "Byteward"
     property ScreenAdapter screen
     function label(name) {
         const l = screen ? screen.labels[name] : undefined

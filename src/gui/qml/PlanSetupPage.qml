@@ -7,6 +7,8 @@ import Byteward
 // choice goes straight to the screen, which stores it.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: page.label("lblTitle")
     property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     function label(name) {
@@ -84,10 +86,11 @@ Page {
             spacing: 4
             visible: (page.values.wheels || []).length > 0
             Repeater {
-                model: page.values.wheels || []
+                // By count: the wheels stay (and keep the keyboard) while their values change.
+                model: (page.values.wheels || []).length
                 Wheel {
-                    required property var modelData
                     required property int index
+                    readonly property var modelData: page.values.wheels[index] || ({ rows: [], selected: 0, width: 40 })
                     objectName: "planWheel" + index
                     model: modelData.rows
                     name: page.label("lblTitle") + ", wheel " + (index + 1)

@@ -6,6 +6,8 @@ import Byteward
 // The settings tab: every section and row comes from the settings schema through the screen.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: "Settings"
     property ScreenAdapter screen
     background: Rectangle { color: App.colors.background }
     header: ToolBar {

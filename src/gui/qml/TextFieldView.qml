@@ -8,6 +8,8 @@ import Byteward
 // The text entry, shown modally: a caption, one field with the keyboard focus, Cancel and Done.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: page.label("label").length > 0 ? page.label("label") : "Text entry"
     property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
@@ -31,6 +33,7 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "cancelButton"
@@ -39,6 +42,7 @@ Page {
             }
             Item { Layout.fillWidth: true }
             ToolButton {
+                Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "doneButton"

@@ -6,6 +6,8 @@ import Byteward
 // The values of one multiple-choice setting; the chosen one is checked.
 Page {
     id: page
+    // Pages are tabs to a screen reader: each says which screen it is.
+    Accessible.name: page.row ? page.row.title : "Choices"
     property ScreenAdapter screen
     property var row
     background: Rectangle { color: App.colors.background }

@@ -64,5 +64,7 @@ Tumbler {
         font.pixelSize: wheel.textSize
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
+        // The wheel's own view takes the press; a tap on a row still gives the wheel the keys.
+        TapHandler { onTapped: wheel.forceActiveFocus(Qt.MouseFocusReason) }
     }
 }
