@@ -33,7 +33,10 @@ void UsageBarItem::paint(QPainter *painter) {
                           announced = info;
                           changed = true;
                       });
-    // Drawing stores the bar's colour: it must not throw into the scene graph.
+    // Drawing stores the bar's colour. It runs on the render thread while the window's thread
+    // waits for it, so it waits for the data lock no longer than that thread would, and must not
+    // throw into the scene graph.
+    DataLock::WaitLimit renderThread(AppController::kLockWait);
     guarded(app->services().log, "Drawing the usage bar",
             [&] { view.drawInContext(context, app->services(), &app->analytics(), &local); });
     if (changed) {
