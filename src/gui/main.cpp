@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QMouseEvent>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -17,6 +18,7 @@
 #include <clocale>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -111,11 +113,24 @@ int checkBindings(QQuickWindow *window, byteward::gui::AppController &app) {
                            .arg(name, text.toString(), expected));
         }
     }
-    auto *tabs = window->findChild<QObject *>(QStringLiteral("tabs"));
-    if (tabs == nullptr) {
+    std::function<QQuickItem *(QQuickItem *)> tabIn = [&](QQuickItem *item) -> QQuickItem * {
+        if (item->objectName() == QLatin1String("tab3")) return item;
+        for (QQuickItem *child : item->childItems())
+            if (QQuickItem *found = tabIn(child)) return found;
+        return nullptr;
+    };
+    QQuickItem *tab = tabIn(window->contentItem());
+    if (tab == nullptr) {
         report(QStringLiteral("no tab bar"));
     } else {
-        tabs->setProperty("currentIndex", 3);
+        // A click on the tab, as the pointer gives it.
+        const QPointF at = tab->mapToScene(QPointF(tab->width() / 2, tab->height() / 2));
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent click(type, at, window->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
+            QCoreApplication::sendEvent(window, &click);
+        }
         settle();
         if (app.currentTab() != 3)
             report(QStringLiteral("choosing a tab did not reach the application"));
