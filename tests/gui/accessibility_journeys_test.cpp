@@ -81,11 +81,13 @@ TEST_F(AccessibilityJourneys, EveryControlOnEveryScreenHasAName) {
     for (int tab = 0; tab < 5; ++tab) {
         selectTab(tab);
         expectNamed("a tab");
+        picture(QStringLiteral("tab%1").arg(tab));
     }
     // Settings: the adjust alert and each plan screen.
     click(QStringLiteral("setting_AdjustCellularUsage"));
     expectAlert(QStringLiteral("enter adjusted cellular usage"));
     expectNamed("the adjust alert");
+    picture(QStringLiteral("adjust-alert"));
     answer(QStringLiteral("Cancel"));
     for (const char *plan : {"PlanType", "StartDay", "Quota", "StartDate"}) {
         click(QStringLiteral("setting_%1").arg(QLatin1String(plan)));
@@ -100,6 +102,7 @@ TEST_F(AccessibilityJourneys, EveryControlOnEveryScreenHasAName) {
     selectTab(2);
     click(QStringLiteral("addButton"));
     expectNamed("the counter editor");
+    picture(QStringLiteral("counter-editor"));
     clickText(QStringLiteral("Name"));
     expectNamed("the text entry");
     click(QStringLiteral("doneButton"));
@@ -119,6 +122,7 @@ TEST_F(AccessibilityJourneys, EveryControlOnEveryScreenHasAName) {
     click(QStringLiteral("historyActionButton"));
     expectAlert(QString());
     expectNamed("the history menu");
+    picture(QStringLiteral("history-menu"));
     answer(QStringLiteral("Cancel"));
     click(QStringLiteral("historyRow2"));
     expectNamed("a period's days");

@@ -98,7 +98,15 @@ void Journey::start(const Start &options) {
     controller.locationWakeUps = false;
     shell_ = std::make_unique<gui::AppShell>(controller);
     ASSERT_TRUE(shell_->load());
-    window()->resize(options.width, options.height);
+    // JOURNEY_SIZE (WxH) walks the same journeys in another window, for pictures.
+    int width = options.width;
+    int height = options.height;
+    if (const QStringList size = qEnvironmentVariable("JOURNEY_SIZE").split(QLatin1Char('x'));
+        size.size() == 2 && options.width == Start{}.width && options.height == Start{}.height) {
+        width = size[0].toInt();
+        height = size[1].toInt();
+    }
+    window()->resize(width, height);
     window()->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window()));
     window()->requestActivate();
@@ -342,6 +350,13 @@ void Journey::expectDashboardMatchesController(int tab) {
         const QString expected = label.value(QStringLiteral("text")).toString();
         EXPECT_EQ(shown(name).toStdString(), expected.toStdString()) << name.toStdString();
     }
+}
+
+void Journey::picture(const QString &name) {
+    const QString folder = qEnvironmentVariable("JOURNEY_PICTURES");
+    if (folder.isEmpty()) return;
+    settle(150);
+    window()->grabWindow().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
 QColor Journey::pixelAt(QQuickItem *item) {

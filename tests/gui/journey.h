@@ -82,6 +82,8 @@ class Journey : public ::testing::Test {
     QString shown(const QString &objectName) const;
     // Every dashboard figure on screen equals what its controller holds.
     void expectDashboardMatchesController(int tab);
+    // Saves what the window shows as NAME.png when JOURNEY_PICTURES names a folder.
+    void picture(const QString &name);
     // The colour the window draws at the middle of this item.
     QColor pixelAt(QQuickItem *item);
 

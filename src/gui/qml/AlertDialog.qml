@@ -25,7 +25,10 @@ Dialog {
         return order
     }
 
-    anchors.centerIn: Overlay.overlay
+    // An alert in the middle; an action sheet rises from the bottom, near the thumb.
+    parent: Overlay.overlay
+    x: parent ? (parent.width - width) / 2 : 0
+    y: parent ? (sheet ? parent.height - height - 12 : (parent.height - height) / 2) : 0
     width: Math.min(parent ? parent.width - 32 : 360, 420)
     modal: true
     // Takes the keyboard, so its text field does.

@@ -11,6 +11,7 @@ Page {
     property ScreenAdapter screen
     background: Rectangle { color: App.colors.background }
     header: ToolBar {
+        implicitHeight: 48
         background: Rectangle { color: App.colors.navBar }
         Label {
             anchors.centerIn: parent

@@ -51,7 +51,8 @@ Rectangle {
                 wrapMode: Text.Wrap
                 maximumLineCount: row.cell.titleLines || 1
                 elide: Text.ElideRight
-                Layout.fillWidth: row.stacked
+                // Fills the row, so what follows (a switch, an arrow) sits at its end.
+                Layout.fillWidth: true
             }
             Text {
                 visible: text.length > 0
