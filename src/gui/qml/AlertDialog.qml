@@ -85,6 +85,7 @@ Dialog {
                 palette.buttonText: destructive ? "#ff453a" : App.colors.foreground
                 font.bold: destructive
                 Accessible.name: destructive ? text + " (destroys data)" : text
+                Accessible.onPressAction: dialog.press(modelData)
                 onClicked: dialog.press(modelData)
             }
         }
@@ -111,6 +112,7 @@ Dialog {
                     width: dialog.sheet ? buttonRow.width : Math.max(64, implicitWidth)
                     height: Math.max(48, implicitHeight)
                     Accessible.name: text
+                    Accessible.onPressAction: dialog.press(modelData)
                     onClicked: dialog.press(modelData)
                 }
             }

@@ -29,6 +29,8 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                // The bus's press acts as a click does.
+                Accessible.onPressAction: clicked()
                 Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
@@ -45,6 +47,8 @@ Page {
                 Layout.fillWidth: true
             }
             ToolButton {
+                // The bus's press acts as a click does.
+                Accessible.onPressAction: clicked()
                 Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)

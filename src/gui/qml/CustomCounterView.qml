@@ -38,6 +38,8 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                // The bus's press acts as a click does.
+                Accessible.onPressAction: clicked()
                 objectName: "editButton"
                 text: page.values.leftButton === "done" ? "Done" : "Edit"
                 display: page.values.leftButton === "done" ? AbstractButton.TextOnly : AbstractButton.IconOnly
@@ -59,6 +61,8 @@ Page {
                 Layout.fillWidth: true
             }
             ToolButton {
+                // The bus's press acts as a click does.
+                Accessible.onPressAction: clicked()
                 objectName: "addButton"
                 text: "Add Counter"
                 display: AbstractButton.IconOnly
@@ -92,6 +96,8 @@ Page {
                 anchors.fill: parent
                 spacing: 0
                 ToolButton {
+                    // The bus's press acts as a click does.
+                    Accessible.onPressAction: clicked()
                     objectName: "deleteButton"
                     visible: page.editing
                     text: "\u2212"
@@ -111,6 +117,8 @@ Page {
                     onSwitched: (on) => page.act("switchToggled", { row: item.index, on: on })
                 }
                 ToolButton {
+                    // The bus's press acts as a click does.
+                    Accessible.onPressAction: clicked()
                     objectName: "moveUpButton"
                     visible: page.editing
                     enabled: item.index > 0
@@ -121,6 +129,8 @@ Page {
                     onClicked: page.act("moveRow", { from: item.index, to: item.index - 1 })
                 }
                 ToolButton {
+                    // The bus's press acts as a click does.
+                    Accessible.onPressAction: clicked()
                     objectName: "moveDownButton"
                     visible: page.editing
                     enabled: item.index < page.rows.length - 1

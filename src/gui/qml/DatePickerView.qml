@@ -30,6 +30,8 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                // The bus's press acts as a click does.
+                Accessible.onPressAction: clicked()
                 Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
@@ -39,6 +41,8 @@ Page {
             }
             Item { Layout.fillWidth: true }
             ToolButton {
+                // The bus's press acts as a click does.
+                Accessible.onPressAction: clicked()
                 Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
@@ -65,6 +69,8 @@ Page {
             Layout.fillWidth: true
         }
         Button {
+            // The bus's press acts as a click does.
+            Accessible.onPressAction: clicked()
             Accessible.name: text
             objectName: "btnNoEndDate"
             text: page.label("btnNoEndDate")

@@ -244,6 +244,8 @@ Page {
     }
 
     Button {
+        // The bus's press acts as a click does.
+        Accessible.onPressAction: clicked()
         Accessible.name: text
         objectName: "closeButton"
         text: "Close"

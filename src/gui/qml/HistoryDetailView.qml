@@ -21,6 +21,8 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                // The bus's press acts as a click does.
+                Accessible.onPressAction: clicked()
                 Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
@@ -30,6 +32,8 @@ Page {
             }
             Item { Layout.fillWidth: true }
             ToolButton {
+                // The bus's press acts as a click does.
+                Accessible.onPressAction: clicked()
                 Accessible.name: text
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)

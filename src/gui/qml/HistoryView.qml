@@ -38,6 +38,8 @@ Page {
         RowLayout {
             anchors.fill: parent
             ToolButton {
+                // The bus's press acts as a click does.
+                Accessible.onPressAction: clicked()
                 objectName: "historyEditButton"
                 text: page.editing ? "Done" : "Edit"
                 display: page.editing ? AbstractButton.TextOnly : AbstractButton.IconOnly
@@ -58,6 +60,8 @@ Page {
                 Layout.fillWidth: true
             }
             ToolButton {
+                // The bus's press acts as a click does.
+                Accessible.onPressAction: clicked()
                 objectName: "historyActionButton"
                 text: "Share…"
                 display: AbstractButton.IconOnly
@@ -97,6 +101,8 @@ Page {
                 anchors.rightMargin: 10
                 spacing: 10
                 RoundButton {
+                    // The bus's press acts as a click does.
+                    Accessible.onPressAction: clicked()
                     objectName: "deleteButton"
                     visible: page.editing && row.modelData.editable === true
                     text: "−"

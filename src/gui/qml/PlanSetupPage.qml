@@ -25,6 +25,8 @@ Page {
         RowLayout {
             Layout.fillWidth: true
             Button {
+                // The bus's press acts as a click does.
+                Accessible.onPressAction: clicked()
                 objectName: "planBackButton"
                 text: "‹ Settings"
                 flat: true

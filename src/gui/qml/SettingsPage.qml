@@ -121,6 +121,9 @@ Page {
                                     elide: Text.ElideRight
                                 }
                                 Switch {
+                                    // The bus's press and toggle act as a tap does.
+                                    Accessible.onPressAction: { toggle(); toggled() }
+                                    Accessible.onToggleAction: { toggle(); toggled() }
                                     objectName: "switch_" + row.modelData.key
                                     visible: row.modelData.kind === "switch"
                                     checked: row.modelData.on === true

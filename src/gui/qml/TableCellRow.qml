@@ -75,6 +75,8 @@ Rectangle {
             Repeater {
                 model: row.cell.control === "segments" ? row.cell.items : []
                 Button {
+                    // The bus's press acts as a click does.
+                    Accessible.onPressAction: clicked()
                     required property string modelData
                     required property int index
                     objectName: "segment" + index
@@ -100,10 +102,14 @@ Rectangle {
             palette.buttonText: "#ff453a"
             font.bold: true
             Accessible.name: text
+            Accessible.onPressAction: row.buttonPressed()
             onPressed: row.buttonPressed()
         }
 
         Switch {
+            // The bus's press and toggle act as a tap does.
+            Accessible.onPressAction: { toggle(); toggled() }
+            Accessible.onToggleAction: { toggle(); toggled() }
             objectName: "cellSwitch"
             visible: row.accessory === "switch"
             checked: row.cell.on === true

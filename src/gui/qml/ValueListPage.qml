@@ -19,6 +19,8 @@ Page {
         RowLayout {
             Layout.fillWidth: true
             Button {
+                // The bus's press acts as a click does.
+                Accessible.onPressAction: clicked()
                 objectName: "valueBackButton"
                 text: "‹ Settings"
                 flat: true
