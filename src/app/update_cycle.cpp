@@ -23,8 +23,9 @@ bool MainViewController::backgroundUpdate(const std::string &location,
         kCellular, location, shouldResetSinceLastAppRun);
     const bool wifiUpdated =
         appDataWifi_.performBackgroundUpdateForType(kWiFi, location, shouldResetSinceLastAppRun);
-    evaluateAlerts(appDataCellular_, true);
-    evaluateAlerts(appDataWifi_, false);
+    // A record that was not updated holds nothing new to announce.
+    if (cellularUpdated) evaluateAlerts(appDataCellular_, true);
+    if (wifiUpdated) evaluateAlerts(appDataWifi_, false);
     return cellularUpdated && wifiUpdated;
 }
 

@@ -17,6 +17,8 @@ bool AppData::performBackgroundUpdateForType(const std::string &type, const std:
     // Load, change and save as one step, so an app, a daemon and a CLI updating together never
     // count the same traffic twice.
     DataLock lock(services_.paths.dataDir);
+    // The flag tells of this update alone; one that stops early started no period.
+    monthlyResetOccured = false;
     getAppData(type);
     if (!updateStandardCounters(shouldResetSinceLastAppRun)) return false;
     udpateBillingCounter(true);
