@@ -15,18 +15,23 @@ MainViewController::MainViewController(Services &services, LocationService *loca
 
 MainViewController::~MainViewController() = default;
 
-bool MainViewController::backgroundUpdate(const std::string &location,
-                                          bool shouldResetSinceLastAppRun) {
+FileResult MainViewController::backgroundUpdate(const std::string &location,
+                                                bool shouldResetSinceLastAppRun) {
     appSettings_.getSettings();
     // Both records are brought up to date before any alert is evaluated.
-    const bool cellularUpdated = appDataCellular_.performBackgroundUpdateForType(
+    const FileResult cellularUpdated = appDataCellular_.performBackgroundUpdateForType(
         kCellular, location, shouldResetSinceLastAppRun);
-    const bool wifiUpdated =
+    const FileResult wifiUpdated =
         appDataWifi_.performBackgroundUpdateForType(kWiFi, location, shouldResetSinceLastAppRun);
     // A record that was not updated holds nothing new to announce.
     if (cellularUpdated) evaluateAlerts(appDataCellular_, true);
     if (wifiUpdated) evaluateAlerts(appDataWifi_, false);
-    return cellularUpdated && wifiUpdated;
+    auto told = [](const char *type, const FileResult &result) {
+        return result ? result
+                      : FileResult::failure(std::string("the ") + type +
+                                            " usage was not updated: " + result.error);
+    };
+    return told("cellular", cellularUpdated).andThen(told("Wi-Fi", wifiUpdated));
 }
 
 void MainViewController::startSignificantChangesUpdate() {
@@ -64,12 +69,13 @@ void MainViewController::locationManager(LocationService & /*manager*/,
 
 void MainViewController::reverseGeocoder(ReverseGeocoder & /*geocoder*/,
                                          const Placemark &placemark) {
-    backgroundUpdate(placemark.locality + ", " + placemark.administrativeArea, false);
+    // Failures are noted where they happen, logged and told to the app's listener.
+    (void)backgroundUpdate(placemark.locality + ", " + placemark.administrativeArea, false);
 }
 
 void MainViewController::reverseGeocoder(ReverseGeocoder & /*geocoder*/,
                                          const std::string & /*error*/) {
-    backgroundUpdate("Unknown", false);
+    (void)backgroundUpdate("Unknown", false);
 }
 
 } // namespace byteward

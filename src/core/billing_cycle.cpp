@@ -243,12 +243,9 @@ void AppData::closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
     const DateComponents next = calendar.components(followingStart);
     const Instant endDate = calendar.dateFromComponents(
         DateComponents{next.year, next.month, next.day - 1, 0, 0, 0, 0});
-    History::addNewHistoryItemLog(
-        services_,
-        History::initWithStartDate(oldLastBillingDate, endDate, dataThisMonthSent,
-                                   dataThisMonthRecd, dataThisMonth,
-                                   appDataType == kCellular ? History::kCellular : History::kWiFi,
-                                   History::kBillingCycleLog));
+    appendHistoryLog(History::initWithStartDate(
+        oldLastBillingDate, endDate, dataThisMonthSent, dataThisMonthRecd, dataThisMonth,
+        appDataType == kCellular ? History::kCellular : History::kWiFi, History::kBillingCycleLog));
     // The increment of the update that found the rollover belongs to neither period.
     dataThisMonth = 0.0;
     dataThisMonthRecd = 0.0;

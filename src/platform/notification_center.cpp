@@ -150,38 +150,36 @@ LoadedSchedule loadSchedule(const Paths &paths, Log &log, Instant now) {
 }
 
 bool saveSchedule(const Paths &paths, Log &log, const std::vector<LocalNotification> &schedule) {
-    if (!ensurePrivateDirectory(paths.stateDir)) {
-        log.line("Writing data to file failed: cannot create " + paths.stateDir.string());
-        return false;
-    }
+    const fs::path path = paths.stateDir / kScheduleFileName;
+    if (!ensurePrivateDirectory(paths.stateDir))
+        return noteWrite(log, path,
+                         FileResult::failure(paths.stateDir.string() +
+                                             ": the folder cannot be created"))
+            .ok();
     ValueArray entries;
     for (const auto &n : schedule)
         entries.push_back(encodeNotification(n));
-    const FileResult written =
-        writeFileAtomically(paths.stateDir / kScheduleFileName, toXmlPropertyList(Value(entries)));
-    if (!written.ok()) {
-        log.line("Writing data to file failed: " + written.error);
-        return false;
-    }
-    return true;
+    return noteWrite(log, path, writeFileAtomically(path, toXmlPropertyList(Value(entries)))).ok();
 }
 
 // Reads the schedule, lets `change` edit it and writes it back when `change` says it changed
 // something, all under the data lock so no other process's change is lost in between.
 template <typename Change>
 bool modifySchedule(const Paths &paths, Log &log, const Clock &clock, Change change) {
+    const fs::path path = paths.stateDir / kScheduleFileName;
     try {
         DataLock lock(paths.dataDir);
         LoadedSchedule loaded = loadSchedule(paths, log, clock.now());
-        if (!loaded.safeToReplace) {
-            log.line("Writing data to file failed: the notification schedule was left as it is");
-            return false;
-        }
+        if (!loaded.safeToReplace)
+            return noteWrite(log, path,
+                             FileResult::failure(path.string() +
+                                                 ": the notification schedule could not be read, "
+                                                 "so it was left as it is"))
+                .ok();
         if (!change(loaded.notifications)) return true;
         return saveSchedule(paths, log, loaded.notifications);
     } catch (const LockTimeout &error) {
-        log.line(std::string("Writing data to file failed: ") + error.what());
-        return false;
+        return noteWrite(log, path, FileResult::failure(path.string() + ": " + error.what())).ok();
     }
 }
 

@@ -214,7 +214,8 @@ void CurrentUsageViewController::pickerView(int row, int component) {
     AppData record(services_);
     record.getAppData(kCellular);
     record.dataThisMonth = static_cast<double>(bytes);
-    record.saveAppData();
+    // A failure reaches the person through the write-failure listener.
+    (void)record.saveAppData();
 }
 
 } // namespace byteward

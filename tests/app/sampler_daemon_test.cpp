@@ -188,7 +188,7 @@ TEST_F(SamplerDaemonTest, OwnsLocationMonitoringWhileBackgroundingIsOn) {
         AppSettings(env.services()).getSettings();
         env.defaults().setObject("enableBackgrounding", Value(c.backgrounding));
         // The records exist, as after the app's first run.
-        AppData(env.services()).performBackgroundUpdateForType(kCellular, "", false);
+        EXPECT_TRUE(AppData(env.services()).performBackgroundUpdateForType(kCellular, "", false));
         test::RecordingSink sink;
         Journal journal;
         ScriptedPower power(journal, {});

@@ -94,7 +94,7 @@ TEST_F(UsageAlertsTest, CascadePostsTheMostSevereMilestoneReachedOncePerCycle) {
         AppData r(env.services());
         r.getAppData("cellular");
         r.dataThisMonth = r.dataThisMonthRecd = r.dataThisMonthSent = 0.0;
-        r.saveAppData();
+        EXPECT_TRUE(r.saveAppData());
 
         for (const double mb : c.usageSteps)
             cycle(mb);
@@ -213,7 +213,7 @@ TEST_F(UsageAlertsTest, BillingRemindersAreReplacedAndNothingElseIsCancelled) {
     CustomCounter counter = CustomCounter::initWithName("Trip", env.clock.now());
     counter.endDate = *parseIso8601("2027-02-01T00:00:00Z", env.calendar);
     counter.notifyOnEnd = true;
-    CustomCounter::addCustomCounter(env.services(), counter);
+    EXPECT_TRUE(CustomCounter::addCustomCounter(env.services(), counter));
 
     struct Case {
         long long cellularCode, wifiCode;

@@ -203,7 +203,7 @@ class BillingPassTest : public BillingCycleTest {
         r.dataSinceLastRunRecd = received;
         r.udpateBillingCounter(true);
         r.lastUpdate = env.clock.current;
-        r.saveAppData();
+        EXPECT_TRUE(r.saveAppData());
         return r;
     }
 };

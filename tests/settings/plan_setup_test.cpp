@@ -177,7 +177,7 @@ TEST_F(PlanSetupTest, CurrentUsageGoesIntoTheCellularPeriod) {
     record.getAppData("cellular");
     record.dataAllTime = 7.0;
     record.dataThisMonthSent = 11.0;
-    record.saveAppData();
+    EXPECT_TRUE(record.saveAppData());
     set("cellularDataLimit", Value(1500));
 
     CurrentUsageViewController screen(env.services());
