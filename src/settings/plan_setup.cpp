@@ -34,8 +34,6 @@ Instant earliestStart(Services &services, long long length) {
 } // namespace
 
 PlanTypeViewController::PlanTypeViewController(Services &services) : services_(services) {
-    planType =
-        static_cast<unsigned>(std::max(0LL, storedInteger(services.defaults, "CellularPlanType")));
 }
 
 void PlanTypeViewController::tableView(unsigned row) {
