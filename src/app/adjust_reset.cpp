@@ -135,8 +135,8 @@ FileResult closePeriodByHand(Services &services, AppData &record, const char *ty
     record.dataThisMonthRecd = 0.0;
     record.dataThisMonthSent = 0.0;
     FileResult saved = record.saveAppData();
-    // The period stays as it was, so the log of it must go again; a reset tried again later
-    // writes it anew.
+    // The period stays as it was, so its log goes again (as far as the disk lets it); a reset
+    // tried again later writes it anew.
     if (!saved) (void)History::removeHistoryLog(services, log);
     return saved;
 }

@@ -26,12 +26,7 @@ FileResult MainViewController::backgroundUpdate(const std::string &location,
     // A record that was not updated holds nothing new to announce.
     if (cellularUpdated) evaluateAlerts(appDataCellular_, true);
     if (wifiUpdated) evaluateAlerts(appDataWifi_, false);
-    auto told = [](const char *type, const FileResult &result) {
-        return result ? result
-                      : FileResult::failure(std::string("the ") + type +
-                                            " usage was not updated: " + result.error);
-    };
-    return told("cellular", cellularUpdated).andThen(told("Wi-Fi", wifiUpdated));
+    return cellularUpdated.andThen(wifiUpdated);
 }
 
 void MainViewController::startSignificantChangesUpdate() {
@@ -69,13 +64,13 @@ void MainViewController::locationManager(LocationService & /*manager*/,
 
 void MainViewController::reverseGeocoder(ReverseGeocoder & /*geocoder*/,
                                          const Placemark &placemark) {
-    // Failures are noted where they happen, logged and told to the app's listener.
-    (void)backgroundUpdate(placemark.locality + ", " + placemark.administrativeArea, false);
+    // Write failures are noted where they happen: logged, and told to the app's listener.
+    backgroundUpdate(placemark.locality + ", " + placemark.administrativeArea, false);
 }
 
 void MainViewController::reverseGeocoder(ReverseGeocoder & /*geocoder*/,
                                          const std::string & /*error*/) {
-    (void)backgroundUpdate("Unknown", false);
+    backgroundUpdate("Unknown", false);
 }
 
 } // namespace byteward

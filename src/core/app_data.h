@@ -76,8 +76,8 @@ class AppData {
 
     // One complete update of this record: load, count the traffic since the last update, roll
     // the day and the billing period, keep the place, save, feed the custom counters. On failure
-    // (the interface counters could not be read, a file could not be written) it says why; the
-    // record is then left as it was, unless only the custom counters could not be written.
+    // (the interface counters could not be read, the history or the record could not be
+    // written) it says why, and the stored record is left as it was.
     [[nodiscard]] FileResult performBackgroundUpdateForType(const std::string &type,
                                                             const std::string &location,
                                                             bool shouldResetSinceLastAppRun);

@@ -22,21 +22,27 @@ FileResult AppData::performBackgroundUpdateForType(const std::string &type,
     monthlyResetOccured = false;
     historyWritten_ = {};
     getAppData(type);
+    const std::string typeName = appDataType == kWiFi ? "Wi-Fi" : "cellular";
+    auto notUpdated = [&typeName](const FileResult &why) {
+        return FileResult::failure("the " + typeName + " usage was not updated: " + why.error);
+    };
     if (FileResult counted = updateStandardCounters(shouldResetSinceLastAppRun); !counted)
-        return counted;
+        return notUpdated(counted);
     udpateBillingCounter(true);
     // A day or period closed without its log is closed again by the next update, which finds the
     // record as it was: the stored reading, and so the traffic, wait for it.
-    if (!historyWritten_) return historyWritten_;
+    if (!historyWritten_) return notUpdated(historyWritten_);
     if (lastLocation && !lastLocation->empty() && *lastLocation != "Unknown")
         lastLocationDataUsed = lastLocation;
     lastLocation = location;
     lastUpdate = accountingNow();
-    if (FileResult saved = saveAppData(); !saved) return saved;
+    if (FileResult saved = saveAppData(); !saved) return notUpdated(saved);
     // After the record: counters that missed this increment are better than counters that get
-    // it twice when a record that could not be saved is updated again.
-    return CustomCounter::updateCustomCountersWithDataSentSinceLastRun(
+    // it twice when a record that could not be saved is updated again. The record is updated
+    // either way; a failure here is noted like every store write (the CLI still exits 1).
+    (void)CustomCounter::updateCustomCountersWithDataSentSinceLastRun(
         services_, dataSinceLastRunSent.value_or(0), dataSinceLastRunRecd.value_or(0), appDataType);
+    return {};
 }
 
 void AppData::appendHistoryLog(const History &log) {
