@@ -11,9 +11,9 @@
 #include "support/test_env.h"
 
 #include <benchmark/benchmark.h>
-#include <stdexcept>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 namespace byteward {
 namespace {

@@ -191,7 +191,8 @@ void MainViewController::askResetWifiUsage() {
 }
 
 FileResult MainViewController::resetCellularUsage() {
-    FileResult reset = closePeriodByHand(services_, appDataCellular_, kCellular, History::kCellular);
+    FileResult reset =
+        closePeriodByHand(services_, appDataCellular_, kCellular, History::kCellular);
     services_.log.line("setting LS view NOT updated at cellular reset..");
     isLSViewUpdated = false;
     if (reset) resetCellularNotificationKeys();
@@ -249,7 +250,8 @@ void MainViewController::alertView(const Alert &alert, int buttonIndex) {
             return;
         }
         AppData &record = adjustCellular ? appDataCellular_ : appDataWifi_;
-        lastAdjustment = setPeriodUsage(services_, record, adjustCellular ? kCellular : kWiFi, total);
+        lastAdjustment =
+            setPeriodUsage(services_, record, adjustCellular ? kCellular : kWiFi, total);
         if (lastAdjustment) {
             if (adjustCellular)
                 resetCellularNotificationKeys();

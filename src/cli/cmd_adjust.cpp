@@ -58,9 +58,8 @@ void addAdjustCommands(CLI::App &app, Action &action) {
         action = [resetType](Context &context) {
             MainViewController controller(context.services());
             const FileResult reset = *resetType == "cellular" ? controller.resetCellularUsage()
-                                                               : controller.resetWifiUsage();
-            if (!reset)
-                throw Failure("the " + *resetType + " usage was not reset: " + reset.error);
+                                                              : controller.resetWifiUsage();
+            if (!reset) throw Failure("the " + *resetType + " usage was not reset: " + reset.error);
             return 0;
         };
     });

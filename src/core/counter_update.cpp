@@ -127,9 +127,9 @@ FileResult AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
                            " usage left as it was");
         return FileResult::failure("the interface counters could not be read: " + snapshot.error);
     }
-    const auto current = DeviceInfo::readDataType(
-        snapshot, dataTypeFromString(appDataType),
-        InterfaceClassifier::fromDefaults(services_.defaults));
+    const auto current =
+        DeviceInfo::readDataType(snapshot, dataTypeFromString(appDataType),
+                                 InterfaceClassifier::fromDefaults(services_.defaults));
 
     if (!fileExists()) {
         // First run: everything the device counted since it started is the first all-time usage.

@@ -205,7 +205,7 @@ FileResult CustomCounter::removeCustomCounter(Services &services, const CustomCo
 }
 
 FileResult CustomCounter::reorderCustomCounterFromIndex(Services &services, std::size_t from,
-                                                       std::size_t to) {
+                                                        std::size_t to) {
     return modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
         // An index past the end would take or put a counter that is not there; leave the list.
         if (from >= counters.size() || to >= counters.size()) {
@@ -223,13 +223,12 @@ FileResult CustomCounter::reorderCustomCounterFromIndex(Services &services, std:
 bool CustomCounter::setCustomCounterPaused(Services &services, const std::string &uniqueId,
                                            bool isPaused) {
     bool found = false;
-    const FileResult written =
-        modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
-            const auto stored = findCounter(counters, uniqueId);
-            if (stored == counters.end()) return;
-            stored->isPaused = isPaused;
-            found = true;
-        });
+    const FileResult written = modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
+        const auto stored = findCounter(counters, uniqueId);
+        if (stored == counters.end()) return;
+        stored->isPaused = isPaused;
+        found = true;
+    });
     return found && written.ok();
 }
 

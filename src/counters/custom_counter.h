@@ -45,8 +45,8 @@ class CustomCounter {
 
     static std::vector<CustomCounter> getAllCustomCounters(Services &services);
     // The store's writes; on failure the archive keeps what it held.
-    [[nodiscard]] static FileResult saveCustomCounterData(Services &services,
-                                                          const std::vector<CustomCounter> &counters);
+    [[nodiscard]] static FileResult
+    saveCustomCounterData(Services &services, const std::vector<CustomCounter> &counters);
     [[nodiscard]] static FileResult addCustomCounter(Services &services,
                                                      const CustomCounter &counter);
     [[nodiscard]] static FileResult saveCustomCounter(Services &services,

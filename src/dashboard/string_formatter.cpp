@@ -137,8 +137,8 @@ std::string StringFormatter::getLocalizedDayShortDateFromDate(Instant date) cons
     std::string text = fromTemplate(date, "EdMMM");
     // The day as the text shows it, in the locale's calendar.
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::Calendar> shown(
-        icu::Calendar::createInstance(zoneOf(calendar_).release(), displayLocale(calendar_), status));
+    std::unique_ptr<icu::Calendar> shown(icu::Calendar::createInstance(
+        zoneOf(calendar_).release(), displayLocale(calendar_), status));
     if (U_FAILURE(status) || !shown) return text;
     shown->setTime(toUDate(date), status);
     const int day = shown->get(UCAL_DATE, status);

@@ -106,7 +106,8 @@ FileResult HistoryExport::writeCsvText(const std::string &csv) const {
                          FileResult::failure(services_.paths.dataDir.string() +
                                              ": the folder cannot be created"));
     // Renamed into place, so a mail client reading the previous export never sees half a file.
-    return noteWrite(services_.log, csvPath(services_), writeFileAtomically(csvPath(services_), csv));
+    return noteWrite(services_.log, csvPath(services_),
+                     writeFileAtomically(csvPath(services_), csv));
 }
 
 HistoryExport::Outcome HistoryExport::emailHistory(const std::vector<History> &logs,

@@ -49,7 +49,8 @@ class HistoryExport {
     static MailMessage csvMail(const std::string &csv);
 
     // Replaces "byteward.csv" with the logs; the error says why it could not.
-    [[nodiscard]] FileResult writeCsvFile(const std::vector<History> &logs, const std::string &unit) const;
+    [[nodiscard]] FileResult writeCsvFile(const std::vector<History> &logs,
+                                          const std::string &unit) const;
     static std::filesystem::path csvPath(const Services &services);
 
     // "Email History".

@@ -167,7 +167,8 @@ FileResult noteWrite(Log &log, const fs::path &file, FileResult result) {
         const std::lock_guard lock(failures.mutex);
         const std::string key = file.string();
         if (result.ok()) {
-            if (failures.failing.erase(key) > 0) log.line("Writing data to file works again: " + key);
+            if (failures.failing.erase(key) > 0)
+                log.line("Writing data to file works again: " + key);
             return result;
         }
         failures.latestPath = key;

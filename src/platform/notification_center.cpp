@@ -155,9 +155,9 @@ LoadedSchedule loadSchedule(const Paths &paths, Log &log, Instant now) {
 bool saveSchedule(const Paths &paths, Log &log, const std::vector<LocalNotification> &schedule) {
     const fs::path path = paths.stateDir / kScheduleFileName;
     if (!ensurePrivateDirectory(paths.stateDir))
-        return noteWrite(log, path,
-                         FileResult::failure(paths.stateDir.string() +
-                                             ": the folder cannot be created"))
+        return noteWrite(
+                   log, path,
+                   FileResult::failure(paths.stateDir.string() + ": the folder cannot be created"))
             .ok();
     ValueArray entries;
     for (const auto &n : schedule)

@@ -89,8 +89,9 @@ ValueDict PlistUserDefaults::dictionaryRepresentation() {
 FileResult PlistUserDefaults::synchronize() {
     if (pending_.empty()) return {};
     if (!ensurePrivateDirectory(configDir_))
-        return noteWrite(log_, file_,
-                         FileResult::failure(configDir_.string() + ": the folder cannot be created"));
+        return noteWrite(
+            log_, file_,
+            FileResult::failure(configDir_.string() + ": the folder cannot be created"));
     DataLock lock(lockDir_);
     cacheValid_ = false;
     refresh();
@@ -107,7 +108,8 @@ FileResult PlistUserDefaults::synchronize() {
         pending_.clear();
         return {};
     }
-    if (FileResult written = noteWrite(log_, file_, writeFileAtomically(file_, toXmlPropertyList(Value(cache_))));
+    if (FileResult written =
+            noteWrite(log_, file_, writeFileAtomically(file_, toXmlPropertyList(Value(cache_))));
         !written) {
         cacheValid_ = false;
         return written;

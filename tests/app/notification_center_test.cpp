@@ -125,15 +125,26 @@ TEST(NotificationCenter, RepeatingOnesKeepTheirDayWeekdayAndTimeForGood) {
         std::vector<const char *> next;
     };
     const Case cases[] = {
-        {"monthly on the 31st", "Europe/Berlin", RepeatInterval::Month, "2026-01-31T00:00:00+01:00",
+        {"monthly on the 31st",
+         "Europe/Berlin",
+         RepeatInterval::Month,
+         "2026-01-31T00:00:00+01:00",
          {"2026-02-28T00:00:00+01:00", "2026-03-31T00:00:00+02:00", "2026-04-30T00:00:00+02:00",
           "2026-05-31T00:00:00+02:00"}},
-        {"monthly on the 29th into a leap year", "UTC", RepeatInterval::Month,
+        {"monthly on the 29th into a leap year",
+         "UTC",
+         RepeatInterval::Month,
          "2027-12-29T08:00:00Z",
          {"2028-01-29T08:00:00Z", "2028-02-29T08:00:00Z", "2028-03-29T08:00:00Z"}},
-        {"weekly on Sunday", "Europe/Berlin", RepeatInterval::Week, "2026-03-22T00:00:00+01:00",
+        {"weekly on Sunday",
+         "Europe/Berlin",
+         RepeatInterval::Week,
+         "2026-03-22T00:00:00+01:00",
          {"2026-03-29T00:00:00+01:00", "2026-04-05T00:00:00+02:00", "2026-04-12T00:00:00+02:00"}},
-        {"daily at midnight", "Europe/Berlin", RepeatInterval::Day, "2026-10-24T00:00:00+02:00",
+        {"daily at midnight",
+         "Europe/Berlin",
+         RepeatInterval::Day,
+         "2026-10-24T00:00:00+02:00",
          {"2026-10-25T00:00:00+02:00", "2026-10-26T00:00:00+01:00", "2026-10-27T00:00:00+01:00"}},
     };
     for (const auto &c : cases) {

@@ -49,11 +49,11 @@ TEST(PrivateFiles, EveryStoreDirectoryAndFileIsTheUsersAlone) {
         MainViewController(env.services()).backgroundUpdate("", false);
     }
     EXPECT_TRUE(History::addNewHistoryItemLog(env.services(), History{}));
-    EXPECT_TRUE(CustomCounter::addCustomCounter(env.services(),
-                                    CustomCounter::initWithName("Trip", env.clock.current)));
+    EXPECT_TRUE(CustomCounter::addCustomCounter(
+        env.services(), CustomCounter::initWithName("Trip", env.clock.current)));
     AnalyticsLog(env.paths(), env.clock).logEvent("Viewing history tab");
     EXPECT_TRUE(HistoryExport(env.services(), nullptr)
-        .writeCsvFile(History::getAllHistoryLogs(env.services()), "MB"));
+                    .writeCsvFile(History::getAllHistoryLogs(env.services()), "MB"));
     // A damaged file goes aside with the same protection.
     test::writeFile(History::archivePath(env.services()), "damaged");
     ::chmod(History::archivePath(env.services()).c_str(), 0600);

@@ -155,11 +155,10 @@ TEST_F(SamplerDaemonTest, AFullDiskIsLoggedOncePerFileAndTriedAgainAtEverySample
         EXPECT_EQ(SamplerDaemon(env.services(), sink, power, 1h, stopSignals.fd()).run(), 0);
     }
     EXPECT_GE(env.statistics.reads - readsBefore, 8) << "both records at each of four samples";
-    const auto failed = std::count_if(env.log.lines.begin(), env.log.lines.end(),
-                                      [&record](const std::string &line) {
-                                          return line.starts_with("Writing data to file failed: " +
-                                                                  record);
-                                      });
+    const auto failed = std::count_if(
+        env.log.lines.begin(), env.log.lines.end(), [&record](const std::string &line) {
+            return line.starts_with("Writing data to file failed: " + record);
+        });
     EXPECT_EQ(failed, 1);
 
     // Room again: the next sample counts what the failed ones could not store.

@@ -261,8 +261,8 @@ TEST_F(BillingPassTest, AnAbsenceOfAnyLengthClosesThePeriodOfTheLastUpdateOnce) 
     };
     const Case cases[] = {
         // On the 31st: 31 December to 31 January, 31 January to 1 March, then from 1 March.
-        {"monthly 31st, just under one period", 31, "2026-01-20T12:00", "2026-01-30T23:00",
-         nullptr, nullptr, "2025-12-31", "2026-01-31"},
+        {"monthly 31st, just under one period", 31, "2026-01-20T12:00", "2026-01-30T23:00", nullptr,
+         nullptr, "2025-12-31", "2026-01-31"},
         {"monthly 31st, just over the boundary", 31, "2026-01-20T12:00", "2026-02-19T11:00",
          "2025-12-31", "2026-01-30", "2026-01-31", "2026-03-01"},
         {"monthly 31st, one period", 31, "2026-01-20T12:00", "2026-02-20T12:00", "2025-12-31",
@@ -271,19 +271,19 @@ TEST_F(BillingPassTest, AnAbsenceOfAnyLengthClosesThePeriodOfTheLastUpdateOnce) 
          "2025-12-31", "2026-01-30", "2026-03-01", "2026-03-31"},
         {"monthly 31st, two periods", 31, "2026-01-20T12:00", "2026-03-20T12:00", "2025-12-31",
          "2026-01-30", "2026-03-01", "2026-03-31"},
-        {"monthly 31st, thirteen periods", 31, "2026-01-20T12:00", "2027-02-20T12:00",
-         "2025-12-31", "2026-01-30", "2027-01-31", "2027-03-01"},
+        {"monthly 31st, thirteen periods", 31, "2026-01-20T12:00", "2027-02-20T12:00", "2025-12-31",
+         "2026-01-30", "2027-01-31", "2027-03-01"},
         // Weekly on Monday; 2026-12-09 is a Wednesday.
-        {"weekly, just under one period", 102, "2026-12-09T12:00", "2026-12-16T11:00",
-         "2026-12-07", "2026-12-13", "2026-12-14", "2026-12-21"},
+        {"weekly, just under one period", 102, "2026-12-09T12:00", "2026-12-16T11:00", "2026-12-07",
+         "2026-12-13", "2026-12-14", "2026-12-21"},
         {"weekly, one period", 102, "2026-12-09T12:00", "2026-12-16T12:00", "2026-12-07",
          "2026-12-13", "2026-12-14", "2026-12-21"},
         {"weekly, two periods", 102, "2026-12-09T12:00", "2026-12-23T12:00", "2026-12-07",
          "2026-12-13", "2026-12-21", "2026-12-28"},
         {"weekly, thirteen periods", 102, "2026-12-09T12:00", "2027-03-10T12:00", "2026-12-07",
          "2026-12-13", "2027-03-08", "2027-03-15"},
-        {"daily, just under one period", 1001, "2026-12-09T12:00", "2026-12-10T11:00",
-         "2026-12-09", "2026-12-09", "2026-12-10", "2026-12-11"},
+        {"daily, just under one period", 1001, "2026-12-09T12:00", "2026-12-10T11:00", "2026-12-09",
+         "2026-12-09", "2026-12-10", "2026-12-11"},
         {"daily, two periods", 1001, "2026-12-09T12:00", "2026-12-11T12:00", "2026-12-09",
          "2026-12-09", "2026-12-11", "2026-12-12"},
         {"daily, thirteen periods", 1001, "2026-12-09T12:00", "2026-12-22T12:00", "2026-12-09",
@@ -330,8 +330,8 @@ TEST_F(BillingPassTest, AnAbsenceOfAnyLengthClosesThePeriodOfTheLastUpdateOnce) 
         const AppData updated = update(c.now, 1000, 2000);
         EXPECT_EQ(day(updated.lastBillingDate), c.last);
         EXPECT_EQ(day(updated.nextBillingDate), c.next);
-        EXPECT_TRUE(AppData::date(env.clock.current, *updated.lastBillingDate,
-                                  *updated.nextBillingDate));
+        EXPECT_TRUE(
+            AppData::date(env.clock.current, *updated.lastBillingDate, *updated.nextBillingDate));
         const auto logs = History::getAllHistoryLogs(env.services());
         if (!c.logStart) {
             EXPECT_TRUE(logs.empty());

@@ -199,8 +199,8 @@ TEST_F(CounterUpdateTest, AnUpdateThatCannotWriteLeavesTheStoredFilesAndIsDoneOn
         const char *name;
         bool historyWritable; // the logs fit under the limit, the record does not
     };
-    for (const Case &c : {Case{"nothing can be written", false},
-                          Case{"only the logs could be written", true}}) {
+    for (const Case &c :
+         {Case{"nothing can be written", false}, Case{"only the logs could be written", true}}) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove_all(env.paths().dataDir);
         env.defaults().setObject("firstDayOfCycle", Value(1));

@@ -10,7 +10,6 @@
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 

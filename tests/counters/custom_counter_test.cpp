@@ -70,7 +70,8 @@ TEST(CustomCounter, AddsOnlyTheTrackedTypeWhileNotPaused) {
 TEST(CustomCounter, FirstUpdateOfAFreshInstallCreatesTheSampleCounterWithItsTraffic) {
     test::TestEnv env;
     Services &s = env.services();
-    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 100, 200, "cellular"));
+    EXPECT_TRUE(
+        CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 100, 200, "cellular"));
     EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "bluetooth"));
     EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 10, 20, "wifi"));
 
@@ -108,8 +109,10 @@ TEST(CustomCounter, UpdatePausesCountersWhoseEndHasComeAfterAddingTheirTraffic) 
         if (c.endFromNow) k.endDate = env.clock.current + *c.endFromNow;
         EXPECT_TRUE(CustomCounter::saveCustomCounterData(s, {k}));
 
-        EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular"));
-        EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular"));
+        EXPECT_TRUE(
+            CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular"));
+        EXPECT_TRUE(
+            CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular"));
         const CustomCounter after = CustomCounter::getAllCustomCounters(s).at(0);
         EXPECT_EQ(after.isPaused, c.paused);
         EXPECT_EQ(after.cellularDataTotal, c.paused ? 3 : 6);
@@ -153,7 +156,8 @@ TEST(CustomCounter, UpdateRewritesTheStoreOnlyWhenACounterChanged) {
         const auto path = CustomCounter::archivePath(s);
         struct stat old {};
         ASSERT_EQ(::stat(path.c_str(), &old), 0);
-        EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, c.sent, c.received, "wifi"));
+        EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(
+            s, c.sent, c.received, "wifi"));
         struct stat now {};
         ASSERT_EQ(::stat(path.c_str(), &now), 0);
         EXPECT_EQ(now.st_ino != old.st_ino, c.rewritten);
@@ -168,7 +172,8 @@ TEST(CustomCounter, ListReplacedByAnotherProcessIsReadAfresh) {
     ASSERT_EQ(names(CustomCounter::getAllCustomCounters(s)), std::vector<std::string>{"a"});
     // What another process would save: a list of the same size, put in place the same way.
     test::TestEnv other;
-    EXPECT_TRUE(CustomCounter::saveCustomCounterData(other.services(), {counter("b", env.clock.current)}));
+    EXPECT_TRUE(
+        CustomCounter::saveCustomCounterData(other.services(), {counter("b", env.clock.current)}));
     const auto bytes = readWholeFile(CustomCounter::archivePath(other.services()));
     ASSERT_TRUE(bytes.has_value());
     ASSERT_TRUE(writeFileAtomically(CustomCounter::archivePath(s), *bytes).ok());

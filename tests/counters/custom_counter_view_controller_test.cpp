@@ -86,8 +86,8 @@ TEST(CustomCounterViewController, PauseSwitchKeepsTrafficAnUpdateAddedWhileTheLi
     s.add("Home");
     List list(s);
     // The daemon's update cycle runs while the list is on screen.
-    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 1000, 2000,
-                                                                "cellular"));
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 1000,
+                                                                            2000, "cellular"));
     list.screen.perform("switchToggled", rowArgument(0, false));
 
     EXPECT_TRUE(s.storedNamed("Trip").isPaused);
@@ -99,10 +99,12 @@ TEST(CustomCounterViewController, PauseSwitchKeepsTrafficAnUpdateAddedWhileTheLi
     EXPECT_FALSE(list.screen.cellForRowAtIndexPath({0, 0}).on);
 
     // Paused, it takes nothing from the next update; resumed, it counts again.
-    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 5, 5, "cellular"));
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 5, 5,
+                                                                            "cellular"));
     EXPECT_EQ(s.storedNamed("Trip").cellularDataTotal, 3300);
     list.screen.perform("switchToggled", rowArgument(0, true));
-    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 5, 5, "cellular"));
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 5, 5,
+                                                                            "cellular"));
     EXPECT_EQ(s.storedNamed("Trip").cellularDataTotal, 3310);
     EXPECT_EQ(s.storedNamed("Home").cellularDataTotal, 3020);
 }

@@ -210,16 +210,14 @@ TEST_F(UsageProjectionTest, WidgetThresholdsFollowTheSettings) {
         std::optional<const char *> yellow, red;
     };
     const Case cases[] = {
-        {"USE80", "USE95"},
-        {std::nullopt, "USE95"},
-        {"USE90", std::nullopt},
-        {std::nullopt, std::nullopt},
-        {"AVG", "USE100"},
+        {"USE80", "USE95"},           {std::nullopt, "USE95"}, {"USE90", std::nullopt},
+        {std::nullopt, std::nullopt}, {"AVG", "USE100"},
     };
     env.clock.current = at("2026-12-11T12:00");
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.yellow.value_or("none")) + " " + c.red.value_or("none"));
-        for (const auto &[key, value] : {std::pair{"progressYellow", c.yellow}, {"progressRed", c.red}}) {
+        for (const auto &[key, value] :
+             {std::pair{"progressYellow", c.yellow}, {"progressRed", c.red}}) {
             if (value)
                 env.defaults().setObject(key, Value(*value));
             else
@@ -230,11 +228,12 @@ TEST_F(UsageProjectionTest, WidgetThresholdsFollowTheSettings) {
         AppData cellular = record("cellular", 20, 31, 10);
         controller->renderMonthlyData(cellular, 100.0f, bar);
         // As the widget reads the suite.
-        const ValueDict written = PlistUserDefaults(env.paths().configDir, env.paths().dataDir,
-                                                    env.log, &env.clock,
-                                                    PlistUserDefaults::kWidgetSuite)
-                                      .dictionaryRepresentation();
-        for (const auto &[key, value] : {std::pair{"progressYellow", c.yellow}, {"progressRed", c.red}}) {
+        const ValueDict written =
+            PlistUserDefaults(env.paths().configDir, env.paths().dataDir, env.log, &env.clock,
+                              PlistUserDefaults::kWidgetSuite)
+                .dictionaryRepresentation();
+        for (const auto &[key, value] :
+             {std::pair{"progressYellow", c.yellow}, {"progressRed", c.red}}) {
             const Value *stored = written.find(key);
             EXPECT_EQ(stored != nullptr, value.has_value()) << key;
             if (stored != nullptr && value) {

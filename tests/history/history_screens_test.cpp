@@ -105,9 +105,9 @@ TEST_F(HistoryScreensTest, ListShowsThePeriodsInProgressThenEveryStoredPeriodOld
     EXPECT_EQ(events(), (std::vector<std::string>{"event Viewing history tab"}));
 
     // A log stored while the tab was away shows on the next visit.
-    EXPECT_TRUE(History::addNewHistoryItemLog(env.services(),
-                                  log("new", "2025-12-08T00:00:00Z", "2026-01-07T00:00:00Z",
-                                      History::kCellular, History::kBillingCycleLog, 0)));
+    EXPECT_TRUE(History::addNewHistoryItemLog(
+        env.services(), log("new", "2025-12-08T00:00:00Z", "2026-01-07T00:00:00Z",
+                            History::kCellular, History::kBillingCycleLog, 0)));
     EXPECT_EQ(list.numberOfRows(), 4);
     list.perform("viewWillAppear", Value());
     EXPECT_EQ(ids(list.historyData), (std::vector<std::string>{"cell-cycle", "wifi-cycle", "new"}));

@@ -78,7 +78,8 @@ TEST(History, RemovesByIdentifierThroughACopyAndAnEmptySaveReadsBackEmpty) {
     ASSERT_TRUE(copy.has_value());
     EXPECT_EQ(*copy, a);
     EXPECT_TRUE(History::removeHistoryLog(s, *copy));
-    EXPECT_TRUE(History::removeHistoryLog(s, log("", std::nullopt, std::nullopt))); // matches nothing
+    EXPECT_TRUE(
+        History::removeHistoryLog(s, log("", std::nullopt, std::nullopt))); // matches nothing
     EXPECT_EQ(History::getAllHistoryLogs(s), std::vector<History>{b});
 
     EXPECT_TRUE(History::saveHistoryLogs(s, {}));
@@ -188,7 +189,8 @@ TEST(History, ArchiveReadsBackWithPlistlib) {
         GTEST_SKIP() << "python3 is not available";
     test::TestEnv env;
     Services &s = env.services();
-    EXPECT_TRUE(History::addNewHistoryItemLog(s, log("ID-1", kDay, at(24), 1, History::kBillingCycleLog)));
+    EXPECT_TRUE(
+        History::addNewHistoryItemLog(s, log("ID-1", kDay, at(24), 1, History::kBillingCycleLog)));
     EXPECT_TRUE(History::addNewHistoryItemLog(s, log("ID-2", at(1), at(2))));
     const fs::path script = env.dir.path() / "check.py";
     test::writeFile(script, R"(import plistlib, sys

@@ -48,9 +48,12 @@ TEST(NoteWrite, TellsEachFailingConditionOnceUntilTheFileIsWrittenAgain) {
         const char *lastFailure; // empty: none
     };
     const Step steps[] = {
-        {"/d/a", "a: write failed: No space left on device", true, "a: write failed: No space left on device"},
-        {"/d/a", "a: write failed: No space left on device", false, "a: write failed: No space left on device"},
-        {"/d/b", "b: write failed: No space left on device", true, "b: write failed: No space left on device"},
+        {"/d/a", "a: write failed: No space left on device", true,
+         "a: write failed: No space left on device"},
+        {"/d/a", "a: write failed: No space left on device", false,
+         "a: write failed: No space left on device"},
+        {"/d/b", "b: write failed: No space left on device", true,
+         "b: write failed: No space left on device"},
         {"/d/a", "a: write failed: File too large", true, "a: write failed: File too large"},
         {"/d/a", "", false, "b: write failed: No space left on device"},
         {"/d/b", "", false, ""},
