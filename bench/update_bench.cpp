@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 namespace byteward {
 namespace {
@@ -95,11 +96,13 @@ void seed(Device &device, int years, int counters) {
                 logs.push_back(History::initWithStartDate(at, at, 3e7, 6e7, 9e7, type,
                                                           History::kBillingCycleLog));
     }
-    if (!logs.empty()) History::saveHistoryLogs(services, logs);
+    if (!logs.empty() && !History::saveHistoryLogs(services, logs))
+        throw std::runtime_error("could not seed the history");
     std::vector<CustomCounter> list;
     for (int i = 0; i < counters; ++i)
         list.push_back(CustomCounter::initWithName("Counter " + std::to_string(i), start));
-    if (!list.empty()) CustomCounter::saveCustomCounterData(services, list);
+    if (!list.empty() && !CustomCounter::saveCustomCounterData(services, list))
+        throw std::runtime_error("could not seed the custom counters");
 }
 
 // A device that has run for a while: settings stored, both usage records written once.

@@ -101,7 +101,7 @@ Alert notUnderstood(const std::string &text, const std::string &localeId) {
 }
 
 // Sets the period's total, keeping the stored split between received and sent traffic.
-void setPeriodUsage(Services &services, AppData &record, const char *type, float total) {
+FileResult setPeriodUsage(Services &services, AppData &record, const char *type, float total) {
     DataLock lock(services.paths.dataDir);
     record.getAppData(type);
     if (total == 0) total = 0; // no "-0" in the file
@@ -118,24 +118,27 @@ void setPeriodUsage(Services &services, AppData &record, const char *type, float
     record.dataThisMonthRecd = static_cast<double>(receivedShare * total);
     record.dataThisMonthSent = static_cast<double>(sentShare * total);
     record.dataThisMonth = static_cast<double>(total);
-    record.saveAppData();
+    return record.saveAppData();
 }
 
 // Writes the period so far to the history as a finished billing cycle, then starts it again at
 // zero. Today's, since-boot and all-time counters and the billing dates stay.
-void closePeriodByHand(Services &services, AppData &record, const char *type,
-                       std::int32_t historyDataType) {
+FileResult closePeriodByHand(Services &services, AppData &record, const char *type,
+                             std::int32_t historyDataType) {
     DataLock lock(services.paths.dataDir);
     record.getAppData(type);
-    History::addNewHistoryItemLog(
-        services, History::initWithStartDate(record.lastBillingDate, services.clock.now(),
-                                             record.dataThisMonthSent, record.dataThisMonthRecd,
-                                             record.dataThisMonth, historyDataType,
-                                             History::kBillingCycleLog));
+    const History log = History::initWithStartDate(
+        record.lastBillingDate, services.clock.now(), record.dataThisMonthSent,
+        record.dataThisMonthRecd, record.dataThisMonth, historyDataType, History::kBillingCycleLog);
+    if (FileResult logged = History::addNewHistoryItemLog(services, log); !logged) return logged;
     record.dataThisMonth = 0.0;
     record.dataThisMonthRecd = 0.0;
     record.dataThisMonthSent = 0.0;
-    record.saveAppData();
+    FileResult saved = record.saveAppData();
+    // The period stays as it was, so its log goes again (as far as the disk lets it); a reset
+    // tried again later writes it anew.
+    if (!saved) (void)History::removeHistoryLog(services, log);
+    return saved;
 }
 
 } // namespace
@@ -187,18 +190,21 @@ void MainViewController::askResetWifiUsage() {
         this);
 }
 
-void MainViewController::resetCellularUsage() {
-    closePeriodByHand(services_, appDataCellular_, kCellular, History::kCellular);
+FileResult MainViewController::resetCellularUsage() {
+    FileResult reset =
+        closePeriodByHand(services_, appDataCellular_, kCellular, History::kCellular);
     services_.log.line("setting LS view NOT updated at cellular reset..");
     isLSViewUpdated = false;
-    resetCellularNotificationKeys();
+    if (reset) resetCellularNotificationKeys();
     repaintView(true);
+    return reset;
 }
 
-void MainViewController::resetWifiUsage() {
-    closePeriodByHand(services_, appDataWifi_, kWiFi, History::kWiFi);
-    resetWifiNotificationKeys();
+FileResult MainViewController::resetWifiUsage() {
+    FileResult reset = closePeriodByHand(services_, appDataWifi_, kWiFi, History::kWiFi);
+    if (reset) resetWifiNotificationKeys();
     repaintView(false);
+    return reset;
 }
 
 void MainViewController::solicitRating() {
@@ -244,16 +250,19 @@ void MainViewController::alertView(const Alert &alert, int buttonIndex) {
             return;
         }
         AppData &record = adjustCellular ? appDataCellular_ : appDataWifi_;
-        setPeriodUsage(services_, record, adjustCellular ? kCellular : kWiFi, total);
-        if (adjustCellular)
-            resetCellularNotificationKeys();
-        else
-            resetWifiNotificationKeys();
+        lastAdjustment =
+            setPeriodUsage(services_, record, adjustCellular ? kCellular : kWiFi, total);
+        if (lastAdjustment) {
+            if (adjustCellular)
+                resetCellularNotificationKeys();
+            else
+                resetWifiNotificationKeys();
+        }
         repaintView(adjustCellular);
     } else if (alert.title == kResetCellularTitle) {
-        resetCellularUsage();
+        lastAdjustment = resetCellularUsage();
     } else if (alert.title == kResetWifiTitle) {
-        resetWifiUsage();
+        lastAdjustment = resetWifiUsage();
     } else if (alert.title == kRateTitle) {
         if (screens.presenter != nullptr) screens.presenter->openUrl(kRatingUrl);
     }

@@ -15,17 +15,18 @@ MainViewController::MainViewController(Services &services, LocationService *loca
 
 MainViewController::~MainViewController() = default;
 
-bool MainViewController::backgroundUpdate(const std::string &location,
-                                          bool shouldResetSinceLastAppRun) {
+FileResult MainViewController::backgroundUpdate(const std::string &location,
+                                                bool shouldResetSinceLastAppRun) {
     appSettings_.getSettings();
     // Both records are brought up to date before any alert is evaluated.
-    const bool cellularUpdated = appDataCellular_.performBackgroundUpdateForType(
+    const FileResult cellularUpdated = appDataCellular_.performBackgroundUpdateForType(
         kCellular, location, shouldResetSinceLastAppRun);
-    const bool wifiUpdated =
+    const FileResult wifiUpdated =
         appDataWifi_.performBackgroundUpdateForType(kWiFi, location, shouldResetSinceLastAppRun);
-    evaluateAlerts(appDataCellular_, true);
-    evaluateAlerts(appDataWifi_, false);
-    return cellularUpdated && wifiUpdated;
+    // A record that was not updated holds nothing new to announce.
+    if (cellularUpdated) evaluateAlerts(appDataCellular_, true);
+    if (wifiUpdated) evaluateAlerts(appDataWifi_, false);
+    return cellularUpdated.andThen(wifiUpdated);
 }
 
 void MainViewController::startSignificantChangesUpdate() {
@@ -63,6 +64,7 @@ void MainViewController::locationManager(LocationService & /*manager*/,
 
 void MainViewController::reverseGeocoder(ReverseGeocoder & /*geocoder*/,
                                          const Placemark &placemark) {
+    // Write failures are noted where they happen: logged, and told to the app's listener.
     backgroundUpdate(placemark.locality + ", " + placemark.administrativeArea, false);
 }
 

@@ -41,6 +41,9 @@ void addAdjustCommands(CLI::App &app, Action &action) {
             presenter.shown.clear();
             controller.alertView(answer, 1);
             if (!presenter.shown.empty()) throw UsageError(presenter.shown.back().message);
+            if (!controller.lastAdjustment)
+                throw Failure("the adjusted " + *type +
+                              " usage was not saved: " + controller.lastAdjustment.error);
             return 0;
         };
     });
@@ -54,8 +57,9 @@ void addAdjustCommands(CLI::App &app, Action &action) {
     reset->callback([&action, resetType] {
         action = [resetType](Context &context) {
             MainViewController controller(context.services());
-            *resetType == "cellular" ? controller.resetCellularUsage()
-                                     : controller.resetWifiUsage();
+            const FileResult reset = *resetType == "cellular" ? controller.resetCellularUsage()
+                                                              : controller.resetWifiUsage();
+            if (!reset) throw Failure("the " + *resetType + " usage was not reset: " + reset.error);
             return 0;
         };
     });

@@ -83,11 +83,6 @@ template <typename Counters> auto findCounter(Counters &counters, const std::str
                         [&](const CustomCounter &c) { return c.uniqueId == uniqueId; });
 }
 
-bool isStored(Services &services, const std::string &uniqueId) {
-    const auto counters = CustomCounter::getAllCustomCounters(services);
-    return findCounter(counters, uniqueId) != counters.end();
-}
-
 // Changes one stored counter in place; an unknown id is a failure.
 template <typename Change>
 void changeCounter(Services &services, const std::string &uniqueId, Change change) {
@@ -96,8 +91,8 @@ void changeCounter(Services &services, const std::string &uniqueId, Change chang
     const auto found = findCounter(counters, uniqueId);
     if (found == counters.end()) throw Failure("no custom counter has the id " + uniqueId);
     change(*found);
-    if (!CustomCounter::saveCustomCounterData(services, counters))
-        throw Failure("the custom counters could not be written; see the log");
+    if (const FileResult saved = CustomCounter::saveCustomCounterData(services, counters); !saved)
+        throw Failure("the custom counter was not saved: " + saved.error);
 }
 
 void addAddCommand(CLI::App &command, Action &action) {
@@ -131,9 +126,8 @@ void addAddCommand(CLI::App &command, Action &action) {
                                      "\" is not an ISO-8601 date or seconds since 1970");
             }
             counter.notifyOnEnd = o->notify;
-            CustomCounter::addCustomCounter(services, counter);
-            if (!isStored(services, counter.uniqueId))
-                throw Failure("the custom counter could not be stored; see the log");
+            if (const FileResult added = CustomCounter::addCustomCounter(services, counter); !added)
+                throw Failure("the custom counter was not saved: " + added.error);
             std::cout << counter.uniqueId << '\n';
             return 0;
         };
@@ -152,9 +146,9 @@ void addRemoveCommand(CLI::App &command, Action &action) {
             const auto found = findCounter(counters, *id);
             if (found == counters.end()) throw Failure("no custom counter has the id " + *id);
             // The stored counter, so its end alert is cancelled as well.
-            CustomCounter::removeCustomCounter(services, *found);
-            if (isStored(services, *id))
-                throw Failure("the custom counter could not be removed; see the log");
+            if (const FileResult removed = CustomCounter::removeCustomCounter(services, *found);
+                !removed)
+                throw Failure("the custom counter was not removed: " + removed.error);
             return 0;
         };
     });
@@ -190,7 +184,10 @@ void addMoveCommand(CLI::App &command, Action &action) {
             if (o->from >= count || o->to >= count)
                 throw UsageError("FROM and TO must be below " + std::to_string(count) +
                                  ", the number of custom counters");
-            CustomCounter::reorderCustomCounterFromIndex(services, o->from, o->to);
+            if (const FileResult moved =
+                    CustomCounter::reorderCustomCounterFromIndex(services, o->from, o->to);
+                !moved)
+                throw Failure("the custom counters' order was not saved: " + moved.error);
             return 0;
         };
     });

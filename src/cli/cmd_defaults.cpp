@@ -65,8 +65,8 @@ void addDefaultsCommand(CLI::App &app, Action &action) {
             AppSettings(context.services()).getSettings();
             UserDefaults &defaults = context.services().defaults;
             defaults.setObject(key, std::move(value));
-            if (!defaults.synchronize())
-                throw Failure("could not write the user defaults (see the system log)");
+            if (const FileResult written = defaults.synchronize(); !written)
+                throw Failure("\"" + key + "\" was not saved: " + written.error);
             return 0;
         };
     });
@@ -80,8 +80,8 @@ void addDefaultsCommand(CLI::App &app, Action &action) {
             if (!defaults.objectForKey(*deleteKey))
                 throw Failure("the key \"" + *deleteKey + "\" does not exist");
             defaults.removeObjectForKey(*deleteKey);
-            if (!defaults.synchronize())
-                throw Failure("could not write the user defaults (see the system log)");
+            if (const FileResult written = defaults.synchronize(); !written)
+                throw Failure("\"" + *deleteKey + "\" was not removed: " + written.error);
             return 0;
         };
     });

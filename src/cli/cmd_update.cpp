@@ -17,14 +17,10 @@ void addUpdateCommand(CLI::App &app, Action &action) {
     command->callback([&action, reset] {
         action = [reset](Context &context) {
             MainViewController controller(context.services());
-            const bool updated = controller.backgroundUpdate("", *reset);
+            const FileResult updated = controller.backgroundUpdate("", *reset);
             // The milestone alerts this update raised reach the desktop now.
             deliverDueNotifications(context);
-            if (!updated) {
-                const StatsSnapshot snapshot = context.services().statistics.read();
-                throw Failure("the interface counters could not be read" +
-                              (snapshot.ok() ? std::string() : ": " + snapshot.error));
-            }
+            if (!updated) throw Failure(updated.error);
             return 0;
         };
     });

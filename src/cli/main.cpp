@@ -2,8 +2,10 @@
 #include "byteward_version.h"
 #include "cli/command.h"
 #include "platform/data_lock.h"
+#include "platform/files.h"
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -71,7 +73,14 @@ int run(int argc, char **argv) {
 
     try {
         Context context(verbose);
-        return action(context);
+        const int status = action(context);
+        // A write the command made on the way (the widget values, a notification) that failed and
+        // was not written since: what was asked was not all stored.
+        if (const auto failure = byteward::lastWriteFailure(); failure && status == 0) {
+            std::cerr << "bytewardctl: not saved: " << *failure << '\n';
+            return 1;
+        }
+        return status;
     } catch (const UsageError &e) {
         std::cerr << "bytewardctl: " << e.what() << "\nRun with --help for more information.\n";
         return 2;
@@ -81,6 +90,9 @@ int run(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // A file size limit reached makes the write fail with EFBIG, told like a full disk, instead
+    // of killing the process part-way.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::setlocale(LC_ALL, "");
     // Numbers in JSON and text stay in the C form whatever the user's locale.
     std::setlocale(LC_NUMERIC, "C");

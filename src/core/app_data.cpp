@@ -135,7 +135,10 @@ std::optional<fs::path> keepDamagedRecordAside(Services &services, const fs::pat
         DataLock lock(services.paths.dataDir);
         if (readWholeFile(path) != damaged) return std::nullopt;
         const auto aside = keepFileAside(path, services.clock.now());
-        if (aside && replacement) writeFileAtomically(path, toXmlPropertyList(Value(*replacement)));
+        // Noted like any store write; the file set aside keeps what there was either way.
+        if (aside && replacement)
+            noteWrite(services.log, path,
+                      writeFileAtomically(path, toXmlPropertyList(Value(*replacement))));
         return aside;
     } catch (const LockTimeout &) {
         return std::nullopt;
@@ -287,19 +290,14 @@ ValueDict AppData::toDictionary() const {
     return d;
 }
 
-bool AppData::saveAppData() {
-    if (!ensurePrivateDirectory(services_.paths.dataDir)) {
-        services_.log.line("Writing data to file failed: cannot create " +
-                           services_.paths.dataDir.string());
-        return false;
-    }
-    const FileResult written =
-        writeFileAtomically(dataFilePath(), toXmlPropertyList(Value(toDictionary())));
-    if (!written.ok()) {
-        services_.log.line("Writing data to file failed: " + written.error);
-        return false;
-    }
-    return true;
+FileResult AppData::saveAppData() {
+    const fs::path path = dataFilePath();
+    if (!ensurePrivateDirectory(services_.paths.dataDir))
+        return noteWrite(services_.log, path,
+                         FileResult::failure(services_.paths.dataDir.string() +
+                                             ": the folder cannot be created"));
+    return noteWrite(services_.log, path,
+                     writeFileAtomically(path, toXmlPropertyList(Value(toDictionary()))));
 }
 
 } // namespace byteward

@@ -2,6 +2,7 @@
 
 #include "core/data_type.h"
 #include "core/device_info.h"
+#include "platform/files.h"
 #include "platform/services.h"
 #include "platform/value.h"
 #include "settings/app_settings.h"
@@ -12,6 +13,8 @@
 #include <vector>
 
 namespace byteward {
+
+class History;
 
 // The usage record of one data type: running byte counters for every span the dashboards
 // report, the billing period's dates, and where and when the last update happened. Loaded whole
@@ -58,8 +61,8 @@ class AppData {
     // Loads the record of "cellular" or "wifi" from its file; without a file the fields keep
     // their values (a new record: all absent). Re-reads the settings first.
     void getAppData(const std::string &type);
-    // Writes the whole record to its file atomically. False when the write failed (logged).
-    bool saveAppData();
+    // Writes the whole record to its file atomically; on failure the file keeps what it held.
+    [[nodiscard]] FileResult saveAppData();
     std::filesystem::path dataFilePath() const;
 
     // The key's value as a double, 0 when the dictionary has no such key.
@@ -72,13 +75,15 @@ class AppData {
     std::optional<double> readCurrentUsage(int direction) const;
 
     // One complete update of this record: load, count the traffic since the last update, roll
-    // the day and the billing period, feed the custom counters, keep the place, save. False,
-    // with the record left as it was, when the interface counters could not be read.
-    bool performBackgroundUpdateForType(const std::string &type, const std::string &location,
-                                        bool shouldResetSinceLastAppRun);
-    // The counter arithmetic on a loaded record; does not save. False when the counters could
-    // not be read (nothing changed).
-    bool updateStandardCounters(bool shouldResetSinceLastAppRun);
+    // the day and the billing period, keep the place, save, feed the custom counters. On failure
+    // (the interface counters could not be read, the history or the record could not be
+    // written) it says why, and the stored record is left as it was.
+    [[nodiscard]] FileResult performBackgroundUpdateForType(const std::string &type,
+                                                            const std::string &location,
+                                                            bool shouldResetSinceLastAppRun);
+    // The counter arithmetic on a loaded record; does not save. Fails, changing nothing, when
+    // the counters could not be read.
+    [[nodiscard]] FileResult updateStandardCounters(bool shouldResetSinceLastAppRun);
 
     // Billing cycle. Sets lastBillingDate and nextBillingDate for now under a plan code: 1 to 100
     // monthly on that day, 101 to 107 weekly (Sunday to Saturday), other codes above 100 weekly
@@ -112,11 +117,15 @@ class AppData {
     // when the clock was stepped back a little, so that no day or period closes twice.
     Instant accountingNow() const;
     DeviceInfo::Reading incrementSinceLastUpdate(const DeviceInfo::Reading &current) const;
+    // Appends a log to the history unless an earlier write of this update failed, keeping the
+    // outcome for the update.
+    void appendHistoryLog(const History &log);
     void closeDay(double incrementSent, double incrementReceived, double incrementTotal);
     void closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
                               std::optional<Instant> oldNextBillingDate, bool accumulate);
 
     Services &services_;
+    FileResult historyWritten_; // the history appends of the running update
 };
 
 } // namespace byteward

@@ -4,6 +4,8 @@
 #include "core/util.h"
 #include "history/history.h"
 
+#include <algorithm>
+
 namespace byteward {
 
 namespace {
@@ -74,6 +76,11 @@ void AppData::setMonthlyDates(int planDay, const DateComponents &today) {
     nextBillingDate = midnightOf(calendar, year, month, planDay);
     const DateComponents next = calendar.components(*nextBillingDate);
     lastBillingDate = midnightOf(calendar, next.year, next.month - 1, next.day - offset);
+    // A day February lacks carries the start into March (the 31st of February is March 3),
+    // while February's period ended on March 1: the days between would belong to no period, and
+    // a period shown in them would not hold today. March's period starts where February's ended.
+    const Instant firstOfMonth = midnightOf(calendar, next.year, next.month, 1);
+    if (*lastBillingDate > firstOfMonth) lastBillingDate = firstOfMonth;
 }
 
 void AppData::setWeeklyDates(long long planCode, const DateComponents &today, Instant now) {
@@ -139,12 +146,19 @@ void AppData::setCustomDates(Instant now) {
     const DateComponents s = calendar.components(start);
     lastBillingDate = midnightOf(calendar, s.year, s.month, s.day);
     nextBillingDate = calendar.addDays(*lastBillingDate, static_cast<int>(days));
-    if (now > *nextBillingDate) {
-        // One period per call; after a long absence later calls catch up one at a time.
-        lastBillingDate = nextBillingDate;
+    if (!(now < *nextBillingDate)) {
+        // Straight to the period holding now, however long the absence: periods wholly missed
+        // are skipped, as the other plans skip them.
+        const int periods = std::max(calendar.calendarDaysBetween(*nextBillingDate, now), 0) /
+                            static_cast<int>(days);
+        lastBillingDate = calendar.addDays(*nextBillingDate, periods * static_cast<int>(days));
+        nextBillingDate = calendar.addDays(*lastBillingDate, static_cast<int>(days));
+        while (!(now < *nextBillingDate)) {
+            lastBillingDate = nextBillingDate;
+            nextBillingDate = calendar.addDays(*lastBillingDate, static_cast<int>(days));
+        }
         defaults.setObject(keys.startDate, Value(*lastBillingDate));
         defaults.synchronize();
-        nextBillingDate = calendar.addDays(*lastBillingDate, static_cast<int>(days));
     }
 }
 
@@ -213,8 +227,14 @@ void AppData::closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
         return;
     }
     // Only an update closes a period: a display pass is not saved, so a log it wrote would be
-    // written again by the next update.
-    if (!accumulate) return;
+    // written again by the next update. It still shows the new period from zero: the stored
+    // figures belong to the old one.
+    if (!accumulate) {
+        dataThisMonth = 0.0;
+        dataThisMonthRecd = 0.0;
+        dataThisMonthSent = 0.0;
+        return;
+    }
 
     // The old period's last day. A record that never had a period ends it the day before the
     // new one starts.
@@ -223,12 +243,9 @@ void AppData::closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
     const DateComponents next = calendar.components(followingStart);
     const Instant endDate = calendar.dateFromComponents(
         DateComponents{next.year, next.month, next.day - 1, 0, 0, 0, 0});
-    History::addNewHistoryItemLog(
-        services_,
-        History::initWithStartDate(oldLastBillingDate, endDate, dataThisMonthSent,
-                                   dataThisMonthRecd, dataThisMonth,
-                                   appDataType == kCellular ? History::kCellular : History::kWiFi,
-                                   History::kBillingCycleLog));
+    appendHistoryLog(History::initWithStartDate(
+        oldLastBillingDate, endDate, dataThisMonthSent, dataThisMonthRecd, dataThisMonth,
+        appDataType == kCellular ? History::kCellular : History::kWiFi, History::kBillingCycleLog));
     // The increment of the update that found the rollover belongs to neither period.
     dataThisMonth = 0.0;
     dataThisMonthRecd = 0.0;

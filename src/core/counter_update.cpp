@@ -12,22 +12,42 @@
 
 namespace byteward {
 
-bool AppData::performBackgroundUpdateForType(const std::string &type, const std::string &location,
-                                             bool shouldResetSinceLastAppRun) {
+FileResult AppData::performBackgroundUpdateForType(const std::string &type,
+                                                   const std::string &location,
+                                                   bool shouldResetSinceLastAppRun) {
     // Load, change and save as one step, so an app, a daemon and a CLI updating together never
     // count the same traffic twice.
     DataLock lock(services_.paths.dataDir);
+    // The flag tells of this update alone; one that stops early started no period.
+    monthlyResetOccured = false;
+    historyWritten_ = {};
     getAppData(type);
-    if (!updateStandardCounters(shouldResetSinceLastAppRun)) return false;
+    const std::string typeName = appDataType == kWiFi ? "Wi-Fi" : "cellular";
+    auto notUpdated = [&typeName](const FileResult &why) {
+        return FileResult::failure("the " + typeName + " usage was not updated: " + why.error);
+    };
+    if (FileResult counted = updateStandardCounters(shouldResetSinceLastAppRun); !counted)
+        return notUpdated(counted);
     udpateBillingCounter(true);
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(
-        services_, dataSinceLastRunSent.value_or(0), dataSinceLastRunRecd.value_or(0), appDataType);
+    // A day or period closed without its log is closed again by the next update, which finds the
+    // record as it was: the stored reading, and so the traffic, wait for it.
+    if (!historyWritten_) return notUpdated(historyWritten_);
     if (lastLocation && !lastLocation->empty() && *lastLocation != "Unknown")
         lastLocationDataUsed = lastLocation;
     lastLocation = location;
     lastUpdate = accountingNow();
-    saveAppData();
-    return true;
+    if (FileResult saved = saveAppData(); !saved) return notUpdated(saved);
+    // After the record: counters that missed this increment are better than counters that get
+    // it twice when a record that could not be saved is updated again. The record is updated
+    // either way; a failure here is noted like every store write (the CLI still exits 1).
+    (void)CustomCounter::updateCustomCountersWithDataSentSinceLastRun(
+        services_, dataSinceLastRunSent.value_or(0), dataSinceLastRunRecd.value_or(0), appDataType);
+    return {};
+}
+
+void AppData::appendHistoryLog(const History &log) {
+    // An update that failed after writing a log writes it again when it is run again.
+    if (historyWritten_) historyWritten_ = History::addNewHistoryItemLogOnce(services_, log);
 }
 
 Instant AppData::accountingNow() const {
@@ -99,35 +119,36 @@ DeviceInfo::Reading AppData::incrementSinceLastUpdate(const DeviceInfo::Reading 
     return increment;
 }
 
-bool AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
-    const DeviceInfo device(services_.statistics, services_.boot);
-    const auto current = device.readDataType(dataTypeFromString(appDataType),
-                                             InterfaceClassifier::fromDefaults(services_.defaults));
-    if (!current) {
+FileResult AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
+    const StatsSnapshot snapshot = services_.statistics.read();
+    if (!snapshot.ok()) {
         // Counting an unreadable state as zero would count the next good reading whole.
         services_.log.line("AppData: the interface counters could not be read; " + appDataType +
                            " usage left as it was");
-        return false;
+        return FileResult::failure("the interface counters could not be read: " + snapshot.error);
     }
+    const auto current =
+        DeviceInfo::readDataType(snapshot, dataTypeFromString(appDataType),
+                                 InterfaceClassifier::fromDefaults(services_.defaults));
 
     if (!fileExists()) {
         // First run: everything the device counted since it started is the first all-time usage.
-        dataAllTime = current->total;
-        dataSinceLastBoot = current->total;
-        dataAllTimeSent = current->sent;
-        dataSinceLastBootSent = current->sent;
-        dataAllTimeRecd = current->received;
-        dataSinceLastBootRecd = current->received;
+        dataAllTime = current.total;
+        dataSinceLastBoot = current.total;
+        dataAllTimeSent = current.sent;
+        dataSinceLastBootSent = current.sent;
+        dataAllTimeRecd = current.received;
+        dataSinceLastBootRecd = current.received;
         dataSinceLastRun = dataSinceLastRunSent = dataSinceLastRunRecd = 0.0;
         dataSinceAppLastRun = dataSinceAppLastRunSent = dataSinceAppLastRunRecd = 0.0;
         lastLocation = "";
         lastLocationDataUsed = "";
         bootId = services_.boot.bootId();
-        interfaceReadings = current->interfaces;
-        return true;
+        interfaceReadings = current.interfaces;
+        return {};
     }
 
-    const DeviceInfo::Reading increment = incrementSinceLastUpdate(*current);
+    const DeviceInfo::Reading increment = incrementSinceLastUpdate(current);
 
     const double oldAllTime = dataAllTime.value_or(0);
     const double oldAllTimeSent = dataAllTimeSent.value_or(0);
@@ -138,11 +159,11 @@ bool AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
     dataSinceLastRun = *dataAllTime - oldAllTime;
     dataSinceLastRunSent = *dataAllTimeSent - oldAllTimeSent;
     dataSinceLastRunRecd = *dataAllTimeRecd - oldAllTimeRecd;
-    dataSinceLastBoot = current->total;
-    dataSinceLastBootSent = current->sent;
-    dataSinceLastBootRecd = current->received;
+    dataSinceLastBoot = current.total;
+    dataSinceLastBootSent = current.sent;
+    dataSinceLastBootRecd = current.received;
     bootId = services_.boot.bootId();
-    interfaceReadings = current->interfaces;
+    interfaceReadings = current.interfaces;
 
     if (shouldResetSinceLastAppRun) {
         dataSinceAppLastRun = dataSinceAppLastRunSent = dataSinceAppLastRunRecd = 0.0;
@@ -164,7 +185,7 @@ bool AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
     } else {
         closeDay(increment.sent, increment.received, increment.total);
     }
-    return true;
+    return {};
 }
 
 void AppData::closeDay(double incrementSent, double incrementReceived, double incrementTotal) {
@@ -186,11 +207,9 @@ void AppData::closeDay(double incrementSent, double incrementReceived, double in
             received = incrementReceived;
             total = incrementTotal;
         }
-        History::addNewHistoryItemLog(
-            services_, History::initWithStartDate(lastUpdate, endDate, sent, received, total,
-                                                  appDataType == kCellular ? History::kCellular
-                                                                           : History::kWiFi,
-                                                  History::kDailyLog));
+        appendHistoryLog(History::initWithStartDate(
+            lastUpdate, endDate, sent, received, total,
+            appDataType == kCellular ? History::kCellular : History::kWiFi, History::kDailyLog));
     }
     // The increment of the update that closed the day belongs to neither day.
     dataToday = dataTodaySent = dataTodayRecd = -1.0;

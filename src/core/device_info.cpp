@@ -45,6 +45,11 @@ std::optional<DeviceInfo::Reading>
 DeviceInfo::readDataType(DataType type, const InterfaceClassifier &classifier) const {
     const StatsSnapshot snapshot = statistics_.read();
     if (!snapshot.ok()) return std::nullopt;
+    return readDataType(snapshot, type, classifier);
+}
+
+DeviceInfo::Reading DeviceInfo::readDataType(const StatsSnapshot &snapshot, DataType type,
+                                             const InterfaceClassifier &classifier) {
     Reading reading;
     for (const auto &interface : snapshot.interfaces) {
         if (classifier.classify(interface) != type) continue;

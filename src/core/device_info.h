@@ -50,6 +50,9 @@ class DeviceInfo {
         std::vector<InterfaceReading> interfaces;
     };
     std::optional<Reading> readDataType(DataType type, const InterfaceClassifier &classifier) const;
+    // The same from a reading of the counters already taken (and found readable).
+    static Reading readDataType(const StatsSnapshot &snapshot, DataType type,
+                                const InterfaceClassifier &classifier);
 
     static double counterOf(const InterfaceStats &interface, int direction);
 

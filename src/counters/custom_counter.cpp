@@ -78,7 +78,7 @@ Store store(Services &services) {
 }
 
 // Reads the stored counters, lets `change` edit them and writes them back under the data lock.
-template <typename Change> bool modifyCounters(Services &services, Change change) {
+template <typename Change> FileResult modifyCounters(Services &services, Change change) {
     return store(services).modify([&change](Store::Loaded &loaded) { change(loaded.records); });
 }
 
@@ -151,14 +151,14 @@ std::vector<CustomCounter> CustomCounter::getAllCustomCounters(Services &service
     return store(services).load().records;
 }
 
-bool CustomCounter::saveCustomCounterData(Services &services,
-                                          const std::vector<CustomCounter> &counters) {
+FileResult CustomCounter::saveCustomCounterData(Services &services,
+                                                const std::vector<CustomCounter> &counters) {
     return modifyCounters(services,
                           [&counters](std::vector<CustomCounter> &stored) { stored = counters; });
 }
 
-void CustomCounter::addCustomCounter(Services &services, const CustomCounter &counter) {
-    modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
+FileResult CustomCounter::addCustomCounter(Services &services, const CustomCounter &counter) {
+    return modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
         if (counter.notifyOnEnd && counter.endDate) {
             services.log.line("While Adding Custom Counter " + counter.name +
                               " will be notified to end on " + dateText(services, counter.endDate));
@@ -170,8 +170,8 @@ void CustomCounter::addCustomCounter(Services &services, const CustomCounter &co
     });
 }
 
-void CustomCounter::saveCustomCounter(Services &services, const CustomCounter &counter) {
-    modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
+FileResult CustomCounter::saveCustomCounter(Services &services, const CustomCounter &counter) {
+    return modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
         const auto stored = findCounter(counters, counter.uniqueId);
         if (stored == counters.end()) return;
         if (stored->notifyOnEnd) {
@@ -192,8 +192,8 @@ void CustomCounter::saveCustomCounter(Services &services, const CustomCounter &c
     });
 }
 
-void CustomCounter::removeCustomCounter(Services &services, const CustomCounter &counter) {
-    modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
+FileResult CustomCounter::removeCustomCounter(Services &services, const CustomCounter &counter) {
+    return modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
         const auto stored = findCounter(counters, counter.uniqueId);
         if (stored == counters.end()) return;
         // Either copy may be the one that asked for it; a deleted counter must not announce
@@ -204,9 +204,9 @@ void CustomCounter::removeCustomCounter(Services &services, const CustomCounter 
     });
 }
 
-void CustomCounter::reorderCustomCounterFromIndex(Services &services, std::size_t from,
-                                                  std::size_t to) {
-    modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
+FileResult CustomCounter::reorderCustomCounterFromIndex(Services &services, std::size_t from,
+                                                        std::size_t to) {
+    return modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
         // An index past the end would take or put a counter that is not there; leave the list.
         if (from >= counters.size() || to >= counters.size()) {
             services.log.line("Cannot move custom counter " + std::to_string(from) + " to " +
@@ -223,21 +223,20 @@ void CustomCounter::reorderCustomCounterFromIndex(Services &services, std::size_
 bool CustomCounter::setCustomCounterPaused(Services &services, const std::string &uniqueId,
                                            bool isPaused) {
     bool found = false;
-    modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
+    const FileResult written = modifyCounters(services, [&](std::vector<CustomCounter> &counters) {
         const auto stored = findCounter(counters, uniqueId);
         if (stored == counters.end()) return;
         stored->isPaused = isPaused;
         found = true;
     });
-    return found;
+    return found && written.ok();
 }
 
-void CustomCounter::updateCustomCountersWithDataSentSinceLastRun(Services &services, double sent,
-                                                                 double received,
-                                                                 const std::string &dataType) {
+FileResult CustomCounter::updateCustomCountersWithDataSentSinceLastRun(
+    Services &services, double sent, double received, const std::string &dataType) {
     const Instant now = services.clock.now();
     const std::int32_t code = typeCode(dataType);
-    store(services).modify([&](Store::Loaded &loaded) {
+    return store(services).modify([&](Store::Loaded &loaded) {
         // The first update of a fresh installation creates the sample counter.
         if (!loaded.hadData)
             loaded.records.push_back(CustomCounter::initWithName(kSampleCounterName, now));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/files.h"
 #include "platform/services.h"
 #include "platform/value.h"
 
@@ -43,20 +44,26 @@ class CustomCounter {
     std::optional<CustomCounter> copy() const;
 
     static std::vector<CustomCounter> getAllCustomCounters(Services &services);
-    static bool saveCustomCounterData(Services &services,
-                                      const std::vector<CustomCounter> &counters);
-    static void addCustomCounter(Services &services, const CustomCounter &counter);
-    static void saveCustomCounter(Services &services, const CustomCounter &counter);
-    static void removeCustomCounter(Services &services, const CustomCounter &counter);
-    static void reorderCustomCounterFromIndex(Services &services, std::size_t from, std::size_t to);
+    // The store's writes; on failure the archive keeps what it held.
+    [[nodiscard]] static FileResult
+    saveCustomCounterData(Services &services, const std::vector<CustomCounter> &counters);
+    [[nodiscard]] static FileResult addCustomCounter(Services &services,
+                                                     const CustomCounter &counter);
+    [[nodiscard]] static FileResult saveCustomCounter(Services &services,
+                                                      const CustomCounter &counter);
+    [[nodiscard]] static FileResult removeCustomCounter(Services &services,
+                                                        const CustomCounter &counter);
+    [[nodiscard]] static FileResult reorderCustomCounterFromIndex(Services &services,
+                                                                  std::size_t from, std::size_t to);
     // Pauses or resumes the stored counter with this identifier and changes nothing else, so
-    // traffic another process added meanwhile stays. False when no stored counter has it.
+    // traffic another process added meanwhile stays. False when no stored counter has it or
+    // the change could not be written (noted like every store write).
     static bool setCustomCounterPaused(Services &services, const std::string &uniqueId,
                                        bool isPaused);
     // Called by every update, once per data type ("cellular" or "wifi").
-    static void updateCustomCountersWithDataSentSinceLastRun(Services &services, double sent,
-                                                             double received,
-                                                             const std::string &dataType);
+    [[nodiscard]] static FileResult
+    updateCustomCountersWithDataSentSinceLastRun(Services &services, double sent, double received,
+                                                 const std::string &dataType);
 
     static std::filesystem::path archivePath(const Services &services);
 

@@ -309,7 +309,8 @@ void CustomCounterEditViewController::storeEditedCounter() {
             }
             *counter_ = merged;
         }
-        CustomCounter::saveCustomCounter(services_, *counter_);
+        // A failure reaches the person through the write-failure listener.
+        (void)CustomCounter::saveCustomCounter(services_, *counter_);
     } catch (const LockTimeout &error) {
         services_.log.line(std::string("Writing data to file failed: ") + error.what());
     }
@@ -320,7 +321,7 @@ void CustomCounterEditViewController::saveAndDismissView() {
     if (counter_ == nullptr || finished_) return;
     finished_ = true;
     if (isAddMode)
-        CustomCounter::addCustomCounter(services_, *counter_);
+        (void)CustomCounter::addCustomCounter(services_, *counter_); // as a save's failure
     else
         storeEditedCounter();
     original_ = *counter_;

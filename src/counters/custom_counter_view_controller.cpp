@@ -101,14 +101,17 @@ void CustomCounterViewController::commitEditingStyleDelete(const IndexPath &inde
     const auto at = customCounterData.begin() + indexPath.row;
     const CustomCounter removed = *at;
     customCounterData.erase(at);
-    CustomCounter::removeCustomCounter(services_, removed);
+    // Not written: the list shows what the store still holds.
+    if (!CustomCounter::removeCustomCounter(services_, removed))
+        customCounterData = CustomCounter::getAllCustomCounters(services_);
 }
 
 void CustomCounterViewController::moveRowAtIndexPath(const IndexPath &from, const IndexPath &to) {
     if (from.section != 0 || to.section != 0 || !validRow(from.row) || !validRow(to.row)) return;
     services_.log.line(format("Move Row %d to row %d", from.row, to.row));
-    CustomCounter::reorderCustomCounterFromIndex(services_, static_cast<std::size_t>(from.row),
-                                                 static_cast<std::size_t>(to.row));
+    // Written or not, the list is read again below and shows the stored order.
+    (void)CustomCounter::reorderCustomCounterFromIndex(
+        services_, static_cast<std::size_t>(from.row), static_cast<std::size_t>(to.row));
     customCounterData = CustomCounter::getAllCustomCounters(services_);
 }
 

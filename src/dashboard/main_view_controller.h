@@ -59,8 +59,11 @@ class MainViewController : public LocationDelegate, public AlertDelegate {
     MainViewController(const MainViewController &) = delete;
     MainViewController &operator=(const MainViewController &) = delete;
 
-    // Update cycle. False when a record could not be updated (the counters were unreadable).
-    bool backgroundUpdate(const std::string &location, bool shouldResetSinceLastAppRun);
+    // Update cycle. Says which record was not updated and why (the counters were unreadable,
+    // a file could not be written). Write failures are also noted where they happen (noteWrite:
+    // logged once per condition and told to the app's listener), so a caller that would only
+    // log may leave the result.
+    FileResult backgroundUpdate(const std::string &location, bool shouldResetSinceLastAppRun);
     void startSignificantChangesUpdate();
     void stopSignificantChangesUpdate();
     void locationManager(LocationService &manager, const Location &newLocation,
@@ -98,8 +101,11 @@ class MainViewController : public LocationDelegate, public AlertDelegate {
     void adjustWifiUsage();
     void askResetCellularUsage();
     void askResetWifiUsage();
-    void resetCellularUsage();
-    void resetWifiUsage();
+    // Close the period into the history and start it at zero; on failure neither happened.
+    [[nodiscard]] FileResult resetCellularUsage();
+    [[nodiscard]] FileResult resetWifiUsage();
+    // The outcome of the last adjustment or reset answered through alertView.
+    FileResult lastAdjustment;
     void solicitRating();
     void showRatingChoice();
     void alertView(const Alert &alert, int buttonIndex) override;

@@ -1,6 +1,7 @@
 #include "dashboard/string_formatter.h"
 
 #include <memory>
+#include <unicode/calendar.h>
 #include <unicode/datefmt.h>
 #include <unicode/dtptngen.h>
 #include <unicode/smpdtfmt.h>
@@ -10,19 +11,22 @@ namespace byteward {
 
 namespace {
 
-// Gregorian dates whatever calendar the locale would choose by default.
-icu::Locale gregorianLocale(const Calendar &calendar) {
-    icu::Locale locale(calendar.localeId().c_str());
-    UErrorCode status = U_ZERO_ERROR;
-    locale.setKeywordValue("calendar", "gregorian", status);
-    return locale;
+// Dates are shown in the locale's own calendar (Buddhist years in Thai, Persian months in
+// Persian); only the billing arithmetic is Gregorian.
+icu::Locale displayLocale(const Calendar &calendar) {
+    return icu::Locale(calendar.localeId().c_str());
+}
+
+std::unique_ptr<icu::TimeZone> zoneOf(const Calendar &calendar) {
+    return std::unique_ptr<icu::TimeZone>(
+        icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(calendar.timeZoneId())));
 }
 
 std::unique_ptr<icu::DateFormat> formatter(const Calendar &calendar,
                                            icu::DateFormat::EStyle dateStyle,
                                            icu::DateFormat::EStyle timeStyle) {
     std::unique_ptr<icu::DateFormat> format(
-        icu::DateFormat::createDateTimeInstance(dateStyle, timeStyle, gregorianLocale(calendar)));
+        icu::DateFormat::createDateTimeInstance(dateStyle, timeStyle, displayLocale(calendar)));
     if (format)
         format->adoptTimeZone(
             icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(calendar.timeZoneId())));
@@ -88,7 +92,7 @@ StringFormatter::getLocalizedDateFromShortDateShortTimeString(std::string_view t
 
 std::string StringFormatter::fromTemplate(Instant date, const char *skeleton) const {
     UErrorCode status = U_ZERO_ERROR;
-    const icu::Locale locale = gregorianLocale(calendar_);
+    const icu::Locale locale = displayLocale(calendar_);
     std::unique_ptr<icu::DateTimePatternGenerator> generator(
         icu::DateTimePatternGenerator::createInstance(locale, status));
     if (U_FAILURE(status)) return getLocalizedShortDateNoTimeStringFromDate(date);
@@ -131,7 +135,14 @@ const char *StringFormatter::ordinalSuffix(int day) {
 
 std::string StringFormatter::getLocalizedDayShortDateFromDate(Instant date) const {
     std::string text = fromTemplate(date, "EdMMM");
-    const int day = calendar_.components(date).day;
+    // The day as the text shows it, in the locale's calendar.
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Calendar> shown(icu::Calendar::createInstance(
+        zoneOf(calendar_).release(), displayLocale(calendar_), status));
+    if (U_FAILURE(status) || !shown) return text;
+    shown->setTime(toUDate(date), status);
+    const int day = shown->get(UCAL_DATE, status);
+    if (U_FAILURE(status)) return text;
     const std::string plain = std::to_string(day);
     // A plain replacement: every run of the day's digits takes the suffix.
     replaceAll(text, plain, plain + ordinalSuffix(day));

@@ -183,9 +183,15 @@ void MainViewController::renderMonthlyData(AppData &record, std::optional<float>
         widget.setObject("idealUsagePercent",
                          Value(static_cast<double>(*visualView.idealUsagePercent)));
         widget.setObject("usageText", Value(visualView.usageText));
-        if (appSettings_.progressYellow)
-            widget.setObject("progressYellow", *appSettings_.progressYellow);
-        if (appSettings_.progressRed) widget.setObject("progressRed", *appSettings_.progressRed);
+        // The settings' values as they are: a threshold the settings no longer hold must not
+        // live on in the widget.
+        for (const auto &[key, value] : {std::pair{"progressYellow", &appSettings_.progressYellow},
+                                         {"progressRed", &appSettings_.progressRed}}) {
+            if (*value)
+                widget.setObject(key, **value);
+            else
+                widget.removeObjectForKey(key);
+        }
         services_.log.line(
             format("Current:%g", static_cast<double>(*visualView.currentUsagePercent)));
         services_.log.line(format("Ideal:%g", static_cast<double>(*visualView.idealUsagePercent)));

@@ -53,7 +53,7 @@ KeyedArchiveStore<History> store(Services &services) {
 }
 
 // Reads the stored logs, lets `change` edit them and writes them back under the data lock.
-template <typename Change> bool modifyLogs(Services &services, Change change) {
+template <typename Change> FileResult modifyLogs(Services &services, Change change) {
     return store(services).modify(
         [&change](KeyedArchiveStore<History>::Loaded &loaded) { change(loaded.records); });
 }
@@ -109,12 +109,22 @@ std::vector<History> History::getDailyHistoryLogsFrom(Services &services, Instan
     return logs;
 }
 
-void History::addNewHistoryItemLog(Services &services, const History &log) {
-    modifyLogs(services, [&log](std::vector<History> &logs) { logs.push_back(log); });
+FileResult History::addNewHistoryItemLog(Services &services, const History &log) {
+    return modifyLogs(services, [&log](std::vector<History> &logs) { logs.push_back(log); });
 }
 
-void History::removeHistoryLog(Services &services, const History &log) {
-    modifyLogs(services, [&log](std::vector<History> &logs) {
+FileResult History::addNewHistoryItemLogOnce(Services &services, const History &log) {
+    return modifyLogs(services, [&log](std::vector<History> &logs) {
+        const bool stored = std::any_of(logs.begin(), logs.end(), [&log](const History &l) {
+            return l.startDate == log.startDate && l.endDate == log.endDate &&
+                   l.dataType == log.dataType && l.historyType == log.historyType;
+        });
+        if (!stored) logs.push_back(log);
+    });
+}
+
+FileResult History::removeHistoryLog(Services &services, const History &log) {
+    return modifyLogs(services, [&log](std::vector<History> &logs) {
         // A log without an identifier matches nothing, not every other log without one.
         if (log.uniqueId.empty()) return;
         std::erase_if(logs,
@@ -122,12 +132,12 @@ void History::removeHistoryLog(Services &services, const History &log) {
     });
 }
 
-bool History::saveHistoryLogs(Services &services, const std::vector<History> &logs) {
+FileResult History::saveHistoryLogs(Services &services, const std::vector<History> &logs) {
     return modifyLogs(services, [&logs](std::vector<History> &stored) { stored = logs; });
 }
 
-void History::clearHistory(Services &services) {
-    modifyLogs(services, [](std::vector<History> &logs) { logs.clear(); });
+FileResult History::clearHistory(Services &services) {
+    return modifyLogs(services, [](std::vector<History> &logs) { logs.clear(); });
 }
 
 fs::path History::archivePath(const Services &services) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/files.h"
 #include "platform/services.h"
 #include "platform/value.h"
 
@@ -48,13 +49,19 @@ class History {
     // newest start first.
     static std::vector<History> getDailyHistoryLogsFrom(Services &services, Instant from,
                                                         Instant to, std::int32_t dataType);
+    // The store's writes; on failure the archive keeps what it held.
     // Appends at the end.
-    static void addNewHistoryItemLog(Services &services, const History &log);
+    [[nodiscard]] static FileResult addNewHistoryItemLog(Services &services, const History &log);
+    // Appends at the end unless a log of the same span, data type and kind is stored already: an
+    // update that failed after writing its log writes it again when it is run again.
+    [[nodiscard]] static FileResult addNewHistoryItemLogOnce(Services &services,
+                                                             const History &log);
     // Removes every log with the given log's uniqueId.
-    static void removeHistoryLog(Services &services, const History &log);
-    // Replaces the whole history with the list. False when the write failed (logged).
-    static bool saveHistoryLogs(Services &services, const std::vector<History> &logs);
-    static void clearHistory(Services &services);
+    [[nodiscard]] static FileResult removeHistoryLog(Services &services, const History &log);
+    // Replaces the whole history with the list.
+    [[nodiscard]] static FileResult saveHistoryLogs(Services &services,
+                                                    const std::vector<History> &logs);
+    [[nodiscard]] static FileResult clearHistory(Services &services);
 
     static std::filesystem::path archivePath(const Services &services);
 

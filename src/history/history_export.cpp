@@ -102,9 +102,12 @@ FileResult HistoryExport::writeCsvFile(const std::vector<History> &logs,
 
 FileResult HistoryExport::writeCsvText(const std::string &csv) const {
     if (!ensurePrivateDirectory(services_.paths.dataDir))
-        return {services_.paths.dataDir.string() + ": cannot create the folder"};
+        return noteWrite(services_.log, csvPath(services_),
+                         FileResult::failure(services_.paths.dataDir.string() +
+                                             ": the folder cannot be created"));
     // Renamed into place, so a mail client reading the previous export never sees half a file.
-    return writeFileAtomically(csvPath(services_), csv);
+    return noteWrite(services_.log, csvPath(services_),
+                     writeFileAtomically(csvPath(services_), csv));
 }
 
 HistoryExport::Outcome HistoryExport::emailHistory(const std::vector<History> &logs,
@@ -121,10 +124,7 @@ HistoryExport::Outcome HistoryExport::exportToCsv(const std::vector<History> &lo
                                                   const std::string &unit) {
     const std::string csv = csvText(logs, unit);
     // A mail with a missing or empty attachment would look like an export that worked.
-    if (const FileResult written = writeCsvText(csv); !written.ok()) {
-        services_.log.line("Writing data to file failed: " + written.error);
-        return Outcome::FileNotWritten;
-    }
+    if (const FileResult written = writeCsvText(csv); !written.ok()) return Outcome::FileNotWritten;
     std::optional<MailComposer> composer = MailComposer::showMessageComposerWithSubject(
         mail_, services_.log, kCsvSubject, "", std::nullopt);
     if (!composer) return Outcome::NoMailClient;

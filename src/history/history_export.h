@@ -49,7 +49,8 @@ class HistoryExport {
     static MailMessage csvMail(const std::string &csv);
 
     // Replaces "byteward.csv" with the logs; the error says why it could not.
-    FileResult writeCsvFile(const std::vector<History> &logs, const std::string &unit) const;
+    [[nodiscard]] FileResult writeCsvFile(const std::vector<History> &logs,
+                                          const std::string &unit) const;
     static std::filesystem::path csvPath(const Services &services);
 
     // "Email History".
@@ -67,7 +68,7 @@ class HistoryExport {
     static constexpr int kAlertTag = 8789;
 
   private:
-    FileResult writeCsvText(const std::string &csv) const;
+    [[nodiscard]] FileResult writeCsvText(const std::string &csv) const;
 
     Services &services_;
     MailClient *mail_;

@@ -66,7 +66,9 @@ bool HistoryViewController::didSelectRow(int row) {
 bool HistoryViewController::commitDelete(int row) {
     if (!canEditRow(row)) return false;
     const auto at = historyData.begin() + (row - kFixedRows);
-    History::removeHistoryLog(services_, *at);
+    // Not written: the row stays, as the log does (the person is told through the write-failure
+    // listener).
+    if (!History::removeHistoryLog(services_, *at)) return false;
     historyData.erase(at);
     return true;
 }
@@ -83,9 +85,9 @@ void HistoryViewController::showActionSheet() {
 }
 
 void HistoryViewController::clearHistoryData() {
+    // The whole archive becomes an empty list: the daily logs go too. Not written, the list stays.
+    if (!History::saveHistoryLogs(services_, {})) return;
     historyData.clear();
-    // The whole archive becomes this empty list: the daily logs go too.
-    History::saveHistoryLogs(services_, historyData);
     actionButtonEnabled = false;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
@@ -140,6 +141,60 @@ FileResult writeFileAtomically(const fs::path &path, std::string_view contents) 
     }
     removeAbandonedTemporaries(dir, path.filename().string());
     return {};
+}
+
+namespace {
+
+// The failing condition of each file, by path, and who is told of new ones.
+struct WriteFailures {
+    std::mutex mutex;
+    std::map<std::string, std::string> failing; // path -> reason
+    std::string latestPath;
+    std::function<void(const std::string &)> listener;
+
+    static WriteFailures &instance() {
+        static WriteFailures failures;
+        return failures;
+    }
+};
+
+} // namespace
+
+FileResult noteWrite(Log &log, const fs::path &file, FileResult result) {
+    WriteFailures &failures = WriteFailures::instance();
+    std::function<void(const std::string &)> listener;
+    {
+        const std::lock_guard lock(failures.mutex);
+        const std::string key = file.string();
+        if (result.ok()) {
+            if (failures.failing.erase(key) > 0)
+                log.line("Writing data to file works again: " + key);
+            return result;
+        }
+        failures.latestPath = key;
+        auto [entry, inserted] = failures.failing.try_emplace(key, result.error);
+        if (!inserted && entry->second == result.error) return result;
+        entry->second = result.error;
+        listener = failures.listener;
+    }
+    log.line("Writing data to file failed: " + result.error);
+    if (listener) listener(result.error);
+    return result;
+}
+
+std::optional<std::string> lastWriteFailure() {
+    WriteFailures &failures = WriteFailures::instance();
+    const std::lock_guard lock(failures.mutex);
+    const auto latest = failures.failing.find(failures.latestPath);
+    if (latest != failures.failing.end()) return latest->second;
+    if (failures.failing.empty()) return std::nullopt;
+    return failures.failing.begin()->second;
+}
+
+void setWriteFailureListener(std::function<void(const std::string &reason)> listener) {
+    WriteFailures &failures = WriteFailures::instance();
+    const std::lock_guard lock(failures.mutex);
+    failures.listener = std::move(listener);
 }
 
 std::optional<fs::path> keepFileAside(const fs::path &path, Instant now) {

@@ -1,20 +1,20 @@
 #pragma once
 
+#include "platform/log.h"
+#include "platform/result.h"
 #include "platform/value.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace byteward {
 
-// The outcome of a file operation: empty error text on success.
-struct FileResult {
-    std::string error;
-    bool ok() const { return error.empty(); }
-};
+// The outcome of a file operation.
+using FileResult = Result;
 
 // Files are read whole. None that Byteward writes comes near this size (ten years of history
 // is a few megabytes); a larger one is damaged or not ours, and reading it could exhaust memory.
@@ -28,7 +28,20 @@ std::optional<std::string> readWholeFile(const std::filesystem::path &path,
 
 // Writes to a temporary file in the same directory, flushes it to disk and renames it into
 // place, so a reader sees either the old or the new file, never half of one.
-FileResult writeFileAtomically(const std::filesystem::path &path, std::string_view contents);
+[[nodiscard]] FileResult writeFileAtomically(const std::filesystem::path &path,
+                                             std::string_view contents);
+
+// Tells the log of a store write's outcome and returns it. A failure is logged as "Writing data
+// to file failed: ..." and handed to the write-failure listener the first time it happens, and not
+// again while the same file keeps failing the same way (a daemon retrying a full disk every
+// minute); a write of that file that succeeds again ends the condition.
+FileResult noteWrite(Log &log, const std::filesystem::path &file, FileResult result);
+// The failure of the last write noted that has not since succeeded; empty when every file this
+// process wrote was written.
+std::optional<std::string> lastWriteFailure();
+// Called once for each new failing condition, with its reason (the app puts up one alert per
+// condition). One listener per process; an empty function removes it.
+void setWriteFailureListener(std::function<void(const std::string &reason)> listener);
 
 // Moves a file that could not be understood out of the way, next to where it was, with the
 // time in its name. Returns the new path, or empty when it could not be moved.

@@ -200,7 +200,7 @@ void KeyedArchiveFile::keepPartlyDamagedFileAside(const std::string &dropped,
     try {
         DataLock lock(services_.paths.dataDir);
         const auto aside = keepFileAside(path_, services_.clock.now());
-        if (aside) write(items);
+        if (aside) (void)write(items); // noted; the file set aside keeps everything anyway
         services_.log.line(description_ + " " + path_.string() +
                            " holds amounts that are not numbers (" + dropped +
                            "); read them as missing" +
@@ -212,48 +212,44 @@ void KeyedArchiveFile::keepPartlyDamagedFileAside(const std::string &dropped,
     }
 }
 
-bool KeyedArchiveFile::write(std::vector<ArchiveObject> items) const {
-    if (!ensurePrivateDirectory(services_.paths.dataDir)) {
-        services_.log.line("Writing data to file failed: cannot create " +
-                           services_.paths.dataDir.string());
-        return false;
-    }
+FileResult KeyedArchiveFile::write(std::vector<ArchiveObject> items) const {
+    if (!ensurePrivateDirectory(services_.paths.dataDir))
+        return noteWrite(services_.log, path_,
+                         FileResult::failure(services_.paths.dataDir.string() +
+                                             ": the folder cannot be created"));
     KeyedArchive archive;
     archive.encodeObject(listKey_, ArchiveObject::list(std::move(items)));
     const std::string bytes = archive.encode();
-    const FileResult written = writeFileAtomically(path_, bytes);
-    if (!written.ok()) {
-        services_.log.line("Writing data to file failed: " + written.error);
-        return false;
-    }
+    if (FileResult written = noteWrite(services_.log, path_, writeFileAtomically(path_, bytes));
+        !written)
+        return written;
     // Keyed archives read back exactly as they were written, so the list is what a read of the
     // new file would decode.
     if (bytes.size() <= DecodedFiles::kMaxSize)
         DecodedFiles::instance().remember(path_, bytes,
                                           std::make_shared<const std::vector<ArchiveObject>>(
                                               archive.decodeObject(listKey_)->items()));
-    return true;
+    return {};
 }
 
-bool KeyedArchiveFile::modify(const std::function<void(ArchiveList &)> &change) const {
+FileResult KeyedArchiveFile::modify(const std::function<void(ArchiveList &)> &change) const {
     try {
         DataLock lock(services_.paths.dataDir);
         std::shared_ptr<const std::vector<ArchiveObject>> unchanged;
         ArchiveList list = readList(&unchanged);
-        if (!list.safeToReplace) {
-            services_.log.line("Writing data to file failed: the " + description_ +
-                               " was left as it is");
-            return false;
-        }
+        if (!list.safeToReplace)
+            return noteWrite(services_.log, path_,
+                             FileResult::failure(path_.string() + ": the " + description_ +
+                                                 " could not be read, so it was left as it is"));
         const bool hadData = list.hadData;
         change(list);
         // Most updates change nothing (no traffic of that type): the file, already flushed,
         // holds this very list, and rewriting it would only cost a flush to the disk.
-        if (hadData && unchanged && list.items == *unchanged) return true;
+        if (hadData && unchanged && list.items == *unchanged) return {};
         return write(std::move(list.items));
     } catch (const LockTimeout &error) {
-        services_.log.line(std::string("Writing data to file failed: ") + error.what());
-        return false;
+        return noteWrite(services_.log, path_,
+                         FileResult::failure(path_.string() + ": " + error.what()));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/files.h"
 #include "platform/keyed_archive.h"
 #include "platform/services.h"
 
@@ -31,12 +32,12 @@ class KeyedArchiveFile {
                      std::string description);
 
     ArchiveList read() const;
-    // False when the write failed; that is logged as "Writing data to file failed".
-    bool write(std::vector<ArchiveObject> items) const;
+    // On failure the file keeps what it held; the failure is noted (noteWrite).
+    [[nodiscard]] FileResult write(std::vector<ArchiveObject> items) const;
     // Reads the list, lets `change` edit it and writes it back, all under the data lock so no
     // other process's change is lost in between. `change` is not called when the file may not
     // be replaced.
-    bool modify(const std::function<void(ArchiveList &)> &change) const;
+    [[nodiscard]] FileResult modify(const std::function<void(ArchiveList &)> &change) const;
 
   private:
     // `unchanged`, when given, receives the list as this process last read or wrote it when the
@@ -74,10 +75,12 @@ template <typename Record> class KeyedArchiveStore {
 
     Loaded load() const { return fromList(file_.read()); }
 
-    bool save(const std::vector<Record> &records) const { return file_.write(toList(records)); }
+    [[nodiscard]] FileResult save(const std::vector<Record> &records) const {
+        return file_.write(toList(records));
+    }
 
     // `change` receives the Loaded records and edits them in place.
-    template <typename Change> bool modify(Change change) const {
+    template <typename Change> [[nodiscard]] FileResult modify(Change change) const {
         return file_.modify([&](ArchiveList &list) {
             Loaded loaded = fromList(std::move(list));
             change(loaded);

@@ -50,6 +50,7 @@ Value encodeNotification(const LocalNotification &n) {
     if (!n.userInfo.empty()) d.set("userInfo", n.userInfo);
     if (n.repeatInterval != RepeatInterval::None)
         d.set("repeatInterval", repeatWord(n.repeatInterval));
+    if (n.repeatFrom) d.set("repeatFrom", *n.repeatFrom);
     return d;
 }
 
@@ -82,6 +83,8 @@ std::optional<LocalNotification> decodeNotification(const Value &value) {
         if (!interval) return std::nullopt;
         n.repeatInterval = *interval;
     }
+    if (const Value *v = d->find("repeatFrom"); v != nullptr && v->asDate() != nullptr)
+        n.repeatFrom = *v->asDate();
     return n;
 }
 
@@ -150,68 +153,76 @@ LoadedSchedule loadSchedule(const Paths &paths, Log &log, Instant now) {
 }
 
 bool saveSchedule(const Paths &paths, Log &log, const std::vector<LocalNotification> &schedule) {
-    if (!ensurePrivateDirectory(paths.stateDir)) {
-        log.line("Writing data to file failed: cannot create " + paths.stateDir.string());
-        return false;
-    }
+    const fs::path path = paths.stateDir / kScheduleFileName;
+    if (!ensurePrivateDirectory(paths.stateDir))
+        return noteWrite(
+                   log, path,
+                   FileResult::failure(paths.stateDir.string() + ": the folder cannot be created"))
+            .ok();
     ValueArray entries;
     for (const auto &n : schedule)
         entries.push_back(encodeNotification(n));
-    const FileResult written =
-        writeFileAtomically(paths.stateDir / kScheduleFileName, toXmlPropertyList(Value(entries)));
-    if (!written.ok()) {
-        log.line("Writing data to file failed: " + written.error);
-        return false;
-    }
-    return true;
+    return noteWrite(log, path, writeFileAtomically(path, toXmlPropertyList(Value(entries)))).ok();
 }
 
 // Reads the schedule, lets `change` edit it and writes it back when `change` says it changed
 // something, all under the data lock so no other process's change is lost in between.
 template <typename Change>
 bool modifySchedule(const Paths &paths, Log &log, const Clock &clock, Change change) {
+    const fs::path path = paths.stateDir / kScheduleFileName;
     try {
         DataLock lock(paths.dataDir);
         LoadedSchedule loaded = loadSchedule(paths, log, clock.now());
-        if (!loaded.safeToReplace) {
-            log.line("Writing data to file failed: the notification schedule was left as it is");
-            return false;
-        }
+        if (!loaded.safeToReplace)
+            return noteWrite(log, path,
+                             FileResult::failure(path.string() +
+                                                 ": the notification schedule could not be read, "
+                                                 "so it was left as it is"))
+                .ok();
         if (!change(loaded.notifications)) return true;
         return saveSchedule(paths, log, loaded.notifications);
     } catch (const LockTimeout &error) {
-        log.line(std::string("Writing data to file failed: ") + error.what());
-        return false;
+        return noteWrite(log, path, FileResult::failure(path.string() + ": " + error.what())).ok();
     }
 }
 
 // ---- repeating notifications ----
 
-Instant oneIntervalLater(Instant date, RepeatInterval interval, const Calendar &calendar) {
+// The date `count` intervals after `first`, at its time of day: a month on keeps the day of the
+// month, or takes the last day of a shorter month; a day or a week on keeps the local time across
+// daylight-saving changes.
+Instant intervalsLater(Instant first, RepeatInterval interval, int count,
+                       const Calendar &calendar) {
     switch (interval) {
     case RepeatInterval::Day:
-        return calendar.addDays(date, 1);
+        return calendar.addDays(first, count);
     case RepeatInterval::Week:
-        return calendar.addDays(date, 7);
+        return calendar.addDays(first, 7 * count);
     case RepeatInterval::Month: {
-        // Same day and time next month, carried leniently where the month is shorter.
-        DateComponents c = calendar.components(date);
-        c.month += 1;
+        DateComponents c = calendar.components(first);
+        const int day = c.day;
+        c.month += count;
         c.weekday = 0;
+        // Day 0 of the month after is the last day of this one.
+        const int lastDay =
+            calendar.components(calendar.dateFromComponents({c.year, c.month + 1, 0, 0, 0, 0, 0}))
+                .day;
+        c.day = std::min(day, lastDay);
         return calendar.dateFromComponents(c);
     }
     case RepeatInterval::None:
         break;
     }
-    return date;
+    return first;
 }
 
-// The first date of the series after `now`: one delivery stands for every date missed.
-std::optional<Instant> nextDateAfter(Instant fireDate, RepeatInterval interval, Instant now,
+// The first date of the series from `first` after `now`: one delivery stands for every date
+// missed.
+std::optional<Instant> nextDateAfter(Instant first, RepeatInterval interval, Instant now,
                                      const Calendar &calendar) {
-    Instant next = fireDate;
-    while (next <= now) {
-        const Instant later = oneIntervalLater(next, interval, calendar);
+    Instant next = first;
+    for (int count = 1; next <= now; ++count) {
+        const Instant later = intervalsLater(first, interval, count, calendar);
         if (later <= next) return std::nullopt; // would never get past now
         next = later;
     }
@@ -505,7 +516,8 @@ int NotificationCenter::deliverDueNotifications(NotificationSink &sink) {
             if (n.fireDate > now) {
                 remaining.push_back(std::move(n));
             } else if (n.repeatInterval != RepeatInterval::None) {
-                if (auto next = nextDateAfter(n.fireDate, n.repeatInterval, now, calendar_)) {
+                if (!n.repeatFrom) n.repeatFrom = n.fireDate;
+                if (auto next = nextDateAfter(*n.repeatFrom, n.repeatInterval, now, calendar_)) {
                     n.fireDate = *next;
                     remaining.push_back(std::move(n));
                 }

@@ -29,6 +29,9 @@ struct LocalNotification {
     std::optional<long long> badgeNumber;
     ValueDict userInfo; // "UniqueId" -> the scheduler's identifier
     RepeatInterval repeatInterval = RepeatInterval::None;
+    // A repeating one's first date, kept once it has come round: every later date is counted
+    // from it, so a monthly one on the 31st comes back on the 31st after a shorter month.
+    std::optional<Instant> repeatFrom;
 
     bool operator==(const LocalNotification &) const = default;
 };

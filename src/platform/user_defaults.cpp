@@ -86,12 +86,12 @@ ValueDict PlistUserDefaults::dictionaryRepresentation() {
     return merged;
 }
 
-bool PlistUserDefaults::synchronize() {
-    if (pending_.empty()) return true;
-    if (!ensurePrivateDirectory(configDir_)) {
-        log_.line("user defaults: cannot create " + configDir_.string());
-        return false;
-    }
+FileResult PlistUserDefaults::synchronize() {
+    if (pending_.empty()) return {};
+    if (!ensurePrivateDirectory(configDir_))
+        return noteWrite(
+            log_, file_,
+            FileResult::failure(configDir_.string() + ": the folder cannot be created"));
     DataLock lock(lockDir_);
     cacheValid_ = false;
     refresh();
@@ -106,17 +106,17 @@ bool PlistUserDefaults::synchronize() {
     // in place, already flushed, holds them.
     if (cache_ == stored && cacheStamp_) {
         pending_.clear();
-        return true;
+        return {};
     }
-    const FileResult written = writeFileAtomically(file_, toXmlPropertyList(Value(cache_)));
-    if (!written.ok()) {
-        log_.line("Writing data to file failed: " + written.error);
+    if (FileResult written =
+            noteWrite(log_, file_, writeFileAtomically(file_, toXmlPropertyList(Value(cache_))));
+        !written) {
         cacheValid_ = false;
-        return false;
+        return written;
     }
     pending_.clear();
     cacheStamp_ = stampOfFile();
-    return true;
+    return {};
 }
 
 } // namespace byteward

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/log.h"
 #include "platform/value.h"
 
@@ -22,8 +23,9 @@ class UserDefaults {
     virtual void removeObjectForKey(const std::string &key) = 0;
     // Every key and value, as stored.
     virtual ValueDict dictionaryRepresentation() = 0;
-    // Writes pending changes to disk at once. False when the write failed.
-    virtual bool synchronize() = 0;
+    // Writes pending changes to disk at once. On failure they stay pending, and the next
+    // synchronize tries them again; the failure is noted like every store write (noteWrite).
+    virtual FileResult synchronize() = 0;
 };
 
 // A property-list file in the config directory ("byteward.plist", or "SUITE.plist" for a named
@@ -44,7 +46,7 @@ class PlistUserDefaults final : public UserDefaults {
     void setObject(const std::string &key, Value value) override;
     void removeObjectForKey(const std::string &key) override;
     ValueDict dictionaryRepresentation() override;
-    bool synchronize() override;
+    FileResult synchronize() override;
 
     const std::filesystem::path &filePath() const { return file_; }
 

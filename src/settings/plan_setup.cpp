@@ -34,8 +34,6 @@ Instant earliestStart(Services &services, long long length) {
 } // namespace
 
 PlanTypeViewController::PlanTypeViewController(Services &services) : services_(services) {
-    planType =
-        static_cast<unsigned>(std::max(0LL, storedInteger(services.defaults, "CellularPlanType")));
 }
 
 void PlanTypeViewController::tableView(unsigned row) {
@@ -214,7 +212,8 @@ void CurrentUsageViewController::pickerView(int row, int component) {
     AppData record(services_);
     record.getAppData(kCellular);
     record.dataThisMonth = static_cast<double>(bytes);
-    record.saveAppData();
+    // A failure reaches the person through the write-failure listener.
+    (void)record.saveAppData();
 }
 
 } // namespace byteward

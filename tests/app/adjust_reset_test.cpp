@@ -39,7 +39,7 @@ struct Fixture {
         r.dataThisMonth = period.total * MB;
         r.dataAllTime = 9000 * MB;
         r.lastBillingDate = *parseIso8601("2026-03-01T00:00:00Z", env.calendar);
-        r.saveAppData();
+        EXPECT_TRUE(r.saveAppData());
     }
     AppData load(const char *type) {
         AppData record(env.services());

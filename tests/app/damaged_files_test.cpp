@@ -60,12 +60,12 @@ struct World {
         cycle();
         traffic(1);
         cycle();
-        History::addNewHistoryItemLog(
+        EXPECT_TRUE(History::addNewHistoryItemLog(
             env.services(), History::initWithStartDate(env.clock.current, env.clock.current, 1.0,
-                                                       2.0, 3.0, 1, History::kDailyLog));
+                                                       2.0, 3.0, 1, History::kDailyLog)));
         CustomCounter counter = CustomCounter::initWithName("Trip", env.clock.current);
         counter.endDate = kYear2100;
-        CustomCounter::addCustomCounter(env.services(), counter);
+        EXPECT_TRUE(CustomCounter::addCustomCounter(env.services(), counter));
         historyId = History::getAllHistoryLogs(env.services()).at(0).uniqueId;
         counterId = counter.uniqueId;
     }

@@ -88,8 +88,8 @@ TEST(NotificationCenter, RepeatingOnesComeBackOnceAtTheirNextCalendarDate) {
          "2025-03-29T09:00:00+01:00", "2025-03-29T09:00:00+01:00", "2025-03-30T09:00:00+02:00"},
         {"weekly keeps 09:00 into winter time", "Europe/Berlin", RepeatInterval::Week,
          "2025-10-22T09:00:00+02:00", "2025-10-22T10:00:00+02:00", "2025-10-29T09:00:00+01:00"},
-        {"monthly from the 31st carries past February", "UTC", RepeatInterval::Month,
-         "2025-01-31T09:00:00Z", "2025-01-31T09:30:00Z", "2025-03-03T09:00:00Z"},
+        {"monthly from the 31st takes February's last day", "UTC", RepeatInterval::Month,
+         "2025-01-31T09:00:00Z", "2025-01-31T09:30:00Z", "2025-02-28T09:00:00Z"},
         {"monthly carries into the next year", "UTC", RepeatInterval::Month, "2025-12-15T09:00:00Z",
          "2025-12-15T09:00:00Z", "2026-01-15T09:00:00Z"},
         {"daily catches up after a long gap", "UTC", RepeatInterval::Day, "2025-01-01T09:00:00Z",
@@ -111,6 +111,56 @@ TEST(NotificationCenter, RepeatingOnesComeBackOnceAtTheirNextCalendarDate) {
                   formatIso8601(iso(env, c.expectedNext), env.calendar));
         EXPECT_EQ(scheduled[0].repeatInterval, c.repeat);
         EXPECT_EQ(env.notifications.deliverDueNotifications(sink), 0);
+    }
+}
+
+// Delivered at each of its dates in turn, a repeating reminder keeps its day of the month (the
+// last day of a shorter month, then back), its weekday, and its time across daylight saving.
+TEST(NotificationCenter, RepeatingOnesKeepTheirDayWeekdayAndTimeForGood) {
+    struct Case {
+        const char *name;
+        const char *zone;
+        RepeatInterval repeat;
+        const char *first;
+        std::vector<const char *> next;
+    };
+    const Case cases[] = {
+        {"monthly on the 31st",
+         "Europe/Berlin",
+         RepeatInterval::Month,
+         "2026-01-31T00:00:00+01:00",
+         {"2026-02-28T00:00:00+01:00", "2026-03-31T00:00:00+02:00", "2026-04-30T00:00:00+02:00",
+          "2026-05-31T00:00:00+02:00"}},
+        {"monthly on the 29th into a leap year",
+         "UTC",
+         RepeatInterval::Month,
+         "2027-12-29T08:00:00Z",
+         {"2028-01-29T08:00:00Z", "2028-02-29T08:00:00Z", "2028-03-29T08:00:00Z"}},
+        {"weekly on Sunday",
+         "Europe/Berlin",
+         RepeatInterval::Week,
+         "2026-03-22T00:00:00+01:00",
+         {"2026-03-29T00:00:00+01:00", "2026-04-05T00:00:00+02:00", "2026-04-12T00:00:00+02:00"}},
+        {"daily at midnight",
+         "Europe/Berlin",
+         RepeatInterval::Day,
+         "2026-10-24T00:00:00+02:00",
+         {"2026-10-25T00:00:00+02:00", "2026-10-26T00:00:00+01:00", "2026-10-27T00:00:00+01:00"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TestEnv env(c.zone);
+        env.notifications.scheduleLocalNotification(note(iso(env, c.first), "remind", c.repeat));
+        test::RecordingSink sink;
+        env.clock.current = iso(env, c.first);
+        for (const char *expected : c.next) {
+            ASSERT_EQ(env.notifications.deliverDueNotifications(sink), 1);
+            const auto scheduled = env.notifications.scheduledLocalNotifications();
+            ASSERT_EQ(scheduled.size(), 1u);
+            EXPECT_EQ(formatIso8601(scheduled[0].fireDate, env.calendar),
+                      formatIso8601(iso(env, expected), env.calendar));
+            env.clock.current = scheduled[0].fireDate;
+        }
     }
 }
 

@@ -48,12 +48,12 @@ TEST(PrivateFiles, EveryStoreDirectoryAndFileIsTheUsersAlone) {
         env.clock.current += std::chrono::hours(1);
         MainViewController(env.services()).backgroundUpdate("", false);
     }
-    History::addNewHistoryItemLog(env.services(), History{});
-    CustomCounter::addCustomCounter(env.services(),
-                                    CustomCounter::initWithName("Trip", env.clock.current));
+    EXPECT_TRUE(History::addNewHistoryItemLog(env.services(), History{}));
+    EXPECT_TRUE(CustomCounter::addCustomCounter(
+        env.services(), CustomCounter::initWithName("Trip", env.clock.current)));
     AnalyticsLog(env.paths(), env.clock).logEvent("Viewing history tab");
-    HistoryExport(env.services(), nullptr)
-        .writeCsvFile(History::getAllHistoryLogs(env.services()), "MB");
+    EXPECT_TRUE(HistoryExport(env.services(), nullptr)
+                    .writeCsvFile(History::getAllHistoryLogs(env.services()), "MB"));
     // A damaged file goes aside with the same protection.
     test::writeFile(History::archivePath(env.services()), "damaged");
     ::chmod(History::archivePath(env.services()).c_str(), 0600);

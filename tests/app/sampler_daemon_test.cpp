@@ -3,6 +3,7 @@
 #include "settings/app_settings.h"
 #include "support/test_env.h"
 
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/eventfd.h>
@@ -134,6 +135,38 @@ TEST_F(SamplerDaemonTest, SamplesAtTicksAroundSleepAndShutdownAndOnceMoreWhenSto
     }
 }
 
+// On a disk that takes no more, every sample tries again, and each file's failure is logged once.
+TEST_F(SamplerDaemonTest, AFullDiskIsLoggedOncePerFileAndTriedAgainAtEverySample) {
+    const PowerEvent sleep{PowerEvent::Kind::Sleep, true}, resume{PowerEvent::Kind::Sleep, false};
+    test::TestEnv env;
+    env.statistics.set("wwan0", 1000, 0);
+    AppSettings(env.services()).getSettings();
+    AppData first(env.services());
+    ASSERT_TRUE(first.performBackgroundUpdateForType(kCellular, "", false));
+    const std::string record = first.dataFilePath().string();
+    env.statistics.set("wwan0", 5000, 0);
+
+    Journal journal;
+    JournalSink sink(journal, env, 0);
+    ScriptedPower power(journal, {sleep, resume, {}}); // four samples with the last
+    const int readsBefore = env.statistics.reads;
+    {
+        test::FileSizeLimit full(0);
+        EXPECT_EQ(SamplerDaemon(env.services(), sink, power, 1h, stopSignals.fd()).run(), 0);
+    }
+    EXPECT_GE(env.statistics.reads - readsBefore, 8) << "both records at each of four samples";
+    const auto failed = std::count_if(
+        env.log.lines.begin(), env.log.lines.end(), [&record](const std::string &line) {
+            return line.starts_with("Writing data to file failed: " + record);
+        });
+    EXPECT_EQ(failed, 1);
+
+    // Room again: the next sample counts what the failed ones could not store.
+    AppData later(env.services());
+    ASSERT_TRUE(later.performBackgroundUpdateForType(kCellular, "", false));
+    EXPECT_EQ(*later.dataAllTime, 5000);
+}
+
 // One fix, ready at once; once it has been handled (or found nobody to go to) it asks the daemon
 // to stop. Its geocoder always finds "Town, Region".
 class OneFixLocation final : public LocationService {
@@ -188,7 +221,7 @@ TEST_F(SamplerDaemonTest, OwnsLocationMonitoringWhileBackgroundingIsOn) {
         AppSettings(env.services()).getSettings();
         env.defaults().setObject("enableBackgrounding", Value(c.backgrounding));
         // The records exist, as after the app's first run.
-        AppData(env.services()).performBackgroundUpdateForType(kCellular, "", false);
+        EXPECT_TRUE(AppData(env.services()).performBackgroundUpdateForType(kCellular, "", false));
         test::RecordingSink sink;
         Journal journal;
         ScriptedPower power(journal, {});

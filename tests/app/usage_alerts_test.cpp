@@ -94,7 +94,7 @@ TEST_F(UsageAlertsTest, CascadePostsTheMostSevereMilestoneReachedOncePerCycle) {
         AppData r(env.services());
         r.getAppData("cellular");
         r.dataThisMonth = r.dataThisMonthRecd = r.dataThisMonthSent = 0.0;
-        r.saveAppData();
+        EXPECT_TRUE(r.saveAppData());
 
         for (const double mb : c.usageSteps)
             cycle(mb);
@@ -115,6 +115,31 @@ TEST_F(UsageAlertsTest, NewBillingCycleAnnouncesItselfAndArmsTheMilestonesAgain)
     EXPECT_EQ(posted(), (std::vector<std::string>{"Cellular usage exceeded 55.0%",
                                                   MainViewController::kNewCellularCycleMessage,
                                                   "Cellular usage exceeded 60.0%"}));
+}
+
+// A cycle whose counters could not be read updated nothing, so it has nothing to announce: not
+// the new period found by an earlier cycle, nor milestones another process already posted.
+TEST_F(UsageAlertsTest, ACycleThatUpdatedNothingRaisesNoAlert) {
+    cycle(55);
+    env.clock.current = *parseIso8601("2027-01-01T00:30:00Z", env.calendar);
+    cycle(1); // the rollover, announced once
+    {
+        MainViewController daemon(env.services()); // another process, in the new period
+        received += 60 * MB;
+        env.statistics.set("wwan0", static_cast<std::uint64_t>(received), 0);
+        env.clock.current += std::chrono::minutes(1);
+        daemon.backgroundUpdate("", false);
+    }
+    const std::vector<std::string> expected{"Cellular usage exceeded 55.0%",
+                                            MainViewController::kNewCellularCycleMessage,
+                                            "Cellular usage exceeded 60.0%"};
+    ASSERT_EQ(posted(), expected);
+
+    env.statistics.snapshot = StatsSnapshot{{}, "cannot list network interfaces"};
+    env.clock.current += std::chrono::minutes(1);
+    EXPECT_FALSE(controller.backgroundUpdate("", false));
+    EXPECT_FALSE(controller.appDataCellular().monthlyResetOccured);
+    EXPECT_EQ(posted(), expected);
 }
 
 TEST_F(UsageAlertsTest, BadgeFigureOfTheCycle) {
@@ -188,7 +213,7 @@ TEST_F(UsageAlertsTest, BillingRemindersAreReplacedAndNothingElseIsCancelled) {
     CustomCounter counter = CustomCounter::initWithName("Trip", env.clock.now());
     counter.endDate = *parseIso8601("2027-02-01T00:00:00Z", env.calendar);
     counter.notifyOnEnd = true;
-    CustomCounter::addCustomCounter(env.services(), counter);
+    EXPECT_TRUE(CustomCounter::addCustomCounter(env.services(), counter));
 
     struct Case {
         long long cellularCode, wifiCode;

@@ -123,8 +123,8 @@ TEST_F(BillingCycleTest, CustomPeriodsFollowTheStoredStartAndLength) {
          30},
         {"ended 10 days ago: one period on", "2026-10-29T00:00", 30, 30, "2026-11-28", "2026-12-28",
          "2026-11-28", 30},
-        {"ended long ago: only one period per call", "2026-01-01T00:00", 30, 30, "2026-01-31",
-         "2026-03-02", "2026-01-31", 30},
+        {"ended long ago: straight to the period holding today", "2026-01-01T00:00", 30, 30,
+         "2026-11-27", "2026-12-27", "2026-11-27", 30},
         {"shortened: start moved to within one period", "2026-11-28T00:00", 7, 30, "2026-12-02",
          "2026-12-09", "2026-12-02", 7},
         {"lengthened, start in the future: start is now", "2026-12-20T00:00", 60, 30, "2026-12-08",
@@ -203,7 +203,7 @@ class BillingPassTest : public BillingCycleTest {
         r.dataSinceLastRunRecd = received;
         r.udpateBillingCounter(true);
         r.lastUpdate = env.clock.current;
-        r.saveAppData();
+        EXPECT_TRUE(r.saveAppData());
         return r;
     }
 };
@@ -225,7 +225,8 @@ TEST_F(BillingPassTest, RolloverWritesOneLogEvenAfterDisplayPasses) {
         AppData shown = record("wifi");
         shown.udpateBillingCounter(false);
         EXPECT_EQ(day(shown.lastBillingDate), "2026-12-01");
-        EXPECT_EQ(*shown.dataThisMonth, 1000) << "a display pass leaves the period alone";
+        EXPECT_EQ(*shown.dataThisMonth, 0) << "the stored figures belong to November";
+        EXPECT_FALSE(shown.monthlyResetOccured);
     }
     EXPECT_TRUE(History::getAllHistoryLogs(env.services()).empty());
 
@@ -246,6 +247,105 @@ TEST_F(BillingPassTest, RolloverWritesOneLogEvenAfterDisplayPasses) {
     EXPECT_EQ(logs[0].dataTotal, 1000);
     EXPECT_EQ(logs[0].dataSent, 400);
     EXPECT_EQ(logs[0].dataReceived, 600);
+}
+
+// An update after an absence closes the period that was in progress at the previous update, once,
+// and counts from the period holding now; a display pass before it shows that period from zero.
+TEST_F(BillingPassTest, AnAbsenceOfAnyLengthClosesThePeriodOfTheLastUpdateOnce) {
+    struct Case {
+        const char *plan;
+        long long code;
+        const char *lastUpdate, *now;
+        const char *logStart, *logEnd; // nullptr: still the same period
+        const char *last, *next;
+    };
+    const Case cases[] = {
+        // On the 31st: 31 December to 31 January, 31 January to 1 March, then from 1 March.
+        {"monthly 31st, just under one period", 31, "2026-01-20T12:00", "2026-01-30T23:00", nullptr,
+         nullptr, "2025-12-31", "2026-01-31"},
+        {"monthly 31st, just over the boundary", 31, "2026-01-20T12:00", "2026-02-19T11:00",
+         "2025-12-31", "2026-01-30", "2026-01-31", "2026-03-01"},
+        {"monthly 31st, one period", 31, "2026-01-20T12:00", "2026-02-20T12:00", "2025-12-31",
+         "2026-01-30", "2026-01-31", "2026-03-01"},
+        {"monthly 31st, into the days March carries", 31, "2026-01-20T12:00", "2026-03-02T08:00",
+         "2025-12-31", "2026-01-30", "2026-03-01", "2026-03-31"},
+        {"monthly 31st, two periods", 31, "2026-01-20T12:00", "2026-03-20T12:00", "2025-12-31",
+         "2026-01-30", "2026-03-01", "2026-03-31"},
+        {"monthly 31st, thirteen periods", 31, "2026-01-20T12:00", "2027-02-20T12:00", "2025-12-31",
+         "2026-01-30", "2027-01-31", "2027-03-01"},
+        // Weekly on Monday; 2026-12-09 is a Wednesday.
+        {"weekly, just under one period", 102, "2026-12-09T12:00", "2026-12-16T11:00", "2026-12-07",
+         "2026-12-13", "2026-12-14", "2026-12-21"},
+        {"weekly, one period", 102, "2026-12-09T12:00", "2026-12-16T12:00", "2026-12-07",
+         "2026-12-13", "2026-12-14", "2026-12-21"},
+        {"weekly, two periods", 102, "2026-12-09T12:00", "2026-12-23T12:00", "2026-12-07",
+         "2026-12-13", "2026-12-21", "2026-12-28"},
+        {"weekly, thirteen periods", 102, "2026-12-09T12:00", "2027-03-10T12:00", "2026-12-07",
+         "2026-12-13", "2027-03-08", "2027-03-15"},
+        {"daily, just under one period", 1001, "2026-12-09T12:00", "2026-12-10T11:00", "2026-12-09",
+         "2026-12-09", "2026-12-10", "2026-12-11"},
+        {"daily, two periods", 1001, "2026-12-09T12:00", "2026-12-11T12:00", "2026-12-09",
+         "2026-12-09", "2026-12-11", "2026-12-12"},
+        {"daily, thirteen periods", 1001, "2026-12-09T12:00", "2026-12-22T12:00", "2026-12-09",
+         "2026-12-09", "2026-12-22", "2026-12-23"},
+        // Ten days from 5 January.
+        {"custom, just under one period", 9999, "2026-01-08T12:00", "2026-01-18T11:00",
+         "2026-01-05", "2026-01-14", "2026-01-15", "2026-01-25"},
+        {"custom, one period", 9999, "2026-01-08T12:00", "2026-01-18T12:00", "2026-01-05",
+         "2026-01-14", "2026-01-15", "2026-01-25"},
+        {"custom, two periods", 9999, "2026-01-08T12:00", "2026-01-28T12:00", "2026-01-05",
+         "2026-01-14", "2026-01-25", "2026-02-04"},
+        {"custom, over three periods", 9999, "2026-01-08T12:00", "2026-02-10T12:00", "2026-01-05",
+         "2026-01-14", "2026-02-04", "2026-02-14"},
+        {"custom, thirteen periods", 9999, "2026-01-08T12:00", "2026-05-18T12:00", "2026-01-05",
+         "2026-01-14", "2026-05-15", "2026-05-25"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.plan + std::string(" at ") + c.now);
+        std::filesystem::remove(History::archivePath(env.services()));
+        std::filesystem::remove(record().dataFilePath());
+        setDefault("firstDayOfCycle", Value(c.code));
+        setDefault("CustomStartDate", Value(at("2026-01-05T00:00")));
+        setDefault("ResetDays", Value(10LL));
+        setDefault("LastResetDays", Value(10LL));
+        {
+            // The last update before the absence, with 30 MB in its period.
+            env.clock.current = at(c.lastUpdate);
+            AppData r = record();
+            r.dataSinceLastRun = r.dataSinceLastRunSent = r.dataSinceLastRunRecd = 0.0;
+            r.udpateBillingCounter(true);
+            r.dataThisMonth = 30.0 * 1024 * 1024;
+            r.dataThisMonthSent = 10.0 * 1024 * 1024;
+            r.dataThisMonthRecd = 20.0 * 1024 * 1024;
+            r.lastUpdate = env.clock.current;
+            ASSERT_TRUE(r.saveAppData());
+        }
+
+        env.clock.current = at(c.now);
+        AppData shown = record();
+        shown.udpateBillingCounter(false);
+        EXPECT_EQ(day(shown.lastBillingDate), c.last);
+        EXPECT_EQ(*shown.dataThisMonth, c.logStart ? 0 : 30.0 * 1024 * 1024);
+
+        const AppData updated = update(c.now, 1000, 2000);
+        EXPECT_EQ(day(updated.lastBillingDate), c.last);
+        EXPECT_EQ(day(updated.nextBillingDate), c.next);
+        EXPECT_TRUE(
+            AppData::date(env.clock.current, *updated.lastBillingDate, *updated.nextBillingDate));
+        const auto logs = History::getAllHistoryLogs(env.services());
+        if (!c.logStart) {
+            EXPECT_TRUE(logs.empty());
+            EXPECT_EQ(*updated.dataThisMonth, 30.0 * 1024 * 1024 + 3000);
+            continue;
+        }
+        EXPECT_TRUE(updated.monthlyResetOccured);
+        EXPECT_EQ(*updated.dataThisMonth, 0) << "nothing of the old period is carried over";
+        ASSERT_EQ(logs.size(), 1u);
+        EXPECT_EQ(day(logs[0].startDate), c.logStart);
+        EXPECT_EQ(day(logs[0].endDate), c.logEnd);
+        EXPECT_EQ(logs[0].dataTotal, 30.0 * 1024 * 1024);
+        EXPECT_EQ(logs[0].dataSent, 10.0 * 1024 * 1024);
+    }
 }
 
 TEST_F(BillingPassTest, AnUpdateExactlyAtThePeriodStartClosesThePeriodOnce) {

@@ -88,7 +88,7 @@ TEST_F(CounterUpdateTest, IncrementFollowsRebootsDecreasesAndClockSteps) {
         if (!c.storedBootIdKnown) {
             AppData r = stored();
             r.bootId.reset();
-            r.saveAppData();
+            EXPECT_TRUE(r.saveAppData());
         }
         env.boot.id = c.bootId;
         env.boot.time = c.bootTime;
@@ -156,7 +156,7 @@ TEST_F(CounterUpdateTest, EachInterfaceIsCountedFromItsOwnLastReading) {
         if (c.legacyRecord) {
             AppData r = stored();
             r.interfaceReadings.reset();
-            r.saveAppData();
+            EXPECT_TRUE(r.saveAppData());
         }
         setModems(c.after);
         AppData r(env.services());
@@ -186,6 +186,49 @@ TEST_F(CounterUpdateTest, UnreadableCountersLeaveTheRecordAsItWas) {
     env.statistics.snapshot = {};
     const AppData next = update("2026-12-09T10:30:00Z", 650, 550);
     EXPECT_EQ(*next.dataSinceLastRun, 100);
+}
+
+// An update whose files cannot all be written says why and leaves what was stored as it was;
+// the next update that can write closes the day and the period once and counts the traffic once.
+TEST_F(CounterUpdateTest, AnUpdateThatCannotWriteLeavesTheStoredFilesAndIsDoneOnceLater) {
+    auto bytesOf = [](const std::filesystem::path &path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    struct Case {
+        const char *name;
+        bool historyWritable; // the logs fit under the limit, the record does not
+    };
+    for (const Case &c :
+         {Case{"nothing can be written", false}, Case{"only the logs could be written", true}}) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(env.paths().dataDir);
+        env.defaults().setObject("firstDayOfCycle", Value(1));
+        env.defaults().synchronize();
+        update("2026-11-30T10:00:00Z", 500, 400);
+        update("2026-11-30T11:00:00Z", 600, 500); // 200 bytes today and in November
+        const std::string record = bytesOf(stored().dataFilePath());
+
+        env.clock.current = at("2026-12-01T09:00:00Z"); // a new day and a new period
+        env.statistics.set("wwan0", 700, 600);
+        FileResult result;
+        {
+            test::FileSizeLimit limit(c.historyWritable ? record.size() / 2 : 0);
+            result = AppData(env.services()).performBackgroundUpdateForType("cellular", "", false);
+        }
+        EXPECT_FALSE(result);
+        EXPECT_NE(result.error.find("File too large"), std::string::npos) << result.error;
+        EXPECT_EQ(bytesOf(stored().dataFilePath()), record);
+        EXPECT_EQ(History::getAllHistoryLogs(env.services()).size(), c.historyWritable ? 2u : 0u);
+
+        const AppData later = update("2026-12-01T09:10:00Z", 700, 600);
+        EXPECT_EQ(*later.dataAllTime, 1300) << "the traffic is counted once";
+        EXPECT_EQ(*later.dataThisMonth, 0);
+        const auto logs = History::getAllHistoryLogs(env.services());
+        ASSERT_EQ(logs.size(), 2u) << "one daily and one billing log, not written twice";
+        EXPECT_EQ(logs[0].dataTotal, 200);
+        EXPECT_EQ(logs[1].dataTotal, 200);
+    }
 }
 
 TEST_F(CounterUpdateTest, SinceAppLastRunRestartsOnlyWithTheResetFlag) {
@@ -225,7 +268,7 @@ TEST_F(CounterUpdateTest, FirstUpdateOfADayClosesThePreviousDay) {
         r.dataToday = c.dayTotal;
         r.dataTodaySent = c.dayTotal < 0 ? -1 : c.dayTotal / 4;
         r.dataTodayRecd = c.dayTotal < 0 ? -1 : c.dayTotal * 3 / 4;
-        r.saveAppData();
+        EXPECT_TRUE(r.saveAppData());
 
         const AppData after = update(c.now, 0.75 * MB, 0.25 * MB);
         EXPECT_EQ(*after.dataToday, -1);
@@ -240,7 +283,7 @@ TEST_F(CounterUpdateTest, FirstUpdateOfADayClosesThePreviousDay) {
         EXPECT_EQ(formatIso8601(*logs[0].endDate, env.calendar), c.endDate);
         EXPECT_EQ(*logs[0].dataTotal, c.loggedTotal);
         EXPECT_EQ(env.log.contains("Using range value for history"), c.usedRange);
-        History::clearHistory(env.services());
+        EXPECT_TRUE(History::clearHistory(env.services()));
     }
 }
 
@@ -295,7 +338,7 @@ TEST_F(CounterUpdateTest, AClockSetBackClosesNoDayOrPeriodTwice) {
             << "a period logged twice";
         EXPECT_EQ(stored().lastUpdate, at(c.lastUpdate));
         EXPECT_EQ(*stored().dataAllTime, counter - 1000);
-        History::clearHistory(env.services());
+        EXPECT_TRUE(History::clearHistory(env.services()));
     }
 }
 
@@ -315,7 +358,7 @@ TEST_F(CounterUpdateTest, DaysChangeAtLocalMidnight) {
         tokyo.clock.current = *parseIso8601(now, tokyo.calendar);
         tokyo.statistics.set("wwan0", static_cast<std::uint64_t>(rx), 0);
         AppData record(tokyo.services());
-        record.performBackgroundUpdateForType("cellular", "", false);
+        EXPECT_TRUE(record.performBackgroundUpdateForType("cellular", "", false));
         return record;
     };
     run("2026-12-08T14:00:00Z", 0);                            // 23:00 in Tokyo

@@ -9,6 +9,7 @@
 #include "support/recording_presenter.h"
 #include "support/test_env.h"
 
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ struct CounterScreens {
         CustomCounter c = CustomCounter::initWithName(name, env.clock.current);
         c.addDataToCounterWithDataSent(cellularSent, cellularReceived, 1);
         c.addDataToCounterWithDataSent(wifiSent, wifiReceived, 2);
-        CustomCounter::addCustomCounter(services(), c);
+        EXPECT_TRUE(CustomCounter::addCustomCounter(services(), c));
         return c;
     }
 

@@ -323,8 +323,8 @@ TEST(CustomCounterEditViewController, SavingKeepsTrafficCountedWhileTheEditorWas
     s.add("Trip", 100, 200);
     CustomCounter shown = CustomCounter::getAllCustomCounters(s.services())[0];
     Editor editor(s, &shown);
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 1000, 2000,
-                                                                "cellular");
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 1000,
+                                                                            2000, "cellular"));
     editor.name("Work");
     editor.screen.saveAndDismissView();
     const CustomCounter stored = s.storedNamed("Work");

@@ -70,9 +70,10 @@ TEST(CustomCounter, AddsOnlyTheTrackedTypeWhileNotPaused) {
 TEST(CustomCounter, FirstUpdateOfAFreshInstallCreatesTheSampleCounterWithItsTraffic) {
     test::TestEnv env;
     Services &s = env.services();
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 100, 200, "cellular");
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "bluetooth");
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 10, 20, "wifi");
+    EXPECT_TRUE(
+        CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 100, 200, "cellular"));
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "bluetooth"));
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 10, 20, "wifi"));
 
     const auto stored = CustomCounter::getAllCustomCounters(s);
     ASSERT_EQ(names(stored), std::vector<std::string>{"Sample Counter"});
@@ -84,8 +85,8 @@ TEST(CustomCounter, FirstUpdateOfAFreshInstallCreatesTheSampleCounterWithItsTraf
     EXPECT_EQ(stored[0].uniqueId.size(), 36u);
 
     // Deleting every counter is not a fresh install.
-    CustomCounter::removeCustomCounter(s, stored[0]);
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "wifi");
+    EXPECT_TRUE(CustomCounter::removeCustomCounter(s, stored[0]));
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "wifi"));
     EXPECT_TRUE(CustomCounter::getAllCustomCounters(s).empty());
 }
 
@@ -106,10 +107,12 @@ TEST(CustomCounter, UpdatePausesCountersWhoseEndHasComeAfterAddingTheirTraffic) 
         Services &s = env.services();
         CustomCounter k = counter("k", env.clock.current - minutes(60));
         if (c.endFromNow) k.endDate = env.clock.current + *c.endFromNow;
-        CustomCounter::saveCustomCounterData(s, {k});
+        EXPECT_TRUE(CustomCounter::saveCustomCounterData(s, {k}));
 
-        CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular");
-        CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular");
+        EXPECT_TRUE(
+            CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular"));
+        EXPECT_TRUE(
+            CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular"));
         const CustomCounter after = CustomCounter::getAllCustomCounters(s).at(0);
         EXPECT_EQ(after.isPaused, c.paused);
         EXPECT_EQ(after.cellularDataTotal, c.paused ? 3 : 6);
@@ -122,11 +125,11 @@ TEST(CustomCounter, ResumedCounterPastItsEndIsPausedByTheNextUpdateEvenWithoutTr
     CustomCounter k = counter("k", env.clock.current);
     k.endDate = env.clock.current - minutes(1);
     k.isPaused = true;
-    CustomCounter::saveCustomCounterData(s, {k});
+    EXPECT_TRUE(CustomCounter::saveCustomCounterData(s, {k}));
     k.isPaused = false;
-    CustomCounter::saveCustomCounterData(s, {k});
+    EXPECT_TRUE(CustomCounter::saveCustomCounterData(s, {k}));
     // An unknown type adds nothing but still pauses.
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "other");
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "other"));
     EXPECT_TRUE(CustomCounter::getAllCustomCounters(s).at(0).isPaused);
 }
 
@@ -149,11 +152,12 @@ TEST(CustomCounter, UpdateRewritesTheStoreOnlyWhenACounterChanged) {
         Services &s = env.services();
         CustomCounter k = counter("k", env.clock.current);
         if (c.ended) k.endDate = env.clock.current - minutes(1);
-        CustomCounter::saveCustomCounterData(s, {k});
+        EXPECT_TRUE(CustomCounter::saveCustomCounterData(s, {k}));
         const auto path = CustomCounter::archivePath(s);
         struct stat old {};
         ASSERT_EQ(::stat(path.c_str(), &old), 0);
-        CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, c.sent, c.received, "wifi");
+        EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(
+            s, c.sent, c.received, "wifi"));
         struct stat now {};
         ASSERT_EQ(::stat(path.c_str(), &now), 0);
         EXPECT_EQ(now.st_ino != old.st_ino, c.rewritten);
@@ -164,16 +168,17 @@ TEST(CustomCounter, UpdateRewritesTheStoreOnlyWhenACounterChanged) {
 TEST(CustomCounter, ListReplacedByAnotherProcessIsReadAfresh) {
     test::TestEnv env;
     Services &s = env.services();
-    CustomCounter::saveCustomCounterData(s, {counter("a", env.clock.current)});
+    EXPECT_TRUE(CustomCounter::saveCustomCounterData(s, {counter("a", env.clock.current)}));
     ASSERT_EQ(names(CustomCounter::getAllCustomCounters(s)), std::vector<std::string>{"a"});
     // What another process would save: a list of the same size, put in place the same way.
     test::TestEnv other;
-    CustomCounter::saveCustomCounterData(other.services(), {counter("b", env.clock.current)});
+    EXPECT_TRUE(
+        CustomCounter::saveCustomCounterData(other.services(), {counter("b", env.clock.current)}));
     const auto bytes = readWholeFile(CustomCounter::archivePath(other.services()));
     ASSERT_TRUE(bytes.has_value());
     ASSERT_TRUE(writeFileAtomically(CustomCounter::archivePath(s), *bytes).ok());
     EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)), std::vector<std::string>{"b"});
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular");
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular"));
     EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)), std::vector<std::string>{"b"});
 }
 
@@ -184,16 +189,16 @@ TEST(CustomCounter, SaveReplacesInPlaceAndSwapsTheEndAlertAndRemoveCancelsIt) {
     CustomCounter b = counter("B", now);
     b.notifyOnEnd = true;
     b.endDate = now + minutes(60);
-    CustomCounter::addCustomCounter(s, counter("A", now));
-    CustomCounter::addCustomCounter(s, b);
-    CustomCounter::addCustomCounter(s, counter("C", now));
+    EXPECT_TRUE(CustomCounter::addCustomCounter(s, counter("A", now)));
+    EXPECT_TRUE(CustomCounter::addCustomCounter(s, b));
+    EXPECT_TRUE(CustomCounter::addCustomCounter(s, counter("C", now)));
     EXPECT_EQ(endAlerts(env),
               (std::vector<std::pair<std::string, std::string>>{{"B", "Custom Counter B Ended!"}}));
     EXPECT_TRUE(env.log.contains("While Adding Custom Counter B will be notified to end on"));
 
     b.name = "B2";
     b.endDate = now + minutes(120);
-    CustomCounter::saveCustomCounter(s, b);
+    EXPECT_TRUE(CustomCounter::saveCustomCounter(s, b));
     EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)),
               (std::vector<std::string>{"A", "B2", "C"}));
     EXPECT_EQ(endAlerts(env), (std::vector<std::pair<std::string, std::string>>{
@@ -202,15 +207,15 @@ TEST(CustomCounter, SaveReplacesInPlaceAndSwapsTheEndAlertAndRemoveCancelsIt) {
     EXPECT_TRUE(env.log.contains("Notification cancellled"));
 
     b.notifyOnEnd = false;
-    CustomCounter::saveCustomCounter(s, b);
+    EXPECT_TRUE(CustomCounter::saveCustomCounter(s, b));
     EXPECT_TRUE(endAlerts(env).empty());
     EXPECT_TRUE(env.log.contains("B2 date is null"));
 
     // The stored counter asked for an alert even though the copy handed in no longer does.
     b.notifyOnEnd = true;
-    CustomCounter::saveCustomCounter(s, b);
+    EXPECT_TRUE(CustomCounter::saveCustomCounter(s, b));
     b.notifyOnEnd = false;
-    CustomCounter::removeCustomCounter(s, b);
+    EXPECT_TRUE(CustomCounter::removeCustomCounter(s, b));
     EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)), (std::vector<std::string>{"A", "C"}));
     EXPECT_TRUE(endAlerts(env).empty());
 }
@@ -219,14 +224,14 @@ TEST(CustomCounter, CountersNotInTheStoreChangeNothing) {
     test::TestEnv env;
     Services &s = env.services();
     CustomCounter a = counter("A", env.clock.current);
-    CustomCounter::addCustomCounter(s, a);
+    EXPECT_TRUE(CustomCounter::addCustomCounter(s, a));
     for (const std::string id : {"unknown", ""}) {
         CustomCounter stranger = counter("S", env.clock.current);
         stranger.uniqueId = id;
         stranger.notifyOnEnd = true;
         stranger.endDate = env.clock.current + minutes(5);
-        CustomCounter::saveCustomCounter(s, stranger);
-        CustomCounter::removeCustomCounter(s, stranger);
+        EXPECT_TRUE(CustomCounter::saveCustomCounter(s, stranger));
+        EXPECT_TRUE(CustomCounter::removeCustomCounter(s, stranger));
     }
     EXPECT_EQ(CustomCounter::getAllCustomCounters(s), std::vector<CustomCounter>{a});
     EXPECT_TRUE(endAlerts(env).empty());
@@ -245,9 +250,9 @@ TEST(CustomCounter, ReorderMovesOneCounterAndIgnoresIndexesPastTheEnd) {
         test::TestEnv env;
         Services &s = env.services();
         const Instant now = env.clock.current;
-        CustomCounter::saveCustomCounterData(
-            s, {counter("0", now), counter("1", now), counter("2", now)});
-        CustomCounter::reorderCustomCounterFromIndex(s, c.from, c.to);
+        EXPECT_TRUE(CustomCounter::saveCustomCounterData(
+            s, {counter("0", now), counter("1", now), counter("2", now)}));
+        EXPECT_TRUE(CustomCounter::reorderCustomCounterFromIndex(s, c.from, c.to));
         EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)), c.order);
         EXPECT_EQ(env.log.contains("Cannot move custom counter"), c.from > 2 || c.to > 2);
     }
@@ -272,7 +277,7 @@ TEST(CustomCounter, DamagedArchiveIsKeptAsideAndNeverOverwritten) {
     Services &s = env.services();
     const std::string garbage = "not an archive";
     test::writeFile(CustomCounter::archivePath(s), garbage);
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "wifi");
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "wifi"));
 
     EXPECT_EQ(names(CustomCounter::getAllCustomCounters(s)),
               std::vector<std::string>{"Sample Counter"});
@@ -292,7 +297,7 @@ TEST(CustomCounter, ArchiveHoldsCustomCounterObjectsWithTheirKeyKinds) {
     Services &s = env.services();
     CustomCounter k = counter("k", env.clock.current);
     k.endDate = env.clock.current;
-    CustomCounter::addCustomCounter(s, k);
+    EXPECT_TRUE(CustomCounter::addCustomCounter(s, k));
 
     const auto archive = KeyedArchive::decode(*readWholeFile(CustomCounter::archivePath(s)));
     ASSERT_TRUE(archive.has_value());

@@ -64,7 +64,7 @@ TEST(CustomCounterViewController, RowsShowTheTrackedAmountsInTheDisplayUnit) {
         s.setDisplayUnit(c.unit);
         CustomCounter counter = sampleCounter(c.cellular, c.wifi, c.direction);
         counter.isPaused = c.paused;
-        CustomCounter::addCustomCounter(s.services(), counter);
+        EXPECT_TRUE(CustomCounter::addCustomCounter(s.services(), counter));
         List list(s);
         const TableCell cell = list.screen.cellForRowAtIndexPath({0, 0});
         EXPECT_EQ(cell.detail, c.subtitle);
@@ -86,8 +86,8 @@ TEST(CustomCounterViewController, PauseSwitchKeepsTrafficAnUpdateAddedWhileTheLi
     s.add("Home");
     List list(s);
     // The daemon's update cycle runs while the list is on screen.
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 1000, 2000,
-                                                                "cellular");
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 1000,
+                                                                            2000, "cellular"));
     list.screen.perform("switchToggled", rowArgument(0, false));
 
     EXPECT_TRUE(s.storedNamed("Trip").isPaused);
@@ -99,10 +99,12 @@ TEST(CustomCounterViewController, PauseSwitchKeepsTrafficAnUpdateAddedWhileTheLi
     EXPECT_FALSE(list.screen.cellForRowAtIndexPath({0, 0}).on);
 
     // Paused, it takes nothing from the next update; resumed, it counts again.
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 5, 5, "cellular");
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 5, 5,
+                                                                            "cellular"));
     EXPECT_EQ(s.storedNamed("Trip").cellularDataTotal, 3300);
     list.screen.perform("switchToggled", rowArgument(0, true));
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 5, 5, "cellular");
+    EXPECT_TRUE(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s.services(), 5, 5,
+                                                                            "cellular"));
     EXPECT_EQ(s.storedNamed("Trip").cellularDataTotal, 3310);
     EXPECT_EQ(s.storedNamed("Home").cellularDataTotal, 3020);
 }
@@ -112,7 +114,7 @@ TEST(CustomCounterViewController, DeleteAndMoveChangeTheStoreAndShowItsOrder) {
     CustomCounter ending = CustomCounter::initWithName("Ending", s.env.clock.current);
     ending.endDate = s.env.clock.current + hours(48);
     ending.notifyOnEnd = true;
-    CustomCounter::addCustomCounter(s.services(), ending);
+    EXPECT_TRUE(CustomCounter::addCustomCounter(s.services(), ending));
     for (const char *name : {"A", "B", "C"})
         s.add(name);
     List list(s);

@@ -31,6 +31,16 @@ TEST(StringFormatter, EveryFormFollowsTheLocaleAndTimeZone) {
          "08.12.26, 16:04:05", "8.12.", "Di., 8th. Dez."},
         {"de_DE", "Europe/Berlin", "2026-03-23T12:00:00Z", "23.03.26", "23.03.26, 13:00",
          "23.03.26, 13:00:00", "23.03.", "Mo., 23rd. März"},
+        // The locale's own calendar: Buddhist years in Thai, a Japanese era.
+        {"th_TH", "Asia/Bangkok", "2026-12-08T15:04:05Z", "8/12/69", "8/12/69 22:04",
+         "8/12/69 22:04:05", "8/12", "\u0E2D. 8th \u0E18.\u0E04."},
+        {"en_US@calendar=japanese", "Asia/Tokyo", "2026-12-08T15:04:05Z", "12/9/8 R",
+         "12/9/8 R, 12:04" + nnbsp + "AM", "12/9/8 R, 12:04:05" + nnbsp + "AM", "12/9",
+         "Wed, Dec 9th"},
+        // The ordinal goes on the day the text shows, not on the Gregorian one.
+        {"en_US@calendar=persian", "Asia/Tehran", "2026-12-08T12:00:00Z", "9/17/1405 AP",
+         "9/17/1405 AP, 3:30" + nnbsp + "PM", "9/17/1405 AP, 3:30:00" + nnbsp + "PM", "09/17",
+         "Tue, Azar 17th"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.locale) + " " + c.date);

@@ -204,6 +204,45 @@ TEST_F(UsageProjectionTest, OnlyTheCellularDashboardFeedsTheWidget) {
     EXPECT_EQ(written.find("progressRed")->stringValue(), "USE100");
 }
 
+// The widget holds the settings' bar thresholds as they are, a removed one included.
+TEST_F(UsageProjectionTest, WidgetThresholdsFollowTheSettings) {
+    struct Case {
+        std::optional<const char *> yellow, red;
+    };
+    const Case cases[] = {
+        {"USE80", "USE95"},           {std::nullopt, "USE95"}, {"USE90", std::nullopt},
+        {std::nullopt, std::nullopt}, {"AVG", "USE100"},
+    };
+    env.clock.current = at("2026-12-11T12:00");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.yellow.value_or("none")) + " " + c.red.value_or("none"));
+        for (const auto &[key, value] :
+             {std::pair{"progressYellow", c.yellow}, {"progressRed", c.red}}) {
+            if (value)
+                env.defaults().setObject(key, Value(*value));
+            else
+                env.defaults().removeObjectForKey(key);
+        }
+        env.defaults().synchronize();
+        controller->appSettings().getSettings();
+        AppData cellular = record("cellular", 20, 31, 10);
+        controller->renderMonthlyData(cellular, 100.0f, bar);
+        // As the widget reads the suite.
+        const ValueDict written =
+            PlistUserDefaults(env.paths().configDir, env.paths().dataDir, env.log, &env.clock,
+                              PlistUserDefaults::kWidgetSuite)
+                .dictionaryRepresentation();
+        for (const auto &[key, value] :
+             {std::pair{"progressYellow", c.yellow}, {"progressRed", c.red}}) {
+            const Value *stored = written.find(key);
+            EXPECT_EQ(stored != nullptr, value.has_value()) << key;
+            if (stored != nullptr && value) {
+                EXPECT_EQ(stored->stringValue(), *value) << key;
+            }
+        }
+    }
+}
+
 TEST_F(UsageProjectionTest, PlainCountersShowAPlaceholderForAnEmptyDay) {
     env.clock.current = at("2026-12-11T12:00");
     AppData r = record("cellular", 0, 31, 10);

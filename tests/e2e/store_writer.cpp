@@ -17,6 +17,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -25,6 +26,13 @@
 using namespace byteward;
 
 namespace {
+
+// A write that fails ends the run: the crash test needs every write it counts on.
+void must(const byteward::FileResult &result) {
+    if (result) return;
+    std::cerr << "store_writer: " << result.error << '\n';
+    std::exit(1);
+}
 
 constexpr std::size_t kHistoryWindow = 20;  // every 20th history operation clears the archive
 constexpr std::size_t kScheduleWindow = 10; // likewise for the notification schedule
@@ -52,7 +60,7 @@ void writeRecord(Services &s, long long w) {
     record.dataSinceLastBoot = 9 * v;
     record.dataToday = 12 * v;
     record.lastLocation = "generation " + std::to_string(w);
-    record.saveAppData();
+    must(record.saveAppData());
 }
 
 long long checkRecord(Services &s) {
@@ -92,13 +100,13 @@ long long checkDefaults(Services &s) {
 
 void writeHistory(Services &s, long long w) {
     if (w % kHistoryWindow == 0) {
-        History::clearHistory(s);
+        must(History::clearHistory(s));
         return;
     }
     const double v = static_cast<double>(w);
-    History::addNewHistoryItemLog(s, History::initWithStartDate(s.clock.now(), s.clock.now(), v,
-                                                                2 * v, 3 * v, History::kCellular,
-                                                                History::kDailyLog));
+    must(History::addNewHistoryItemLog(
+        s, History::initWithStartDate(s.clock.now(), s.clock.now(), v, 2 * v, 3 * v,
+                                      History::kCellular, History::kDailyLog)));
 }
 
 // The history after operation w holds the logs of the operations since the last clearing.
@@ -123,11 +131,11 @@ void writeCounters(Services &s, long long w) {
         for (int i = 0; i < kCounters; ++i)
             counters.push_back(
                 CustomCounter::initWithName("probe " + std::to_string(i), s.clock.now()));
-        CustomCounter::saveCustomCounterData(s, counters);
+        must(CustomCounter::saveCustomCounterData(s, counters));
         return;
     }
     // The update cycle's own path: every counter gets one byte sent and two received.
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular");
+    must(CustomCounter::updateCustomCountersWithDataSentSinceLastRun(s, 1, 2, "cellular"));
 }
 
 long long checkCounters(Services &s) {

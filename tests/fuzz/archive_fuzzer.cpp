@@ -20,13 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     test::writeFile(CustomCounter::archivePath(env.services()), std::string(bytes));
 
     const auto logs = History::getAllHistoryLogs(env.services());
-    History::addNewHistoryItemLog(env.services(), History{});
-    if (History::getAllHistoryLogs(env.services()).size() != logs.size() + 1)
+    if (!History::addNewHistoryItemLog(env.services(), History{}) ||
+        History::getAllHistoryLogs(env.services()).size() != logs.size() + 1)
         fuzz::fail("adding a history log lost or kept other logs");
 
     const auto counters = CustomCounter::getAllCustomCounters(env.services());
-    CustomCounter::updateCustomCountersWithDataSentSinceLastRun(env.services(), 1.0, 2.0,
-                                                                "cellular");
+    // Written or not (a damaged archive set aside is left alone), no counter may be lost.
+    (void)CustomCounter::updateCustomCountersWithDataSentSinceLastRun(env.services(), 1.0, 2.0,
+                                                                      "cellular");
     // An update may add the sample counter to an empty list, but never loses one.
     if (CustomCounter::getAllCustomCounters(env.services()).size() < counters.size())
         fuzz::fail("an update lost counters");

@@ -26,9 +26,9 @@ class HistoryScreensTest : public ::testing::Test {
         wifi.dataThisMonth = 3 * MB;
         wifi.dataThisMonthRecd = 2 * MB;
         wifi.dataThisMonthSent = 1 * MB;
-        wifi.saveAppData();
+        EXPECT_TRUE(wifi.saveAppData());
         for (const History &log : stored)
-            History::addNewHistoryItemLog(env.services(), log);
+            EXPECT_TRUE(History::addNewHistoryItemLog(env.services(), log));
     }
     Instant date(const char *text) { return *parseIso8601(text, env.calendar); }
     History log(const char *id, const char *start, const char *end, std::int32_t dataType,
@@ -105,14 +105,14 @@ TEST_F(HistoryScreensTest, ListShowsThePeriodsInProgressThenEveryStoredPeriodOld
     EXPECT_EQ(events(), (std::vector<std::string>{"event Viewing history tab"}));
 
     // A log stored while the tab was away shows on the next visit.
-    History::addNewHistoryItemLog(env.services(),
-                                  log("new", "2025-12-08T00:00:00Z", "2026-01-07T00:00:00Z",
-                                      History::kCellular, History::kBillingCycleLog, 0));
+    EXPECT_TRUE(History::addNewHistoryItemLog(
+        env.services(), log("new", "2025-12-08T00:00:00Z", "2026-01-07T00:00:00Z",
+                            History::kCellular, History::kBillingCycleLog, 0)));
     EXPECT_EQ(list.numberOfRows(), 4);
     list.perform("viewWillAppear", Value());
     EXPECT_EQ(ids(list.historyData), (std::vector<std::string>{"cell-cycle", "wifi-cycle", "new"}));
 
-    History::clearHistory(env.services());
+    EXPECT_TRUE(History::clearHistory(env.services()));
     list.perform("viewWillAppear", Value());
     EXPECT_EQ(list.numberOfRows(), 2);
     EXPECT_FALSE(list.actionButtonEnabled);

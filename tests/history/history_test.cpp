@@ -54,7 +54,7 @@ TEST(History, DailyQueryKeepsLogsTouchingTheRangeNewestFirstAndBillingLogsKeepFi
         log("no-dates", std::nullopt, std::nullopt),
     };
     for (const auto &h : stored)
-        History::addNewHistoryItemLog(s, h);
+        EXPECT_TRUE(History::addNewHistoryItemLog(s, h));
 
     EXPECT_EQ(ids(History::getDailyHistoryLogsFrom(s, at(10), at(20), History::kWiFi)),
               (std::vector<std::string>{"starts-on-to", "ends-after", "same-start", "starts-before",
@@ -70,15 +70,16 @@ TEST(History, RemovesByIdentifierThroughACopyAndAnEmptySaveReadsBackEmpty) {
     Services &s = env.services();
     const History a = log("A", at(1), at(2));
     const History b = log("B", at(3), std::nullopt);
-    History::addNewHistoryItemLog(s, a);
-    History::addNewHistoryItemLog(s, b);
-    History::addNewHistoryItemLog(s, a);
+    EXPECT_TRUE(History::addNewHistoryItemLog(s, a));
+    EXPECT_TRUE(History::addNewHistoryItemLog(s, b));
+    EXPECT_TRUE(History::addNewHistoryItemLog(s, a));
 
     const auto copy = a.copy();
     ASSERT_TRUE(copy.has_value());
     EXPECT_EQ(*copy, a);
-    History::removeHistoryLog(s, *copy);
-    History::removeHistoryLog(s, log("", std::nullopt, std::nullopt)); // matches nothing
+    EXPECT_TRUE(History::removeHistoryLog(s, *copy));
+    EXPECT_TRUE(
+        History::removeHistoryLog(s, log("", std::nullopt, std::nullopt))); // matches nothing
     EXPECT_EQ(History::getAllHistoryLogs(s), std::vector<History>{b});
 
     EXPECT_TRUE(History::saveHistoryLogs(s, {}));
@@ -109,7 +110,7 @@ TEST(History, DamagedArchiveIsKeptAsideAndNeverOverwritten) {
         test::TestEnv env;
         Services &s = env.services();
         test::writeFile(History::archivePath(s), c.bytes);
-        History::addNewHistoryItemLog(s, log("new", at(1), at(2)));
+        EXPECT_TRUE(History::addNewHistoryItemLog(s, log("new", at(1), at(2))));
 
         EXPECT_EQ(ids(History::getAllHistoryLogs(s)), std::vector<std::string>{"new"});
         EXPECT_TRUE(env.log.contains("kept it as"));
@@ -178,7 +179,7 @@ TEST(History, ReadsAnArchiveWrittenInAnotherStyle) {
     History b = log("B", kDay, std::nullopt, 0, History::kBillingCycleLog);
     b.dataSent = b.dataReceived = b.dataTotal = std::nullopt;
     EXPECT_EQ(History::getAllHistoryLogs(s), (std::vector<History>{a, b}));
-    History::removeHistoryLog(s, a);
+    EXPECT_TRUE(History::removeHistoryLog(s, a));
     EXPECT_EQ(History::getAllHistoryLogs(s), std::vector<History>{b});
 }
 
@@ -188,8 +189,9 @@ TEST(History, ArchiveReadsBackWithPlistlib) {
         GTEST_SKIP() << "python3 is not available";
     test::TestEnv env;
     Services &s = env.services();
-    History::addNewHistoryItemLog(s, log("ID-1", kDay, at(24), 1, History::kBillingCycleLog));
-    History::addNewHistoryItemLog(s, log("ID-2", at(1), at(2)));
+    EXPECT_TRUE(
+        History::addNewHistoryItemLog(s, log("ID-1", kDay, at(24), 1, History::kBillingCycleLog)));
+    EXPECT_TRUE(History::addNewHistoryItemLog(s, log("ID-2", at(1), at(2))));
     const fs::path script = env.dir.path() / "check.py";
     test::writeFile(script, R"(import plistlib, sys
 a = plistlib.load(open(sys.argv[1], 'rb'))

@@ -39,5 +39,47 @@ TEST(WriteFileAtomically, RemovesOnlyTheAbandonedTemporariesOfTheFileItWrites) {
         EXPECT_EQ(fs::exists(dir.path() / l.name), !l.removed) << l.name;
 }
 
+// A daemon retrying a full disk every minute tells of it once, and again only when it changes.
+TEST(NoteWrite, TellsEachFailingConditionOnceUntilTheFileIsWrittenAgain) {
+    struct Step {
+        const char *file;
+        const char *error; // empty: written
+        bool told;
+        const char *lastFailure; // empty: none
+    };
+    const Step steps[] = {
+        {"/d/a", "a: write failed: No space left on device", true,
+         "a: write failed: No space left on device"},
+        {"/d/a", "a: write failed: No space left on device", false,
+         "a: write failed: No space left on device"},
+        {"/d/b", "b: write failed: No space left on device", true,
+         "b: write failed: No space left on device"},
+        {"/d/a", "a: write failed: File too large", true, "a: write failed: File too large"},
+        {"/d/a", "", false, "b: write failed: No space left on device"},
+        {"/d/b", "", false, ""},
+        {"/d/a", "a: write failed: File too large", true, "a: write failed: File too large"},
+        {"/d/a", "", false, ""},
+    };
+    test::CapturingLog log;
+    std::vector<std::string> told;
+    setWriteFailureListener([&told](const std::string &reason) { told.push_back(reason); });
+    for (const Step &step : steps) {
+        SCOPED_TRACE(std::string(step.file) + " " + step.error);
+        const std::size_t toldBefore = told.size();
+        const std::size_t linesBefore = log.lines.size();
+        const FileResult result = noteWrite(log, step.file, FileResult::failure(step.error));
+        EXPECT_EQ(result.error, step.error) << "the outcome is handed back unchanged";
+        EXPECT_EQ(told.size() - toldBefore, step.told ? 1u : 0u);
+        if (step.told) {
+            EXPECT_EQ(told.back(), step.error);
+            EXPECT_EQ(log.lines.back(), std::string("Writing data to file failed: ") + step.error);
+        } else if (*step.error != '\0') {
+            EXPECT_EQ(log.lines.size(), linesBefore);
+        }
+        EXPECT_EQ(lastWriteFailure().value_or(""), step.lastFailure);
+    }
+    setWriteFailureListener({});
+}
+
 } // namespace
 } // namespace byteward

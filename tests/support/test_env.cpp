@@ -1,8 +1,10 @@
 #include "support/test_env.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#include <sys/resource.h>
 
 namespace byteward::test {
 
@@ -56,6 +58,22 @@ TestEnv::TestEnv(const std::string &timeZone, const std::string &locale)
 
 std::unique_ptr<PlistUserDefaults> TestEnv::openDefaultsAgain() {
     return std::make_unique<PlistUserDefaults>(paths_.configDir, paths_.dataDir, log, &clock);
+}
+
+FileSizeLimit::FileSizeLimit(std::uint64_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    previous_ = limit.rlim_cur;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = previous_;
+    setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 void writeFile(const fs::path &path, const std::string &contents) {

@@ -108,6 +108,19 @@ class TestEnv {
     std::unique_ptr<Services> services_;
 };
 
+// While it lives, files this process writes may not grow past `bytes` (a write beyond fails with
+// EFBIG, as on a full disk); SIGXFSZ is ignored for good so that the write fails rather than kills.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(std::uint64_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+  private:
+    std::uint64_t previous_;
+};
+
 // Writes a file, creating its folder.
 void writeFile(const std::filesystem::path &path, const std::string &contents);
 
