@@ -73,11 +73,11 @@ TEST_F(AccessibilityJourneys, EveryControlOnEveryScreenHasAName) {
     settingsOfAFirstStart();
     start({.now = "1765152000"});
     Services &services = app().services();
-    History::addNewHistoryItemLog(
+    ASSERT_TRUE(History::addNewHistoryItemLog(
         services, History::initWithStartDate(Instant(std::chrono::seconds(1'762'560'000)),
                                              Instant(std::chrono::seconds(1'765'152'000)), 1.0e6,
                                              2.0e6, 3.0e6, History::kCellular,
-                                             History::kBillingCycleLog));
+                                             History::kBillingCycleLog)));
     for (int tab = 0; tab < 5; ++tab) {
         selectTab(tab);
         expectNamed("a tab");

@@ -23,10 +23,10 @@ class HistoryJourneys : public Journey {
         for (int month = 3; month >= 1; --month) {
             const auto end = Instant(std::chrono::seconds(1'765'152'000 - (month - 1) * 30 * 86'400));
             const auto begin = end - std::chrono::hours(24 * 30);
-            History::addNewHistoryItemLog(
+            ASSERT_TRUE(History::addNewHistoryItemLog(
                 services, History::initWithStartDate(begin, end, 1'048'576.0 * month,
                                                      2'097'152.0 * month, 3'145'728.0 * month,
-                                                     History::kCellular, History::kBillingCycleLog));
+                                                     History::kCellular, History::kBillingCycleLog)));
         }
         selectTab(3);
     }
