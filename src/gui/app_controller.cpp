@@ -2,6 +2,7 @@
 
 #include "byteward_version.h"
 #include "dashboard/theme.h"
+#include "platform/files.h"
 #include "platform/geoclue_location.h"
 
 #include <QFile>
@@ -74,6 +75,12 @@ AppController::AppController(PlatformServices &platform, Options options, QObjec
                        &platform_.analytics()},
         navigator_);
 
+    // Stores are written on the render thread too (the bar's colour): the alert comes on this
+    // one, once the work that failed has finished.
+    setWriteFailureListener([this](const std::string &reason) {
+        QMetaObject::invokeMethod(
+            this, [this, reason] { showWriteFailure(reason); }, Qt::QueuedConnection);
+    });
     connect(&fetchTimer_, &QTimer::timeout, this, &AppController::sample);
     retryTimer_.setSingleShot(true);
     connect(&retryTimer_, &QTimer::timeout, this, &AppController::sample);
@@ -92,7 +99,18 @@ AppController::AppController(PlatformServices &platform, Options options, QObjec
 }
 
 AppController::~AppController() {
+    setWriteFailureListener({});
     if (instance_ == this) instance_ = nullptr;
+}
+
+void AppController::showWriteFailure(const std::string &reason) {
+    if (!options_.showAlerts) return;
+    Alert alert;
+    alert.title = "Not Saved";
+    alert.message = "Byteward could not save its data: " + reason +
+                    "\n\nWhat was saved before is kept. Byteward tries again at its next update.";
+    alert.cancelButton = "OK";
+    presenter_.presentAlert(alert, nullptr);
 }
 
 AppController *AppController::create(QQmlEngine *, QJSEngine *) {

@@ -128,6 +128,8 @@ class AppController : public QObject {
     // Runs work from a Qt callback; a held data lock brings a new sample shortly.
     Outcome run(std::string_view what, const std::function<void()> &work);
     void renderDashboards();
+    // One alert for each store that could not be written, until it is written again.
+    void showWriteFailure(const std::string &reason);
 
     static AppController *instance_;
     DataLock::WaitLimit uiLockWait_{kLockWait};

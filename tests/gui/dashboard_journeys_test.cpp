@@ -8,7 +8,9 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -209,6 +211,49 @@ TEST_F(DashboardJourneys, TheWindowAnswersWhileAnotherProcessHoldsTheDataForSeco
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return recordField("cellular", "dataAllTime")->doubleValue() >= before + 3'000'000; },
         5000));
+}
+
+// Files no larger than nothing: every write fails as on a full disk.
+class NoRoom {
+  public:
+    NoRoom() {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit none = saved_;
+        none.rlim_cur = 0;
+        ::setrlimit(RLIMIT_FSIZE, &none);
+    }
+    ~NoRoom() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
+    NoRoom(const NoRoom &) = delete;
+    NoRoom &operator=(const NoRoom &) = delete;
+
+  private:
+    rlimit saved_{};
+};
+
+TEST_F(DashboardJourneys, AWriteThatFailsIsToldOnceAndTheAppGoesOn) {
+    skipGreetings();
+    settingsOfAFirstStart();
+    start();
+    adjust(true, QStringLiteral("20"));
+    expectNoAlert();
+    {
+        NoRoom full;
+        adjust(true, QStringLiteral("40"));
+        expectAlert(QStringLiteral("Not Saved"));
+        answer(QStringLiteral("OK"));
+        // The same file failing the same way again is not told again.
+        adjust(true, QStringLiteral("50"));
+        settle(200);
+        expectNoAlert();
+    }
+    selectTab(0);
+    EXPECT_EQ(shown(QStringLiteral("lblMonthlyUsage")), QStringLiteral("20.00"));
+    // Room again: the next adjust is stored.
+    adjust(true, QStringLiteral("60"));
+    expectNoAlert();
+    selectTab(0);
+    EXPECT_EQ(shown(QStringLiteral("lblMonthlyUsage")), QStringLiteral("60.00"));
 }
 
 } // namespace
