@@ -104,7 +104,8 @@ AppController::~AppController() {
 }
 
 void AppController::showWriteFailure(const std::string &reason) {
-    if (!options_.showAlerts) return;
+    // Another process holding the data is no failure to tell: what waits is tried again.
+    if (!options_.showAlerts || reason.find(DataLock::kHeldText) != std::string::npos) return;
     Alert alert;
     alert.title = "Not Saved";
     alert.message = "Byteward could not save its data: " + reason +

@@ -90,7 +90,7 @@ DataLock::DataLock(const std::filesystem::path &dataDir, std::chrono::millisecon
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%.1f",
                           static_cast<double>(wait.count()) / 1000.0);
-            std::string message = "another Byteward process has held the data lock ";
+            std::string message = std::string(kHeldText) + " ";
             message.append(path).append(" for more than ").append(seconds);
             message.append(" s; try again when it has finished");
             giveUp(message);

@@ -27,6 +27,8 @@ class DataLock {
     DataLock &operator=(const DataLock &) = delete;
 
     static constexpr const char *kFileName = ".byteward.lock";
+    // How a LockTimeout's message begins, wherever it is passed on as text.
+    static constexpr const char *kHeldText = "another Byteward process has held the data lock";
 
     // While one lives, no lock taken on this thread waits longer than `limit`: the window's
     // thread must keep answering the person while another process holds the lock, and tries

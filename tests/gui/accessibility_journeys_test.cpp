@@ -129,6 +129,32 @@ TEST_F(AccessibilityJourneys, EveryControlOnEveryScreenHasAName) {
     click(QStringLiteral("historyBackButton"));
 }
 
+TEST_F(AccessibilityJourneys, EveryTargetOnAPhoneIsAThumbWide) {
+    skipGreetings();
+    settingsOfAFirstStart();
+    start({.width = 360, .height = 720});
+    auto expectThumbSized = [this](const QString &name) {
+        QQuickItem *item = find(name);
+        ASSERT_NE(item, nullptr);
+        EXPECT_GE(item->height(), 48) << name.toStdString();
+        EXPECT_GE(item->width(), 48) << name.toStdString();
+    };
+    for (int tab = 0; tab < 5; ++tab)
+        expectThumbSized(QStringLiteral("tab%1").arg(tab));
+    selectTab(2);
+    expectThumbSized(QStringLiteral("addButton"));
+    expectThumbSized(QStringLiteral("editButton"));
+    expectThumbSized(QStringLiteral("counterRow0"));
+    selectTab(3);
+    expectThumbSized(QStringLiteral("historyActionButton"));
+    expectThumbSized(QStringLiteral("historyRow0"));
+    selectTab(4);
+    expectThumbSized(QStringLiteral("setting_PlanType"));
+    click(QStringLiteral("setting_PlanType"));
+    expectThumbSized(QStringLiteral("planRow0"));
+    expectThumbSized(QStringLiteral("planBackButton"));
+}
+
 TEST_F(AccessibilityJourneys, TheDashboardFiguresAreReadOut) {
     skipGreetings();
     settingsOfAFirstStart();

@@ -206,6 +206,8 @@ TEST_F(DashboardJourneys, TheWindowAnswersWhileAnotherProcessHoldsTheDataForSeco
         settle(300);
     }
     EXPECT_LT(slowest, 1500) << "a tap waited for the other process";
+    // Waiting for another process is no failure to tell the person of.
+    EXPECT_TRUE(alert().isEmpty()) << alert().value("title").toString().toStdString();
     ASSERT_TRUE(holder.waitForFinished(10'000));
     // Once the lock is free the postponed sample goes through.
     EXPECT_TRUE(QTest::qWaitFor(
