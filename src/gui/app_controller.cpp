@@ -104,8 +104,7 @@ AppController::~AppController() {
 }
 
 void AppController::showWriteFailure(const std::string &reason) {
-    // Another process holding the data is no failure to tell: what waits is tried again.
-    if (!options_.showAlerts || reason.find(DataLock::kHeldText) != std::string::npos) return;
+    if (!options_.showAlerts) return;
     Alert alert;
     alert.title = "Not Saved";
     alert.message = "Byteward could not save its data: " + reason +
@@ -158,11 +157,10 @@ void AppController::terminate() {
     run("The last sample", [this] { delegate_->applicationWillTerminate(); });
 }
 
-Outcome AppController::run(std::string_view what, const std::function<void()> &work) {
-    const Outcome outcome = guarded(platform_.log(), what, work);
-    if (outcome == Outcome::Busy && !terminated_ && !retryTimer_.isActive())
+void AppController::run(std::string_view what, const std::function<void()> &work) {
+    if (guarded(platform_.log(), what, work) == Outcome::Busy && !terminated_ &&
+        !retryTimer_.isActive())
         retryTimer_.start(kRetryAfter);
-    return outcome;
 }
 
 void AppController::renderDashboards() {
@@ -250,11 +248,8 @@ void AppController::selectTab(int index) {
     run("Changing tabs", [&] { delegate_->didSelectViewController(index); });
     // The person chose it, whatever the leaving-Settings path managed to do.
     delegate_->tabSelectedIndex = index;
-    shownTab_ = index;
-    if (index == BytewardAppDelegate::kSettingsTab)
-        run("Opening the settings", [this] { settingsScreen_->perform("viewDidLoad", Value()); });
     if (leavingSettings) refreshScreens();
-    emit currentTabChanged();
+    showSelectedTab();
 }
 
 void AppController::setWindowVisible(bool visible) {

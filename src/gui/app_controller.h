@@ -126,7 +126,7 @@ class AppController : public QObject {
     // Shows the tab the delegate selected, where it was not the person's own tap.
     void showSelectedTab();
     // Runs work from a Qt callback; a held data lock brings a new sample shortly.
-    Outcome run(std::string_view what, const std::function<void()> &work);
+    void run(std::string_view what, const std::function<void()> &work);
     void renderDashboards();
     // One alert for each store that could not be written, until it is written again.
     void showWriteFailure(const std::string &reason);

@@ -3,7 +3,6 @@
 #include "gui/boundary.h"
 
 #include <QProcess>
-#include <algorithm>
 
 namespace byteward::gui {
 
@@ -61,12 +60,6 @@ void QmlPresenter::deliver(Pending reply, int buttonIndex) {
     emit answered();
     // The next alert in line, which may be one this answer raised.
     if (!queue_.empty()) emit currentChanged();
-}
-
-void QmlPresenter::forget(AlertDelegate *delegate) {
-    const bool front = !queue_.empty() && queue_.front().delegate == delegate;
-    std::erase_if(queue_, [delegate](const Pending &p) { return p.delegate == delegate; });
-    if (front && !answering_) emit currentChanged();
 }
 
 } // namespace byteward::gui

@@ -35,8 +35,6 @@ class QmlPresenter : public QObject, public Presenter {
     // same alert are ignored.
     Q_INVOKABLE void answer(int buttonIndex, const QString &text);
     int pending() const { return static_cast<int>(queue_.size()); }
-    // A delegate going away takes its unanswered alerts with it.
-    void forget(AlertDelegate *delegate);
 
   signals:
     void currentChanged();

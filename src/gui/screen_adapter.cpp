@@ -79,22 +79,22 @@ Value ScreenAdapter::fromVariant(const QVariant &variant) {
 
 // What QML reads is computed from the stores; a failure shows as nothing rather than ending the
 // app from inside a binding.
-QVariantMap ScreenAdapter::labels() const {
-    QVariantMap out;
-    guarded(log_, "Reading a screen", [&] { out = toVariant(Value(screen_->labels())).toMap(); });
+QVariant ScreenAdapter::read(const std::function<Value()> &part) const {
+    QVariant out;
+    guarded(log_, "Reading a screen", [&] { out = toVariant(part()); });
     return out;
+}
+
+QVariantMap ScreenAdapter::labels() const {
+    return read([this] { return Value(screen_->labels()); }).toMap();
 }
 
 QVariantList ScreenAdapter::sections() const {
-    QVariantList out;
-    guarded(log_, "Reading a screen", [&] { out = toVariant(Value(screen_->sections())).toList(); });
-    return out;
+    return read([this] { return Value(screen_->sections()); }).toList();
 }
 
 QVariantMap ScreenAdapter::values() const {
-    QVariantMap out;
-    guarded(log_, "Reading a screen", [&] { out = toVariant(Value(screen_->values())).toMap(); });
-    return out;
+    return read([this] { return Value(screen_->values()); }).toMap();
 }
 
 bool ScreenAdapter::perform(const QString &action, const QVariant &argument) {
@@ -103,11 +103,10 @@ bool ScreenAdapter::perform(const QString &action, const QVariant &argument) {
     if (plain.canConvert<QVariantMap>() && plain.typeId() != QMetaType::QString &&
         !plain.canConvert<double>())
         plain = plain.toMap();
+    // Stays false when the action failed.
     bool done = false;
     const std::string name = action.toStdString();
-    if (guarded(log_, "The action " + name, [&] { done = screen_->perform(name, fromVariant(plain)); }) !=
-        Outcome::Done)
-        done = false;
+    guarded(log_, "The action " + name, [&] { done = screen_->perform(name, fromVariant(plain)); });
     refresh();
     return done;
 }

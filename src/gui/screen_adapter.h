@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QVariant>
+#include <functional>
 #include <QtQml/qqmlregistration.h>
 
 namespace byteward::gui {
@@ -42,6 +43,8 @@ class ScreenAdapter : public QObject {
     void changed();
 
   private:
+    QVariant read(const std::function<Value()> &part) const;
+
     Screen *screen_;
     Log &log_;
     bool changePending_ = false;

@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/data_lock.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -178,7 +180,9 @@ FileResult noteWrite(Log &log, const fs::path &file, FileResult result) {
         listener = failures.listener;
     }
     log.line("Writing data to file failed: " + result.error);
-    if (listener) listener(result.error);
+    // Another process holding the data is waited out and tried again, not a failure to tell of.
+    if (listener && result.error.find(DataLock::kHeldText) == std::string::npos)
+        listener(result.error);
     return result;
 }
 

@@ -40,7 +40,8 @@ FileResult noteWrite(Log &log, const std::filesystem::path &file, FileResult res
 // process wrote was written.
 std::optional<std::string> lastWriteFailure();
 // Called once for each new failing condition, with its reason (the app puts up one alert per
-// condition). One listener per process; an empty function removes it.
+// condition); not for a data lock another process held too long. One listener per process; an
+// empty function removes it.
 void setWriteFailureListener(std::function<void(const std::string &reason)> listener);
 
 // Moves a file that could not be understood out of the way, next to where it was, with the

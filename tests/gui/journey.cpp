@@ -195,15 +195,6 @@ void Journey::click(QQuickItem *item) {
             << list->property("contentHeight").toDouble();
     }
     const QPointF at = centre();
-    if (qEnvironmentVariableIsSet("JOURNEY_DEBUG")) {
-        qInfo() << "click" << item << "at" << at;
-        QQuickItem *under = window()->contentItem();
-        for (QQuickItem *next = under; next != nullptr;) {
-            under = next;
-            next = under->childAt(under->mapFromScene(at).x(), under->mapFromScene(at).y());
-        }
-        qInfo() << "  under the pointer:" << under << under->parentItem();
-    }
     ASSERT_TRUE(QRectF(QPointF(0, 0), window()->size()).contains(at))
         << item->objectName().toStdString() << " lies outside the window";
     QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, at.toPoint());
@@ -211,9 +202,6 @@ void Journey::click(QQuickItem *item) {
 }
 
 void Journey::type(const QString &text) {
-    if (qEnvironmentVariableIsSet("JOURNEY_DEBUG"))
-        qInfo() << "typing into" << window()->activeFocusItem() << "active" << window()->isActive()
-                << QGuiApplication::focusWindow();
     for (const QChar c : text)
         QTest::keyClick(window(), c.toLatin1());
     settle();
@@ -255,8 +243,6 @@ void Journey::settingsOfAFirstStart() {
 }
 
 void Journey::press(Qt::Key key) {
-    if (qEnvironmentVariableIsSet("JOURNEY_DEBUG"))
-        qInfo() << "pressing" << key << "into" << window()->activeFocusItem();
     QTest::keyClick(window(), key);
     settle();
 }

@@ -17,21 +17,48 @@ TEST(DataLock, NestedHoldersInOneProcessDoNotDeadlock) {
     SUCCEED();
 }
 
+// A child process that holds the lock for a while; the constructor returns once it holds it.
+class HeldElsewhere {
+  public:
+    HeldElsewhere(const std::filesystem::path &dir, useconds_t holdFor) {
+        int ready[2];
+        if (pipe(ready) != 0) return;
+        child_ = fork();
+        if (child_ == 0) {
+            DataLock held(dir, 1s);
+            char byte = 1;
+            (void)!write(ready[1], &byte, 1);
+            usleep(holdFor);
+            _exit(0);
+        }
+        char byte = 0;
+        held_ = child_ > 0 && read(ready[0], &byte, 1) == 1;
+        close(ready[0]);
+        close(ready[1]);
+    }
+    ~HeldElsewhere() { finished(); }
+    HeldElsewhere(const HeldElsewhere &) = delete;
+    HeldElsewhere &operator=(const HeldElsewhere &) = delete;
+
+    bool held() const { return held_; }
+    // Waits for the child; true when it ended normally.
+    bool finished() {
+        if (child_ <= 0) return false;
+        int status = 0;
+        waitpid(child_, &status, 0);
+        child_ = -1;
+        return WIFEXITED(status);
+    }
+
+  private:
+    pid_t child_ = -1;
+    bool held_ = false;
+};
+
 TEST(DataLock, AnotherProcessWaitsAndThenSaysClearlyWhyItGaveUp) {
     test::TempDir dir;
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        DataLock held(dir.path(), 1s);
-        char byte = 1;
-        (void)!write(ready[1], &byte, 1);
-        usleep(600'000);
-        _exit(0);
-    }
-    char byte = 0;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    HeldElsewhere other(dir.path(), 600'000);
+    ASSERT_TRUE(other.held());
     try {
         DataLock blocked(dir.path(), 100ms);
         ADD_FAILURE() << "took a lock another process holds";
@@ -40,28 +67,13 @@ TEST(DataLock, AnotherProcessWaitsAndThenSaysClearlyWhyItGaveUp) {
     }
     // Once the holder is gone, the lock is free again.
     DataLock later(dir.path(), 5s);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status));
-    close(ready[0]);
-    close(ready[1]);
+    EXPECT_TRUE(other.finished());
 }
 
 TEST(DataLock, AWaitLimitMakesTheThreadGiveUpInsteadOfWaitingTheHolderOut) {
     test::TempDir dir;
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        DataLock held(dir.path(), 1s);
-        char byte = 1;
-        (void)!write(ready[1], &byte, 1);
-        usleep(1'500'000);
-        _exit(0);
-    }
-    char byte = 0;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    HeldElsewhere other(dir.path(), 1'500'000);
+    ASSERT_TRUE(other.held());
     {
         DataLock::WaitLimit window(50ms);
         // Without the limit this would wait up to ten seconds and get the lock.
@@ -69,10 +81,6 @@ TEST(DataLock, AWaitLimitMakesTheThreadGiveUpInsteadOfWaitingTheHolderOut) {
     }
     // The limit ends with its scope: the default wait outlasts the holder again.
     EXPECT_NO_THROW(DataLock later(dir.path()));
-    int status = 0;
-    waitpid(child, &status, 0);
-    close(ready[0]);
-    close(ready[1]);
 }
 
 } // namespace
