@@ -1,8 +1,8 @@
 // Gives the stores of the user's data directory (XDG_DATA_HOME) the history of a long-lived
 // installation, for the whole-program runs: seed_history YEARS [COUNTERS].
-#include "counters/custom_counter.h"
-#include "history/history.h"
-#include "platform/platform_services.h"
+#include "lifecycle/platform_services.h"
+#include "model/custom_counter.h"
+#include "model/history.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,13 +1,13 @@
 // What an update costs against the floor (one read of the interface counters), and how the costs
 // grow with years of history and many custom counters. bench/run turns these into ratios.
-#include "core/app_data.h"
-#include "counters/custom_counter.h"
-#include "dashboard/main_view_controller.h"
-#include "history/history.h"
-#include "history/history_detail_view_controller.h"
-#include "history/history_view_controller.h"
+#include "model/app_data.h"
+#include "model/custom_counter.h"
+#include "model/history.h"
 #include "platform/files.h"
 #include "platform/network_statistics.h"
+#include "screens/dashboard/main_view_controller.h"
+#include "screens/history/history_detail_view_controller.h"
+#include "screens/history/history_view_controller.h"
 #include "support/test_env.h"
 
 #include <benchmark/benchmark.h>

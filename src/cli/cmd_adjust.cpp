@@ -1,5 +1,5 @@
 #include "cli/command.h"
-#include "dashboard/main_view_controller.h"
+#include "screens/dashboard/main_view_controller.h"
 
 #include <optional>
 

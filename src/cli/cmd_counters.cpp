@@ -1,5 +1,5 @@
 #include "cli/command.h"
-#include "counters/custom_counter.h"
+#include "model/custom_counter.h"
 #include "platform/data_lock.h"
 #include "platform/iso8601.h"
 

@@ -1,5 +1,5 @@
-#include "app/sampler_daemon.h"
 #include "cli/command.h"
+#include "lifecycle/sampler_daemon.h"
 #include "platform/dbus_notifications.h"
 #include "platform/geoclue_location.h"
 #include "platform/logind.h"

@@ -1,6 +1,6 @@
 #include "cli/command.h"
 #include "cli/value_text.h"
-#include "settings/app_settings.h"
+#include "model/app_settings.h"
 
 #include <iostream>
 

@@ -1,8 +1,8 @@
 #include "cli/command.h"
-#include "history/history_detail_view_controller.h"
-#include "history/history_export.h"
+#include "model/app_settings.h"
 #include "platform/xdg_mail_client.h"
-#include "settings/app_settings.h"
+#include "screens/history/history_detail_view_controller.h"
+#include "screens/history/history_export.h"
 
 #include <cerrno>
 #include <cstring>
@@ -25,7 +25,7 @@ struct ExportOptions {
 // period in progress as its detail shows them.
 std::vector<History> logsToExport(Services &services, const std::string &daily) {
     if (daily.empty()) return History::getAllBillingCycleLogs(services);
-    HistoryDetailViewController detail(services, HistoryScreenContext{});
+    HistoryDetailViewController detail(services, ScreenContext{});
     detail.showCurrentWiFiCycle = daily == "wifi";
     detail.showCurrentCellCycle = !detail.showCurrentWiFiCycle;
     detail.viewDidLoad();

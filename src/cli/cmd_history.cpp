@@ -1,6 +1,6 @@
 #include "cli/command.h"
-#include "core/data_type.h"
-#include "history/history.h"
+#include "model/data_type.h"
+#include "model/history.h"
 #include "platform/iso8601.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "cli/command.h"
-#include "core/device_info.h"
-#include "core/interface_classifier.h"
+#include "model/device_info.h"
+#include "model/interface_classifier.h"
 
 #include <cstdio>
 #include <iostream>

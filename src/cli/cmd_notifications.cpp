@@ -72,7 +72,7 @@ void addNotificationsCommand(CLI::App &app, Action &action) {
     command->add_flag("--json", *json, "Print JSON");
     command->callback([&action, json] {
         action = [json](Context &context) {
-            NotificationCenter &center = context.services().notifications;
+            NotificationSchedule &center = context.services().notifications;
             const Calendar &calendar = context.calendar();
             const auto scheduled = center.scheduledLocalNotifications();
             const auto delivered = center.deliveredNotifications();

@@ -1,5 +1,5 @@
 #include "cli/command.h"
-#include "core/app_data.h"
+#include "model/app_data.h"
 #include "platform/data_lock.h"
 #include "platform/iso8601.h"
 

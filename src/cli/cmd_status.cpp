@@ -1,7 +1,7 @@
 #include "cli/command.h"
-#include "core/text_format.h"
-#include "dashboard/dashboard_screen.h"
-#include "dashboard/main_view_controller.h"
+#include "model/text_format.h"
+#include "screens/dashboard/dashboard_screen.h"
+#include "screens/dashboard/main_view_controller.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "cli/command.h"
-#include "dashboard/main_view_controller.h"
 #include "platform/dbus_notifications.h"
+#include "screens/dashboard/main_view_controller.h"
 
 namespace byteward::cli {
 

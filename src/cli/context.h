@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/platform_services.h"
+#include "lifecycle/platform_services.h"
 
 #include <stdexcept>
 #include <string>

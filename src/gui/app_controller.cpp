@@ -1,9 +1,9 @@
 #include "gui/app_controller.h"
 
 #include "byteward_version.h"
-#include "dashboard/theme.h"
 #include "platform/files.h"
 #include "platform/geoclue_location.h"
+#include "screens/kit/theme.h"
 
 #include <QFile>
 #include <QQmlEngine>
@@ -35,7 +35,7 @@ AppController::AppController(PlatformServices &platform, Options options, QObjec
     instance_ = this;
     Services &services = platform_.services();
     sink_ = std::make_unique<ForegroundSink>(desktop_, *this);
-    ScreenServices screens{options_.showAlerts ? &presenter_ : nullptr, &events_,
+    ScreenContext screens{options_.showAlerts ? &presenter_ : nullptr, &events_,
                            &platform_.analytics()};
     auto geoClue = std::make_unique<GeoClueLocationService>(platform.log(), places_,
                                                             GeoClueLocationService::Options{});
@@ -67,11 +67,13 @@ AppController::AppController(PlatformServices &platform, Options options, QObjec
 
     mail_ = std::make_unique<XdgMailClient>(services.paths, services.clock, platform_.log());
     historyController_ = std::make_unique<HistoryViewController>(
-        services, HistoryScreenContext{options_.showAlerts ? &presenter_ : nullptr,
-                                       &platform_.analytics(), mail_.get(), &navigator_});
+        services, ScreenContext{.presenter = options_.showAlerts ? &presenter_ : nullptr,
+                                .analytics = &platform_.analytics(),
+                                .mail = mail_.get(),
+                                .navigator = &navigator_});
     countersController_ = std::make_unique<CustomCounterViewController>(
         services,
-        ScreenServices{options_.showAlerts ? &presenter_ : nullptr, &events_,
+        ScreenContext{options_.showAlerts ? &presenter_ : nullptr, &events_,
                        &platform_.analytics()},
         navigator_);
 
@@ -121,7 +123,7 @@ AppController *AppController::create(QQmlEngine *, QJSEngine *) {
 void AppController::launch() {
     delegate_->application(BytewardAppDelegate::LaunchOptions{});
     // After the delegate's own observer, so the tint is set before the window reads it.
-    events_.addObserver(AppNotificationCenter::kProgressBarMileStoneNotification,
+    events_.addObserver(NotificationCenter::kProgressBarMileStoneNotification,
                         [this](const ValueDict &) { emit themeChanged(); });
     cellularScreen_ =
         std::make_unique<DashboardScreen>(delegate_->cellularDashboard(), platform_.services());

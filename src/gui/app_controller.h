@@ -1,29 +1,29 @@
 #pragma once
 
-#include "app/app_notification_center.h"
-#include "app/byteward_app_delegate.h"
-#include "app/placeholder_screen.h"
-#include "counters/custom_counter_view_controller.h"
-#include "dashboard/dashboard_screen.h"
-#include "gui/qml_navigator.h"
 #include "gui/boundary.h"
+#include "gui/qml_navigator.h"
 #include "gui/qml_presenter.h"
 #include "gui/screen_adapter.h"
-#include "history/history_view_controller.h"
+#include "lifecycle/byteward_app_delegate.h"
+#include "lifecycle/platform_services.h"
 #include "platform/dbus_notifications.h"
 #include "platform/nominatim_geocoder.h"
-#include "platform/platform_services.h"
 #include "platform/xdg_mail_client.h"
-#include "settings/plan_setup_screen.h"
-#include "settings/settings_screen.h"
+#include "screens/counters/custom_counter_view_controller.h"
+#include "screens/dashboard/dashboard_screen.h"
+#include "screens/history/history_view_controller.h"
+#include "screens/kit/notification_center.h"
+#include "screens/kit/placeholder_screen.h"
+#include "screens/settings/plan_setup_screen.h"
+#include "screens/settings/settings_screen.h"
 
 #include <QObject>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QVariant>
+#include <QtQml/qqmlregistration.h>
 #include <chrono>
 #include <functional>
-#include <QtQml/qqmlregistration.h>
 #include <memory>
 
 class QQmlEngine;
@@ -81,7 +81,7 @@ class AppController : public QObject {
 
     Services &services() { return platform_.services(); }
     AnalyticsLog &analytics() { return platform_.analytics(); }
-    AppNotificationCenter &events() { return events_; }
+    NotificationCenter &events() { return events_; }
     BytewardAppDelegate &delegate() { return *delegate_; }
 
     // The user picked a tab.
@@ -135,7 +135,7 @@ class AppController : public QObject {
     DataLock::WaitLimit uiLockWait_{kLockWait};
     PlatformServices &platform_;
     Options options_;
-    AppNotificationCenter events_;
+    NotificationCenter events_;
     QmlPresenter presenter_;
     QmlNavigator navigator_;
     std::unique_ptr<XdgMailClient> mail_;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "gui/app_controller.h"
-#include "platform/platform_services.h"
+#include "lifecycle/platform_services.h"
 
 #include <QQmlApplicationEngine>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/navigator.h"
 #include "gui/screen_adapter.h"
+#include "screens/kit/navigator.h"
 
 #include <QObject>
 #include <QtQml/qqmlregistration.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/presenter.h"
 #include "platform/log.h"
+#include "screens/kit/presenter.h"
 
 #include <QObject>
 #include <QVariant>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dashboard/drawing_context.h"
+#include "screens/kit/drawing_context.h"
 
 #include <QRectF>
 

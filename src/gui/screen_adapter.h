@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/screen.h"
 #include "platform/log.h"
+#include "screens/kit/screen.h"
 
 #include <QObject>
 #include <QVariant>
-#include <functional>
 #include <QtQml/qqmlregistration.h>
+#include <functional>
 
 namespace byteward::gui {
 

@@ -1,9 +1,9 @@
 #include "gui/usage_bar_item.h"
 
-#include "dashboard/usage_visual_view.h"
 #include "gui/app_controller.h"
 #include "gui/boundary.h"
 #include "gui/qpainter_drawing_context.h"
+#include "screens/dashboard/usage_visual_view.h"
 
 #include <QPainter>
 
@@ -25,10 +25,10 @@ void UsageBarItem::paint(QPainter *painter) {
     view.usageText = usageText_.toStdString();
     QPainterDrawingContext context(*painter, boundingRect());
     // Painting may run while the window's thread waits; announce a colour change from there.
-    AppNotificationCenter local;
+    NotificationCenter local;
     ValueDict announced;
     bool changed = false;
-    local.addObserver(AppNotificationCenter::kProgressBarMileStoneNotification,
+    local.addObserver(NotificationCenter::kProgressBarMileStoneNotification,
                       [&](const ValueDict &info) {
                           announced = info;
                           changed = true;
@@ -43,7 +43,7 @@ void UsageBarItem::paint(QPainter *painter) {
         QMetaObject::invokeMethod(
             app,
             [app, announced] {
-                app->events().post(AppNotificationCenter::kProgressBarMileStoneNotification,
+                app->events().post(NotificationCenter::kProgressBarMileStoneNotification,
                                    announced);
             },
             Qt::QueuedConnection);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "platform/local_notification.h"
 #include "platform/log.h"
-#include "platform/notification_center.h"
 
 #include <memory>
 #include <optional>

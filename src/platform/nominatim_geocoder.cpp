@@ -171,7 +171,7 @@ PlaceLookup::Answer NominatimGeocoder::fetch(const Request &request) {
     return answer;
 }
 
-ConfiguredGeocoder::ConfiguredGeocoder(UserDefaults &defaults, Log &log)
+ConfiguredGeocoder::ConfiguredGeocoder(SettingSource &defaults, Log &log)
     : defaults_(defaults), log_(log) {
 }
 

@@ -2,7 +2,7 @@
 
 #include "platform/location.h"
 #include "platform/log.h"
-#include "platform/user_defaults.h"
+#include "platform/setting_source.h"
 
 #include <chrono>
 #include <map>
@@ -78,13 +78,13 @@ class ConfiguredGeocoder final : public PlaceLookup {
   public:
     static constexpr const char *kEndpointKey = "geocoderEndpoint";
 
-    ConfiguredGeocoder(UserDefaults &defaults, Log &log);
+    ConfiguredGeocoder(SettingSource &defaults, Log &log);
     ~ConfiguredGeocoder() override;
     // Reads the setting on the caller's thread; only the chosen server's fetch may go elsewhere.
     Started begin(const Coordinate &coordinate) override;
 
   private:
-    UserDefaults &defaults_;
+    SettingSource &defaults_;
     Log &log_;
     std::unique_ptr<NominatimGeocoder> nominatim_;
     std::string endpoint_; // as stored, for the one nominatim_ serves

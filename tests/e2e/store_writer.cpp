@@ -10,10 +10,10 @@
 //
 // KIND: record, defaults, history, counters, schedule. The state after operation w is a fixed
 // function of w, so "old or new, never a mix" can be checked exactly.
-#include "core/app_data.h"
-#include "counters/custom_counter.h"
-#include "history/history.h"
-#include "platform/platform_services.h"
+#include "lifecycle/platform_services.h"
+#include "model/app_data.h"
+#include "model/custom_counter.h"
+#include "model/history.h"
 
 #include <cmath>
 #include <cstdio>

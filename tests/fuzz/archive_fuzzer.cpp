@@ -1,9 +1,9 @@
 // The keyed archives: the history and the custom counters. Any bytes either decode to records
 // or leave the file aside; a store that decoded takes a new record without losing the old ones.
-#include "counters/custom_counter.h"
 #include "fuzz_env.h"
-#include "history/history.h"
-#include "platform/keyed_archive.h"
+#include "model/custom_counter.h"
+#include "model/history.h"
+#include "storage/keyed_archive.h"
 
 using namespace byteward;
 

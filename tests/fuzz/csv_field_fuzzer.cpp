@@ -1,7 +1,7 @@
 // CSV fields: whatever text a log or a locale puts in a field, a reader that follows the quoting
 // rules gets the same fields back, and no field starts a new line or a comment.
 #include "fuzz_env.h"
-#include "history/csv_writer.h"
+#include "model/csv_writer.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // Property lists as the record and defaults files hold them: any bytes either fail to parse or
 // give a value that survives writing and reading again in both forms.
 #include "fuzz_env.h"
-#include "platform/plist_codec.h"
+#include "storage/plist_codec.h"
 
 using namespace byteward;
 

@@ -1,9 +1,9 @@
 // A usage record file and the user defaults beside it: loading never crashes, a record that
 // loads saves and loads again to the same fields, and a file that does not load is kept aside.
-#include "core/app_data.h"
 #include "fuzz_env.h"
-#include "platform/plist_codec.h"
-#include "settings/app_settings.h"
+#include "model/app_data.h"
+#include "model/app_settings.h"
+#include "storage/plist_codec.h"
 
 using namespace byteward;
 

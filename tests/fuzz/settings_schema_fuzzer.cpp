@@ -1,6 +1,6 @@
 // The settings schema: any bytes give sections or an error, and every row parsed can be shown.
 #include "fuzz_env.h"
-#include "settings/settings_view_controller.h"
+#include "screens/settings/settings_view_controller.h"
 
 using namespace byteward;
 

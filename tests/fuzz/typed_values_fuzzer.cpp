@@ -3,7 +3,7 @@
 #include "cli/value_text.h"
 #include "fuzz_env.h"
 #include "platform/iso8601.h"
-#include "settings/settings_view_controller.h"
+#include "screens/settings/settings_view_controller.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // What a screen reader finds on every screen, through the same accessibility tree that Qt hands
 // to AT-SPI: every control has a name, and the dashboards' figures are there to be read.
 #include "gui/journey.h"
-#include "history/history.h"
+#include "model/history.h"
 
 #include <QAccessible>
 #include <QAccessibleInterface>

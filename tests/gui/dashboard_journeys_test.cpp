@@ -1,17 +1,17 @@
 // The dashboards as a person sees them: adjusting and resetting a period from Settings, the tab
 // highlight's colour on every tab, the start tab, the app's own sampling, hiding and showing,
 // and a window that keeps answering while another process holds the data.
-#include "dashboard/theme.h"
 #include "gui/journey.h"
 #include "platform/data_lock.h"
+#include "screens/kit/theme.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace byteward::test {

@@ -2,7 +2,7 @@
 // empties at once), the exports with and without a mail client, and the chart opened from the
 // menu and closed by turning the window upright.
 #include "gui/journey.h"
-#include "history/history.h"
+#include "model/history.h"
 #include "platform/files.h"
 
 #include <QFile>

@@ -1,10 +1,9 @@
 #include "gui/journey.h"
 
 #include "byteward_version.h"
-#include "settings/app_settings.h"
-
+#include "model/app_settings.h"
 #include "platform/files.h"
-#include "platform/plist_codec.h"
+#include "storage/plist_codec.h"
 
 #include <QGuiApplication>
 #include <QImage>

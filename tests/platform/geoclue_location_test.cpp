@@ -1,8 +1,8 @@
-#include "core/app_data.h"
-#include "dashboard/main_view_controller.h"
+#include "model/app_data.h"
 #include "platform/geoclue_location.h"
 #include "platform/location_fakes.h"
 #include "platform/nominatim_geocoder.h"
+#include "screens/dashboard/main_view_controller.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>

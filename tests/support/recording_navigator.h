@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/navigator.h"
+#include "screens/kit/navigator.h"
 
 #include <algorithm>
 #include <string>

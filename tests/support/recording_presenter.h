@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/presenter.h"
+#include "screens/kit/presenter.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/services.h"
+#include "storage/services.h"
 
 #include <filesystem>
 #include <map>
@@ -100,7 +100,7 @@ class TestEnv {
     Paths paths_;
 
   public:
-    NotificationCenter notifications;
+    NotificationSchedule notifications;
 
   private:
     std::unique_ptr<PlistUserDefaults> defaults_;

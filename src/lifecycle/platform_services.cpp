@@ -1,0 +1,21 @@
+#include "lifecycle/platform_services.h"
+
+namespace byteward {
+
+PlatformServices::PlatformServices(bool verbose)
+    : log_(verbose), boot_(log_), paths_(Paths::fromEnvironment()) {
+    std::string error;
+    clock_ = SystemClock::fromEnvironment(calendar_, error);
+    if (!clock_) throw std::runtime_error(error);
+    defaults_ =
+        std::make_unique<PlistUserDefaults>(paths_.configDir, paths_.dataDir, log_, &*clock_);
+    widgetDefaults_ = std::make_unique<PlistUserDefaults>(
+        paths_.configDir, paths_.dataDir, log_, &*clock_, PlistUserDefaults::kWidgetSuite);
+    notifications_ = std::make_unique<NotificationSchedule>(paths_, log_, *clock_, calendar_);
+    analytics_ = std::make_unique<AnalyticsLog>(paths_, *clock_);
+    services_ =
+        std::make_unique<Services>(Services{*clock_, statistics_, boot_, calendar_, *defaults_,
+                                            log_, paths_, *notifications_, *widgetDefaults_});
+}
+
+} // namespace byteward

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "model/app_settings.h"
+#include "model/data_type.h"
+#include "model/device_info.h"
+#include "platform/files.h"
+#include "platform/value.h"
+#include "storage/services.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace byteward {
+
+class History;
+
+// The usage record of one data type: running byte counters for every span the dashboards
+// report, the billing period's dates, and where and when the last update happened. Loaded whole
+// from its property-list file before every use and written back whole.
+class AppData {
+  public:
+    explicit AppData(Services &services) : services_(services) {}
+
+    std::optional<Instant> lastUpdate;
+    std::optional<long long> billingDaysTotal;
+    std::optional<long long> billingDaysElapsed;
+    std::optional<Instant> nextBillingDate;
+    std::string appDataType;
+    std::optional<AppSettings> appSettings;
+    std::optional<Instant> lastBillingDate;
+    std::optional<std::string> lastLocation;
+    std::optional<std::string> lastLocationDataUsed;
+    bool monthlyResetOccured = false; // never stored
+    // Byte amounts; -1 in the today counters means no value yet today.
+    std::optional<double> dataAllTime;
+    std::optional<double> dataThisMonth;
+    std::optional<double> dataSinceLastBoot;
+    std::optional<double> dataSinceLastRun;
+    std::optional<double> dataSinceAppLastRun;
+    std::optional<double> dataToday;
+    std::optional<double> dataAllTimeSent;
+    std::optional<double> dataAllTimeRecd;
+    std::optional<double> dataThisMonthSent;
+    std::optional<double> dataThisMonthRecd;
+    std::optional<double> dataSinceLastBootSent;
+    std::optional<double> dataSinceLastBootRecd;
+    std::optional<double> dataSinceLastRunSent;
+    std::optional<double> dataSinceLastRunRecd;
+    std::optional<double> dataSinceAppLastRunSent;
+    std::optional<double> dataSinceAppLastRunRecd;
+    std::optional<double> dataTodaySent;
+    std::optional<double> dataTodayRecd;
+    // The kernel's id of the boot the since-boot reading belongs to; older files lack it.
+    std::optional<std::string> bootId;
+    // The since-boot reading split by interface, so that one interface starting again from zero
+    // is told apart from traffic on the others. Older files lack it.
+    std::optional<std::vector<DeviceInfo::InterfaceReading>> interfaceReadings;
+
+    // Loads the record of "cellular" or "wifi" from its file; without a file the fields keep
+    // their values (a new record: all absent). Re-reads the settings first.
+    void getAppData(const std::string &type);
+    // Writes the whole record to its file atomically; on failure the file keeps what it held.
+    [[nodiscard]] FileResult saveAppData();
+    std::filesystem::path dataFilePath() const;
+
+    // The key's value as a double, 0 when the dictionary has no such key.
+    static double getNumberForKey(const std::string &key, const ValueDict &dictionary);
+
+    // The current interface reading of this record's data type (its own appDataType decides;
+    // the argument is not consulted) in a direction: 1 sent, 2 received, 3 both, else 0.
+    double getCurrentDataUsageForDataType(const std::string &type, int direction) const;
+    // As above, but empty when the statistics could not be read at all.
+    std::optional<double> readCurrentUsage(int direction) const;
+
+    // One complete update of this record: load, count the traffic since the last update, roll
+    // the day and the billing period, keep the place, save, feed the custom counters. On failure
+    // (the interface counters could not be read, the history or the record could not be
+    // written) it says why, and the stored record is left as it was.
+    [[nodiscard]] FileResult performBackgroundUpdateForType(const std::string &type,
+                                                            const std::string &location,
+                                                            bool shouldResetSinceLastAppRun);
+    // The counter arithmetic on a loaded record; does not save. Fails, changing nothing, when
+    // the counters could not be read.
+    [[nodiscard]] FileResult updateStandardCounters(bool shouldResetSinceLastAppRun);
+
+    // Billing cycle. Sets lastBillingDate and nextBillingDate for now under a plan code: 1 to 100
+    // monthly on that day, 101 to 107 weekly (Sunday to Saturday), other codes above 100 weekly
+    // on Sunday, 1001 daily, 9999 a custom start date and length from the user defaults.
+    void setBillingDates(long long planCode);
+    // 00:00 today minus (length - 1) days: the earliest start a custom period may keep.
+    Instant getMinDate(std::optional<double> lengthInDays) const;
+    // The period pass. With `accumulate` (an update) it closes a finished period into the
+    // history and zeroes the period counters, or adds this update's increment to them; without
+    // it (a display pass) it only refreshes the dates and day counts.
+    void udpateBillingCounter(bool accumulate);
+    // True when the date is neither before `start` nor after `end`.
+    static bool date(Instant date, Instant start, Instant end);
+
+    // The record as the dictionary its file holds.
+    ValueDict toDictionary() const;
+
+    static constexpr const char *kPlaceNotAvailable = "Not Available.";
+
+  private:
+    void fill(const ValueDict &stored);
+    ValueDict readStoredDictionary() const;
+    bool fileExists() const;
+    void setMonthlyDates(int planDay, const DateComponents &today);
+    void setWeeklyDates(long long planCode, const DateComponents &today, Instant now);
+    void setDailyDates(Instant now);
+    void setCustomDates(Instant now);
+    void clearBillingPeriod();
+    bool rebootedSinceLastUpdate() const;
+    // The time this record's accounting runs at: the clock, but never earlier than the last update
+    // when the clock was stepped back a little, so that no day or period closes twice.
+    Instant accountingNow() const;
+    DeviceInfo::Reading incrementSinceLastUpdate(const DeviceInfo::Reading &current) const;
+    // Appends a log to the history unless an earlier write of this update failed, keeping the
+    // outcome for the update.
+    void appendHistoryLog(const History &log);
+    void closeDay(double incrementSent, double incrementReceived, double incrementTotal);
+    void closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
+                              std::optional<Instant> oldNextBillingDate, bool accumulate);
+
+    Services &services_;
+    FileResult historyWritten_; // the history appends of the running update
+};
+
+} // namespace byteward

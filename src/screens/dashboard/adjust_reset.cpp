@@ -1,0 +1,271 @@
+// Correcting the current billing period by hand (set it to the provider's figure, or start it
+// again at zero) and the one-time rating prompt.
+#include "model/history.h"
+#include "platform/data_lock.h"
+#include "screens/dashboard/main_view_controller.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unicode/numberformatter.h>
+#include <unicode/numfmt.h>
+#include <vector>
+
+namespace byteward {
+
+namespace {
+
+constexpr const char *kAdjustCellularTitle = "enter adjusted cellular usage";
+constexpr const char *kAdjustWifiTitle = "enter adjusted WiFi usage";
+constexpr const char *kResetCellularTitle = "Reset Cellular Usage";
+constexpr const char *kResetWifiTitle = "Reset WiFi Usage";
+constexpr const char *kRateTitle = "Rate Byteward";
+constexpr const char *kNotUnderstoodTitle = "Amount not understood";
+constexpr int kDaysBeforeRatingPrompt = 11;
+
+// An amount in the display unit as the user's locale writes it. Up to two decimals, so that a
+// period of 0.4 GB does not offer "0" to correct; no grouping, so the figure is easy to edit.
+std::string formatAmount(double amount, const std::string &localeId) {
+    UErrorCode status = U_ZERO_ERROR;
+    const auto formatted = icu::number::NumberFormatter::withLocale(icu::Locale(localeId.c_str()))
+                               .precision(icu::number::Precision::minMaxFraction(0, 2))
+                               .grouping(UNUM_GROUPING_OFF)
+                               .formatDouble(amount, status);
+    std::string out;
+    formatted.toString(status).toUTF8String(out);
+    return U_SUCCESS(status) ? out : std::string();
+}
+
+std::string trimmed(const std::string &text) {
+    constexpr const char *kSpace = " \t\r\n";
+    const auto first = text.find_first_not_of(kSpace);
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+}
+
+// The number the whole text spells in the user's locale ("1.234,5" in German), or a plain
+// "1234.5" in any locale. Empty for anything else, trailing words included.
+std::optional<double> parseAmount(const std::string &input, const std::string &localeId) {
+    const std::string text = trimmed(input);
+    if (text.empty()) return std::nullopt;
+
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::NumberFormat> format(
+        icu::NumberFormat::createInstance(icu::Locale(localeId.c_str()), status));
+    if (U_SUCCESS(status) && format) {
+        // Strict: lenient parsing reads "1.50" in German as 150, taking the point for grouping.
+        format->setLenient(false);
+        const auto unicode = icu::UnicodeString::fromUTF8(text);
+        icu::Formattable result;
+        icu::ParsePosition position(0);
+        format->parse(unicode, result, position);
+        if (position.getErrorIndex() < 0 && position.getIndex() == unicode.length()) {
+            const double value = result.getDouble(status);
+            if (U_SUCCESS(status) && std::isfinite(value)) return value;
+        }
+    }
+
+    double value = 0;
+    const char *end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+    if (error == std::errc() && stop == end && std::isfinite(value)) return value;
+    return std::nullopt;
+}
+
+Alert dialog(std::string title, std::string message, std::string cancelButton,
+             std::vector<std::string> otherButtons = {}) {
+    Alert alert;
+    alert.title = std::move(title);
+    alert.message = std::move(message);
+    alert.cancelButton = std::move(cancelButton);
+    alert.otherButtons = std::move(otherButtons);
+    return alert;
+}
+
+Alert adjustAlert(const char *title, const char *message, std::string prefill) {
+    Alert alert = dialog(title, message, "Cancel", {"OK"});
+    alert.textInput = true;
+    alert.text = std::move(prefill);
+    alert.keyboard = "decimal";
+    return alert;
+}
+
+Alert notUnderstood(const std::string &text, const std::string &localeId) {
+    return dialog(kNotUnderstoodTitle,
+                  "\"" + text + "\" is not an amount of data. Please enter a number such as " +
+                      formatAmount(12.5, localeId) + ".",
+                  "OK");
+}
+
+// Sets the period's total, keeping the stored split between received and sent traffic.
+FileResult setPeriodUsage(Services &services, AppData &record, const char *type, float total) {
+    DataLock lock(services.paths.dataDir);
+    record.getAppData(type);
+    if (total == 0) total = 0; // no "-0" in the file
+    const float received = static_cast<float>(record.dataThisMonthRecd.value_or(0));
+    const float sent = static_cast<float>(record.dataThisMonthSent.value_or(0));
+    float receivedShare = 0.0f;
+    float sentShare = 0.0f;
+    if (received == 0 && sent == 0) {
+        receivedShare = 1.0f;
+    } else if (record.dataThisMonth.value_or(0) > 0) {
+        receivedShare = received / (received + sent);
+        sentShare = sent / (received + sent);
+    }
+    record.dataThisMonthRecd = static_cast<double>(receivedShare * total);
+    record.dataThisMonthSent = static_cast<double>(sentShare * total);
+    record.dataThisMonth = static_cast<double>(total);
+    return record.saveAppData();
+}
+
+// Writes the period so far to the history as a finished billing cycle, then starts it again at
+// zero. Today's, since-boot and all-time counters and the billing dates stay.
+FileResult closePeriodByHand(Services &services, AppData &record, const char *type,
+                             std::int32_t historyDataType) {
+    DataLock lock(services.paths.dataDir);
+    record.getAppData(type);
+    const History log = History::initWithStartDate(
+        record.lastBillingDate, services.clock.now(), record.dataThisMonthSent,
+        record.dataThisMonthRecd, record.dataThisMonth, historyDataType, History::kBillingCycleLog);
+    if (FileResult logged = History::addNewHistoryItemLog(services, log); !logged) return logged;
+    record.dataThisMonth = 0.0;
+    record.dataThisMonthRecd = 0.0;
+    record.dataThisMonthSent = 0.0;
+    FileResult saved = record.saveAppData();
+    // The period stays as it was, so its log goes again (as far as the disk lets it); a reset
+    // tried again later writes it anew.
+    if (!saved) (void)History::removeHistoryLog(services, log);
+    return saved;
+}
+
+} // namespace
+
+void MainViewController::adjustCellularUsage() {
+    if (screens.presenter == nullptr) return;
+    {
+        // Loading may set an unreadable file aside; that must not race another process.
+        DataLock lock(services_.paths.dataDir);
+        appDataCellular_.getAppData(kCellular);
+    }
+    const float usage = converToDataUnitFromBytes(appDataCellular_.dataThisMonth);
+    screens.presenter->presentAlert(
+        adjustAlert(kAdjustCellularTitle, "\n", formatAmount(usage, services_.calendar.localeId())),
+        this);
+    resetCellularNotificationKeys();
+    isLSViewUpdated = false;
+    repaintView(true);
+}
+
+void MainViewController::adjustWifiUsage() {
+    services_.log.line("Called adjust wifi usage ..");
+    if (screens.presenter == nullptr) return;
+    {
+        DataLock lock(services_.paths.dataDir);
+        appDataWifi_.getAppData(kWiFi);
+    }
+    const float usage = converToDataUnitFromBytes(appDataWifi_.dataThisMonth);
+    screens.presenter->presentAlert(
+        adjustAlert(kAdjustWifiTitle, "\n\n", formatAmount(usage, services_.calendar.localeId())),
+        this);
+    resetWifiNotificationKeys();
+    repaintView(false);
+}
+
+void MainViewController::askResetCellularUsage() {
+    if (screens.presenter == nullptr) return;
+    screens.presenter->presentAlert(
+        dialog(kResetCellularTitle, "Are you sure you would like to reset Cellular Usage to Zero?",
+               "Cancel", {"Reset"}),
+        this);
+}
+
+void MainViewController::askResetWifiUsage() {
+    if (screens.presenter == nullptr) return;
+    screens.presenter->presentAlert(
+        dialog(kResetWifiTitle, "Are you sure you would like to reset WiFi Usage to Zero?",
+               "Cancel", {"Reset"}),
+        this);
+}
+
+FileResult MainViewController::resetCellularUsage() {
+    FileResult reset =
+        closePeriodByHand(services_, appDataCellular_, kCellular, History::kCellular);
+    services_.log.line("setting LS view NOT updated at cellular reset..");
+    isLSViewUpdated = false;
+    if (reset) resetCellularNotificationKeys();
+    repaintView(true);
+    return reset;
+}
+
+FileResult MainViewController::resetWifiUsage() {
+    FileResult reset = closePeriodByHand(services_, appDataWifi_, kWiFi, History::kWiFi);
+    if (reset) resetWifiNotificationKeys();
+    repaintView(false);
+    return reset;
+}
+
+void MainViewController::solicitRating() {
+    UserDefaults &defaults = services_.defaults;
+    const auto firstRun = defaults.objectForKey("firstRun");
+    // Only where the prompt can be shown: a headless render must not use up the one chance.
+    if (screens.presenter != nullptr && firstRun && firstRun->isDate()) {
+        // Elapsed time, not calendar days: eleven days of use.
+        const auto days = std::chrono::duration_cast<std::chrono::days>(services_.clock.now() -
+                                                                        *firstRun->asDate())
+                              .count();
+        const auto asked = defaults.objectForKey("askedForRating");
+        if (days >= kDaysBeforeRatingPrompt && !(asked && asked->boolValue())) {
+            showRatingChoice();
+            defaults.setObject("askedForRating", Value(true));
+        }
+    }
+    defaults.synchronize();
+}
+
+void MainViewController::showRatingChoice() {
+    if (screens.presenter == nullptr) return;
+    screens.presenter->presentAlert(
+        dialog(kRateTitle,
+               "If you enjoy using Byteward, would you mind taking a moment to rate it with five "
+               "stars? It won't take more than a minute. \n Thanks for your support!!",
+               "No, Thanks", {"Rate It!"}),
+        this);
+}
+
+void MainViewController::alertView(const Alert &alert, int buttonIndex) {
+    if (buttonIndex <= 0) return;
+    const bool adjustCellular = alert.title == kAdjustCellularTitle;
+    if (adjustCellular || alert.title == kAdjustWifiTitle) {
+        const std::string localeId = services_.calendar.localeId();
+        const auto amount = parseAmount(alert.text, localeId);
+        const float total = amount && *amount >= 0 ? convertToBytesFromDataUnit(*amount) : -1.0f;
+        // Unreadable or negative text leaves the period as it was: taking it for 0 bytes would
+        // wipe the usage the user meant to correct.
+        if (!(total >= 0) || !std::isfinite(total)) {
+            if (screens.presenter != nullptr)
+                screens.presenter->presentAlert(notUnderstood(alert.text, localeId), this);
+            return;
+        }
+        AppData &record = adjustCellular ? appDataCellular_ : appDataWifi_;
+        lastAdjustment =
+            setPeriodUsage(services_, record, adjustCellular ? kCellular : kWiFi, total);
+        if (lastAdjustment) {
+            if (adjustCellular)
+                resetCellularNotificationKeys();
+            else
+                resetWifiNotificationKeys();
+        }
+        repaintView(adjustCellular);
+    } else if (alert.title == kResetCellularTitle) {
+        lastAdjustment = resetCellularUsage();
+    } else if (alert.title == kResetWifiTitle) {
+        lastAdjustment = resetWifiUsage();
+    } else if (alert.title == kRateTitle) {
+        if (screens.presenter != nullptr) screens.presenter->openUrl(kRatingUrl);
+    }
+}
+
+} // namespace byteward

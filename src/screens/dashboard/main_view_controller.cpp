@@ -1,0 +1,94 @@
+// The dashboard's render and repaint: which figures are worked out, and when.
+#include "screens/dashboard/main_view_controller.h"
+
+#include "screens/kit/string_formatter.h"
+
+namespace byteward {
+
+float MainViewController::cellularLimit() const {
+    return getPlanLimitInDisplayUnitFrom(appSettings_.cellularDataLimit,
+                                         AppSettings::text(appSettings_.cellularDataLimitUnit));
+}
+
+float MainViewController::wifiLimit() const {
+    return getPlanLimitInDisplayUnitFrom(appSettings_.wifiDataLimit,
+                                         AppSettings::text(appSettings_.wifiDataLimitUnit));
+}
+
+void MainViewController::renderView() {
+    detailValues.fill({});
+    detailValuesCell.fill({});
+    detailValuesWiFi.fill({});
+    appSettings_.getSettings();
+    backgroundUpdate("", false);
+    renderMonthlyData(appDataCellular_, cellularLimit(), visualView);
+    renderMonthlyData(appDataWifi_, wifiLimit(), visualViewWifi);
+    renderType(isCellularMode ? appDataCellular_ : appDataWifi_, isCellularMode);
+    if (screens.analytics != nullptr)
+        screens.analytics->logEvent(isCellularMode ? "Viewing cellular tab" : "Viewing wifi tab");
+    showLastUpdate();
+    solicitRating();
+}
+
+void MainViewController::showLastUpdate() {
+    const auto &last = appDataCellular_.lastUpdate;
+    lblLastUpdateDate.text =
+        "Updated: " + (last ? StringFormatter(services_.calendar)
+                                  .getLocalizedShortDateMediumTimeStringFromDate(*last)
+                            : std::string());
+}
+
+void MainViewController::repaintView(bool cellular) {
+    appSettings_.getSettings();
+    appDataCellular_.getAppData(kCellular);
+    appDataCellular_.udpateBillingCounter(false);
+    appDataWifi_.getAppData(kWiFi);
+    appDataWifi_.udpateBillingCounter(false);
+    AppData &record = cellular ? appDataCellular_ : appDataWifi_;
+    renderType(record, cellular);
+    renderMonthlyData(record, cellular ? cellularLimit() : wifiLimit(),
+                      cellular ? visualView : visualViewWifi);
+    showLastUpdate();
+}
+
+void MainViewController::renderType(AppData &record, bool cellularType) {
+    lblTitle.text = cellularType ? "CELLULAR" : "Wi-Fi";
+    const auto dailyCap =
+        cellularType
+            ? getPlanLimitInDisplayUnitFrom(appSettings_.dailyCap,
+                                            AppSettings::text(appSettings_.dailyCapUnit))
+            : getPlanLimitInDisplayUnitFrom(appSettings_.dailyCapWifi,
+                                            AppSettings::text(appSettings_.dailyCapWifiUnit));
+    renderStandardCountersForType(record, cellularType ? cellularLimit() : wifiLimit(), dailyCap);
+    showPlace(record);
+}
+
+void MainViewController::showPlace(const AppData &record) {
+    std::array<std::string, 9> &rows =
+        record.appDataType == kCellular ? detailValuesCell : detailValuesWiFi;
+    const std::string place = record.lastLocationDataUsed.value_or("");
+    lblPlaceUsed.text = place.empty() ? "--" : place;
+    rows[6] = place;
+}
+
+std::array<std::pair<const char *, std::string>, 14> MainViewController::detailRows() const {
+    const std::array<std::string, 9> &type = isCellularMode ? detailValuesCell : detailValuesWiFi;
+    return {{
+        {"IDEAL USAGE", type[0]},
+        {"USAGE STATUS", type[1]},
+        {"USED TODAY", detailValues[0]},
+        {"PROJECTED USE", type[5]},
+        {"OVERAGE LIKELY", type[4]},
+        {"NEXT BILL DATE", type[3]},
+        {"TODAY", detailValues[2]},
+        {"BILLING PERIOD", type[2]},
+        {"LAST PLACE", type[6]},
+        {"RECEIVED", type[7]},
+        {"SENT", type[8]},
+        {"SINCE LAST RUN", detailValues[1]},
+        {"SINCE APP INSTALL", detailValues[3]},
+        {"SINCE LAST BOOT", detailValues[4]},
+    }};
+}
+
+} // namespace byteward

@@ -1,0 +1,179 @@
+#pragma once
+
+#include "model/app_data.h"
+#include "model/app_settings.h"
+#include "model/display_units.h"
+#include "platform/analytics_log.h"
+#include "platform/location.h"
+#include "screens/dashboard/usage_visual_view.h"
+#include "screens/kit/screen_context.h"
+#include "storage/services.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace byteward {
+
+// A text a screen shows, and whether it is hidden.
+struct Label {
+    std::string text;
+    bool hidden = false;
+};
+
+// The billing-cycle labels of one data type's dashboard.
+struct CycleLabels {
+    Label lblMonthlyUsage;
+    Label lblMonthlyUsageSent;
+    Label lblMonthlyUsageRecd;
+    Label lblCurrentPeriod;
+    Label lblDays;
+    Label lblNextBillingDate;
+    Label lblAvailable;
+    Label lblIdealUsage;
+    Label lblIdealActualDiff;
+    std::string statusImage; // "ok.png", "caution.png", "danger.png"; empty until a status is known
+    Label lblDailySuggested;
+    Label lblQuotaOverDate;
+    Label lblProjected;
+    Label lblRemainingUsage;
+};
+
+// The dashboard of one data type and the update cycle behind every dashboard: brings both usage
+// records up to date, raises the usage alerts, and works out every figure the dashboards show.
+// Plain values only, so the app and the command line show exactly the same.
+class MainViewController : public LocationDelegate, public AlertDelegate {
+  public:
+    // `location` may be null: no location wake-ups.
+    explicit MainViewController(Services &services, LocationService *location = nullptr);
+    ~MainViewController() override;
+    MainViewController(const MainViewController &) = delete;
+    MainViewController &operator=(const MainViewController &) = delete;
+
+    // Update cycle. Says which record was not updated and why (the counters were unreadable,
+    // a file could not be written). Write failures are also noted where they happen (noteWrite:
+    // logged once per condition and told to the app's listener), so a caller that would only
+    // log may leave the result.
+    FileResult backgroundUpdate(const std::string &location, bool shouldResetSinceLastAppRun);
+    void startSignificantChangesUpdate();
+    void stopSignificantChangesUpdate();
+    void locationManager(LocationService &manager, const Location &newLocation,
+                         const Location *oldLocation) override;
+    void locationManager(LocationService &manager, const std::string &error) override;
+    void reverseGeocoder(ReverseGeocoder &geocoder, const Placemark &placemark) override;
+    void reverseGeocoder(ReverseGeocoder &geocoder, const std::string &error) override;
+
+    // Usage alerts.
+    bool sendLocalNotificationForNotificationKey(const std::string &key, float defaultValue,
+                                                 float percentRemain, const std::string &type,
+                                                 float dataUsed);
+    void resetCellularNotificationKeys();
+    void resetWifiNotificationKeys();
+
+    // A full render's figures: a fresh sample (an update cycle), then both types' billing-cycle
+    // figures, and the plain counters and place of the type this dashboard shows.
+    void renderView();
+    // The same from the stored records, without a sample, for one type.
+    void repaintView(bool cellular);
+    // The 14 rows of the details table, title and value, for the type this dashboard shows.
+    std::array<std::pair<const char *, std::string>, 14> detailRows() const;
+    // The plan limits of the settings as last loaded, in the display unit.
+    float cellularLimit() const;
+    float wifiLimit() const;
+
+    // Projection and status.
+    void renderMonthlyData(AppData &record, std::optional<float> dataLimit,
+                           UsageVisualView &visualView);
+    void renderStandardCountersForType(AppData &record, std::optional<float> dataLimit,
+                                       std::optional<float> dailyDataLimit);
+
+    // Manual adjust and reset of the current period, and the rating prompt.
+    void adjustCellularUsage();
+    void adjustWifiUsage();
+    void askResetCellularUsage();
+    void askResetWifiUsage();
+    // Close the period into the history and start it at zero; on failure neither happened.
+    [[nodiscard]] FileResult resetCellularUsage();
+    [[nodiscard]] FileResult resetWifiUsage();
+    // The outcome of the last adjustment or reset answered through alertView.
+    FileResult lastAdjustment;
+    void solicitRating();
+    void showRatingChoice();
+    void alertView(const Alert &alert, int buttonIndex) override;
+    // Where the rating prompt sends the user: the app's page in the desktop's software centre.
+    static constexpr const char *kRatingUrl = "appstream://io.github.byteward.Byteward";
+
+    // Display units, with this controller's settings.
+    float converToDataUnitFromBytes(std::optional<double> bytes) const {
+        return units_.converToDataUnitFromBytes(bytes);
+    }
+    float convertToBytesFromDataUnit(std::optional<double> amount) const {
+        return units_.convertToBytesFromDataUnit(amount);
+    }
+    float getPlanLimitInDisplayUnitFrom(const std::optional<Value> &limit,
+                                        const std::string &unit) const {
+        return units_.getPlanLimitInDisplayUnitFrom(limit, unit);
+    }
+
+    AppData &appDataCellular() { return appDataCellular_; }
+    AppData &appDataWifi() { return appDataWifi_; }
+    AppSettings &appSettings() { return appSettings_; }
+
+    // What the icon badge is to show; empty for none.
+    std::optional<float> appBadgeNumber;
+    // True for the cellular dashboard, false for the Wi-Fi one.
+    bool isCellularMode = true;
+    // The landscape dashboard above this one has been repainted since this one appeared.
+    bool isLSViewUpdated = false;
+    ScreenContext screens;
+
+    UsageVisualView visualView;     // the cellular bar
+    UsageVisualView visualViewWifi; // the Wi-Fi bar
+    Label lblTitle;
+    Label lblPlaceUsed;
+    Label lblLastUpdateDate;
+
+    CycleLabels cellular; // lblMonthlyUsage ... lblRemainingUsage
+    CycleLabels wifi;     // lblMonthlyUsageWifi ... lblRemainingUsageWifi
+    Label lblUsedToday;
+    Label lblSinceLastRun;
+    Label lblToday;
+    Label lblAllTime;
+    Label lblSinceLastBoot;
+    // Rows of the details table: 0 ideal, 1 difference, 2 period, 3 next bill date, 4 quota over,
+    // 5 projected, 6 place of the last update, 7 received, 8 sent.
+    std::array<std::string, 9> detailValuesCell;
+    std::array<std::string, 9> detailValuesWiFi;
+    // 0 used today, 1 since the app last ran, 2 today's date, 3 all time, 4 since last boot.
+    std::array<std::string, 5> detailValues;
+
+    static constexpr const char *kNewCellularCycleMessage =
+        "Cellular plan data usage was reset automatically due to start of new billing cycle.";
+    static constexpr const char *kNewWiFiCycleMessage =
+        "WiFi plan data usage was reset automatically due to start of new billing cycle.";
+
+  private:
+    void renderType(AppData &record, bool cellularType);
+    void showPlace(const AppData &record);
+    void showLastUpdate();
+    void evaluateAlerts(AppData &record, bool isCellular);
+    void runMilestoneCascade(float percentRemain, const std::string &typeWord, float dataUsed);
+    void resetNotificationKeys(const std::string &typeWord);
+    float elapsedDays(const AppData &record) const;
+    void renderUnlimitedPlan(CycleLabels &labels, std::array<std::string, 9> &rows, bool isCellular,
+                             UsageVisualView &visualView, const AppData &record);
+
+    Services &services_;
+    AppSettings appSettings_;
+    AppData appDataCellular_;
+    AppData appDataWifi_;
+    DisplayUnits units_;
+    LocationService *location_;
+    std::unique_ptr<ReverseGeocoder> geocoder_;
+};
+
+// The badge settings that show a percent of one type's plan.
+bool isPercentBadgeSetting(const std::string &setting, bool isCellular);
+
+} // namespace byteward

@@ -1,0 +1,441 @@
+#include "storage/keyed_archive.h"
+
+#include "storage/plist_codec.h"
+
+#include <cmath>
+#include <limits>
+#include <map>
+#include <stdexcept>
+
+namespace byteward {
+
+namespace {
+
+constexpr const char *kArchiverName = "NSKeyedArchiver";
+constexpr std::int64_t kArchiveVersion = 100000;
+constexpr const char *kNullEntry = "$null";
+
+// Deeper nesting than this is no archive anyone wrote; it would only exhaust the stack.
+constexpr int kMaxDepth = 256;
+// Shared objects are copied into every place that refers to them; this bounds what a small file
+// of objects sharing each other over and over can expand to.
+constexpr std::size_t kMinNodeBudget = 1 << 16;
+
+// Dates are seconds since 2001 in the archive and microseconds since 1970 here.
+constexpr std::int64_t kEpochOffsetMicros =
+    static_cast<std::int64_t>(kPlistEpochOffset) * 1'000'000;
+// Beyond this many seconds from 2001 a date no longer fits an Instant.
+constexpr double kMaxArchiveSeconds = 9.0e12;
+
+double archiveTime(Instant when) {
+    return static_cast<double>(when.time_since_epoch().count() - kEpochOffsetMicros) / 1e6;
+}
+
+std::vector<std::string> chainEndingInNSObject(std::string className,
+                                               std::vector<std::string> superclasses) {
+    std::vector<std::string> chain{std::move(className)};
+    for (auto &name : superclasses)
+        chain.push_back(std::move(name));
+    if (chain.back() != "NSObject") chain.emplace_back("NSObject");
+    return chain;
+}
+
+bool chainHas(const std::vector<std::string> &chain, std::string_view name) {
+    for (const auto &c : chain)
+        if (c == name) return true;
+    return false;
+}
+
+bool isPlainValue(const Value &v) {
+    return v.isString() || v.isNumber() || v.isData();
+}
+
+struct DecodeError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Writes a tree into $objects: every object once, in the order met, class dictionaries shared.
+class Encoder {
+  public:
+    Uid add(const ArchiveObject &object) {
+        if (object.kind() == ArchiveObject::Kind::Plain) return append(object.value());
+        const Uid self = append(Value());
+        ValueDict entry;
+        switch (object.kind()) {
+        case ArchiveObject::Kind::Date:
+            entry.set("NS.time", Value(archiveTime(*object.value().asDate())));
+            break;
+        case ArchiveObject::Kind::List: {
+            ValueArray refs;
+            refs.reserve(object.items().size());
+            for (const auto &item : object.items())
+                refs.emplace_back(add(item));
+            entry.set("NS.objects", Value(std::move(refs)));
+            break;
+        }
+        default:
+            addFields(object, entry);
+        }
+        entry.set("$class", Value(classUid(object.classes())));
+        objects_[self.index] = Value(std::move(entry));
+        return self;
+    }
+
+    void addFields(const ArchiveFields &source, ValueDict &into) {
+        for (const auto &field : source.fields())
+            into.set(field.key, field.isInline ? field.object.value() : Value(add(field.object)));
+    }
+
+    ValueArray take() { return std::move(objects_); }
+
+  private:
+    Uid append(Value value) {
+        objects_.push_back(std::move(value));
+        return Uid{objects_.size() - 1};
+    }
+
+    Uid classUid(const std::vector<std::string> &chain) {
+        if (auto known = classes_.find(chain.front()); known != classes_.end())
+            return known->second;
+        ValueArray names(chain.begin(), chain.end());
+        ValueDict entry;
+        entry.set("$classname", Value(chain.front()));
+        entry.set("$classes", Value(std::move(names)));
+        const Uid uid = append(Value(std::move(entry)));
+        classes_.emplace(chain.front(), uid);
+        return uid;
+    }
+
+    ValueArray objects_{Value(kNullEntry)};
+    std::map<std::string, Uid> classes_;
+};
+
+// References held by the objects themselves or by their inline lists, one level down.
+std::size_t countReferences(const ValueArray &objects) {
+    std::size_t n = 0;
+    auto count = [&n](const Value &v) {
+        if (v.isUid()) ++n;
+        if (const auto *array = v.asArray())
+            for (const auto &item : *array)
+                n += item.isUid() ? 1 : 0;
+    };
+    for (const auto &object : objects) {
+        if (const auto *dict = object.asDict())
+            for (const auto &entry : *dict)
+                count(entry.second);
+    }
+    return n;
+}
+
+const ValueDict &requireDict(const Value *v, const std::string &what) {
+    if (v == nullptr || !v->isDict()) throw DecodeError(what + " is not a dictionary");
+    return *v->asDict();
+}
+
+} // namespace
+
+// Resolves UIDs into a tree, checking every reference: in range, not part of a cycle, not too
+// deep, and not expanding beyond a budget.
+class KeyedArchiveDecoder {
+  public:
+    explicit KeyedArchiveDecoder(const ValueArray &objects)
+        : objects_(objects), visiting_(objects.size(), false),
+          budget_(kMinNodeBudget + 4 * countReferences(objects)) {}
+
+    void decodeFields(const ValueDict &dict, ArchiveFields &into, int depth) {
+        for (const auto &[key, v] : dict) {
+            if (key == "$class") continue;
+            if (const Uid *uid = v.asUid()) {
+                if (auto object = resolve(*uid, depth + 1))
+                    into.fields_.push_back({key, std::move(*object), false});
+            } else if (isPlainValue(v)) {
+                into.fields_.push_back({key, plain(v), true});
+            } else if (v.isDate()) {
+                into.fields_.push_back({key, ArchiveObject::date(*v.asDate()), false});
+            }
+            // Inline arrays and dictionaries belong to classes we do not model; leave them out.
+        }
+    }
+
+  private:
+    // Empty for nil.
+    std::optional<ArchiveObject> resolve(Uid uid, int depth) {
+        if (uid.index == 0) return std::nullopt;
+        if (uid.index >= objects_.size())
+            throw DecodeError("reference " + std::to_string(uid.index) + " is out of range");
+        if (depth > kMaxDepth) throw DecodeError("objects are nested too deeply");
+        if (budget_ == 0) throw DecodeError("objects refer to each other too often");
+        --budget_;
+        const auto index = static_cast<std::size_t>(uid.index);
+        if (visiting_[index])
+            throw DecodeError("object " + std::to_string(index) + " contains itself");
+        visiting_[index] = true;
+        ArchiveObject object = build(objects_[index], index, depth);
+        visiting_[index] = false;
+        return object;
+    }
+
+    ArchiveObject build(const Value &entry, std::size_t index, int depth) {
+        if (isPlainValue(entry)) return plain(entry);
+        if (entry.isDate()) return ArchiveObject::date(*entry.asDate());
+        const std::string what = "object " + std::to_string(index);
+        const ValueDict &dict = requireDict(&entry, what);
+        const Value *classRef = dict.find("$class");
+        if (classRef == nullptr || !classRef->isUid()) throw DecodeError(what + " has no class");
+        std::vector<std::string> chain = classChain(*classRef->asUid());
+
+        if (chainHas(chain, "NSDate")) return date(dict, std::move(chain), what);
+        if (chainHas(chain, "NSArray") || chainHas(chain, "NSSet") ||
+            chainHas(chain, "NSOrderedSet"))
+            return list(dict, std::move(chain), what, depth);
+        if (chainHas(chain, "NSString")) return wrapped(dict, "NS.string", what, depth);
+        if (chainHas(chain, "NSData")) return wrapped(dict, "NS.data", what, depth);
+
+        ArchiveObject object(ArchiveObject::Kind::Instance, Value(), std::move(chain));
+        decodeFields(dict, object, depth);
+        return object;
+    }
+
+    std::vector<std::string> classChain(Uid uid) {
+        if (uid.index == 0 || uid.index >= objects_.size())
+            throw DecodeError("class reference " + std::to_string(uid.index) + " is out of range");
+        const ValueDict &dict =
+            requireDict(&objects_[static_cast<std::size_t>(uid.index)], "a class");
+        const Value *name = dict.find("$classname");
+        if (name == nullptr || !name->isString()) throw DecodeError("a class has no name");
+        std::vector<std::string> chain{*name->asString()};
+        if (const Value *classes = dict.find("$classes"); classes && classes->isArray()) {
+            for (const auto &c : *classes->asArray())
+                if (c.isString() && *c.asString() != chain.front()) chain.push_back(*c.asString());
+        }
+        if (chain.back() != "NSObject") chain.emplace_back("NSObject");
+        return chain;
+    }
+
+    static ArchiveObject date(const ValueDict &dict, std::vector<std::string> chain,
+                              const std::string &what) {
+        const Value *time = dict.find("NS.time");
+        if (time != nullptr && !time->isNumber()) throw DecodeError(what + " has no valid time");
+        // A date archived without its time is the reference date.
+        const double seconds = time != nullptr ? time->doubleValue() : 0.0;
+        if (!std::isfinite(seconds) || std::fabs(seconds) > kMaxArchiveSeconds)
+            throw DecodeError(what + " has a time out of range");
+        const Instant when(
+            std::chrono::microseconds(std::llround(seconds * 1e6) + kEpochOffsetMicros));
+        return ArchiveObject(ArchiveObject::Kind::Date, Value(when), std::move(chain));
+    }
+
+    ArchiveObject list(const ValueDict &dict, std::vector<std::string> chain,
+                       const std::string &what, int depth) {
+        ArchiveObject object(ArchiveObject::Kind::List, Value(), std::move(chain));
+        const Value *refs = dict.find("NS.objects");
+        if (refs == nullptr) return object; // an empty list may be written without the key
+        if (!refs->isArray()) throw DecodeError(what + " has no list of objects");
+        for (const auto &ref : *refs->asArray()) {
+            if (!ref.isUid()) throw DecodeError(what + " lists something other than an object");
+            // A list cannot hold nil; a writer that put one there meant nothing by it.
+            if (auto item = resolve(*ref.asUid(), depth + 1))
+                object.items_.push_back(std::move(*item));
+        }
+        return object;
+    }
+
+    // NSMutableString and NSData written as objects around their contents.
+    ArchiveObject wrapped(const ValueDict &dict, const char *key, const std::string &what,
+                          int depth) {
+        const Value *inner = dict.find(key);
+        if (inner != nullptr && isPlainValue(*inner)) return plain(*inner);
+        if (inner != nullptr && inner->isUid())
+            if (auto object = resolve(*inner->asUid(), depth + 1);
+                object && object->kind() == ArchiveObject::Kind::Plain)
+                return *object;
+        throw DecodeError(what + " has no " + key);
+    }
+
+    static ArchiveObject plain(const Value &v) {
+        return ArchiveObject(ArchiveObject::Kind::Plain, v, {});
+    }
+
+    const ValueArray &objects_;
+    std::vector<bool> visiting_;
+    std::size_t budget_;
+};
+
+// ArchiveFields
+
+ArchiveFields::ArchiveFields() = default;
+ArchiveFields::~ArchiveFields() = default;
+ArchiveFields::ArchiveFields(const ArchiveFields &) = default;
+ArchiveFields::ArchiveFields(ArchiveFields &&) noexcept = default;
+ArchiveFields &ArchiveFields::operator=(const ArchiveFields &) = default;
+ArchiveFields &ArchiveFields::operator=(ArchiveFields &&) noexcept = default;
+
+void ArchiveFields::encodeObject(std::string key, ArchiveObject object) {
+    fields_.push_back({std::move(key), std::move(object), false});
+}
+
+void ArchiveFields::encodeInt32(std::string key, std::int32_t value) {
+    fields_.push_back({std::move(key), ArchiveObject::integer(value), true});
+}
+
+void ArchiveFields::encodeBool(std::string key, bool value) {
+    fields_.push_back({std::move(key), ArchiveObject::boolean(value), true});
+}
+
+std::vector<std::string> ArchiveFields::removeNonFiniteNumbers() {
+    std::vector<std::string> removed;
+    std::erase_if(fields_, [&removed](const ArchiveField &field) {
+        const ArchiveObject &object = field.object;
+        const bool damaged = object.kind() == ArchiveObject::Kind::Plain &&
+                             object.value().isNumber() &&
+                             !std::isfinite(object.value().doubleValue());
+        if (damaged) removed.push_back(field.key);
+        return damaged;
+    });
+    return removed;
+}
+
+const ArchiveObject *ArchiveFields::decodeObject(std::string_view key) const {
+    for (const auto &field : fields_)
+        if (field.key == key) return &field.object;
+    return nullptr;
+}
+
+std::int32_t ArchiveFields::decodeInt32(std::string_view key) const {
+    const ArchiveObject *object = decodeObject(key);
+    if (object == nullptr || object->kind() != ArchiveObject::Kind::Plain ||
+        !object->value().isNumber())
+        return 0;
+    const double number = object->value().doubleValue();
+    if (!(number >= std::numeric_limits<std::int32_t>::min() &&
+          number <= std::numeric_limits<std::int32_t>::max()))
+        return 0;
+    return static_cast<std::int32_t>(object->value().integerValue());
+}
+
+bool ArchiveFields::decodeBool(std::string_view key) const {
+    const ArchiveObject *object = decodeObject(key);
+    if (object == nullptr || object->kind() != ArchiveObject::Kind::Plain ||
+        !object->value().isNumber())
+        return false;
+    return object->value().boolValue();
+}
+
+std::optional<Instant> ArchiveFields::decodeDate(std::string_view key) const {
+    const ArchiveObject *object = decodeObject(key);
+    if (object == nullptr || object->kind() != ArchiveObject::Kind::Date) return std::nullopt;
+    return *object->value().asDate();
+}
+
+std::optional<double> ArchiveFields::decodeDouble(std::string_view key) const {
+    const ArchiveObject *object = decodeObject(key);
+    if (object == nullptr || object->kind() != ArchiveObject::Kind::Plain ||
+        !object->value().isNumber())
+        return std::nullopt;
+    return object->value().doubleValue();
+}
+
+std::optional<std::string> ArchiveFields::decodeString(std::string_view key) const {
+    const ArchiveObject *object = decodeObject(key);
+    if (object == nullptr || object->kind() != ArchiveObject::Kind::Plain) return std::nullopt;
+    if (const std::string *text = object->value().asString()) return *text;
+    return std::nullopt;
+}
+
+// ArchiveObject
+
+ArchiveObject::ArchiveObject(Kind kind, Value value, std::vector<std::string> classes)
+    : kind_(kind), value_(std::move(value)), classes_(std::move(classes)) {
+}
+
+ArchiveObject ArchiveObject::string(std::string text) {
+    return {Kind::Plain, Value(std::move(text)), {}};
+}
+
+ArchiveObject ArchiveObject::integer(std::int64_t number) {
+    return {Kind::Plain, Value(static_cast<long long>(number)), {}};
+}
+
+ArchiveObject ArchiveObject::real(double number) {
+    return {Kind::Plain, Value(number), {}};
+}
+
+ArchiveObject ArchiveObject::boolean(bool flag) {
+    return {Kind::Plain, Value(flag), {}};
+}
+
+ArchiveObject ArchiveObject::data(ValueData bytes) {
+    return {Kind::Plain, Value(std::move(bytes)), {}};
+}
+
+ArchiveObject ArchiveObject::date(Instant when) {
+    return {Kind::Date, Value(when), {"NSDate", "NSObject"}};
+}
+
+ArchiveObject ArchiveObject::list(std::vector<ArchiveObject> items) {
+    ArchiveObject object(Kind::List, Value(), {"NSMutableArray", "NSArray", "NSObject"});
+    object.items_ = std::move(items);
+    return object;
+}
+
+ArchiveObject ArchiveObject::instance(std::string className,
+                                      std::vector<std::string> superclasses) {
+    return {Kind::Instance, Value(),
+            chainEndingInNSObject(std::move(className), std::move(superclasses))};
+}
+
+const std::string &ArchiveObject::className() const {
+    static const std::string none;
+    return classes_.empty() ? none : classes_.front();
+}
+
+bool ArchiveObject::operator==(const ArchiveObject &other) const {
+    return kind_ == other.kind_ && value_ == other.value_ && classes_ == other.classes_ &&
+           items_ == other.items_ && fields_ == other.fields_;
+}
+
+// KeyedArchive
+
+Value KeyedArchive::toPropertyList() const {
+    Encoder encoder;
+    ValueDict top;
+    encoder.addFields(*this, top);
+    ValueDict root;
+    root.set("$version", Value(static_cast<long long>(kArchiveVersion)));
+    root.set("$archiver", Value(kArchiverName));
+    root.set("$top", Value(std::move(top)));
+    root.set("$objects", Value(encoder.take()));
+    return Value(std::move(root));
+}
+
+std::string KeyedArchive::encode() const {
+    return toBinaryPropertyList(toPropertyList());
+}
+
+std::optional<KeyedArchive> KeyedArchive::decode(std::string_view bytes, std::string *error) {
+    const auto root = parsePropertyList(bytes);
+    if (!root) {
+        if (error != nullptr) *error = "not a property list";
+        return std::nullopt;
+    }
+    return fromPropertyList(*root, error);
+}
+
+std::optional<KeyedArchive> KeyedArchive::fromPropertyList(const Value &root, std::string *error) {
+    try {
+        const ValueDict &dict = requireDict(&root, "the archive");
+        const Value *objects = dict.find("$objects");
+        if (objects == nullptr || !objects->isArray())
+            throw DecodeError("the archive has no $objects list");
+        const ValueDict &top = requireDict(dict.find("$top"), "$top");
+        KeyedArchiveDecoder decoder(*objects->asArray());
+        KeyedArchive archive;
+        decoder.decodeFields(top, archive, 0);
+        return archive;
+    } catch (const DecodeError &problem) {
+        if (error != nullptr) *error = problem.what();
+        return std::nullopt;
+    }
+}
+
+} // namespace byteward

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/log.h"
+#include "platform/setting_source.h"
+#include "platform/value.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+namespace byteward {
+
+// The per-user preferences store: keys with values of any property-list kind.
+class UserDefaults : public SettingSource {
+  public:
+    std::optional<Value> objectForKey(const std::string &key) override = 0;
+    virtual void setObject(const std::string &key, Value value) = 0;
+    virtual void removeObjectForKey(const std::string &key) = 0;
+    // Every key and value, as stored.
+    virtual ValueDict dictionaryRepresentation() = 0;
+    // Writes pending changes to disk at once. On failure they stay pending, and the next
+    // synchronize tries them again; the failure is noted like every store write (noteWrite).
+    virtual FileResult synchronize() = 0;
+};
+
+// A property-list file in the config directory ("byteward.plist", or "SUITE.plist" for a named
+// suite). Readers see other processes' changes: the file is re-read whenever it changed on disk.
+// Changes are merged into the file under the data lock, key by key, so two processes changing
+// different keys both keep theirs.
+class PlistUserDefaults final : public UserDefaults {
+  public:
+    static constexpr const char *kWidgetSuite = "byteward-widget";
+
+    PlistUserDefaults(std::filesystem::path configDir, std::filesystem::path lockDir, Log &log,
+                      Clock *clockForNames = nullptr, const std::string &suiteName = {});
+    ~PlistUserDefaults() override;
+    PlistUserDefaults(const PlistUserDefaults &) = delete;
+    PlistUserDefaults &operator=(const PlistUserDefaults &) = delete;
+
+    std::optional<Value> objectForKey(const std::string &key) override;
+    void setObject(const std::string &key, Value value) override;
+    void removeObjectForKey(const std::string &key) override;
+    ValueDict dictionaryRepresentation() override;
+    FileResult synchronize() override;
+
+    const std::filesystem::path &filePath() const { return file_; }
+
+  private:
+    struct FileStamp {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = -1;
+        long long modifiedNs = 0;
+        bool operator==(const FileStamp &) const = default;
+    };
+
+    void refresh();
+    ValueDict loadFile();
+    std::optional<FileStamp> stampOfFile() const;
+
+    std::filesystem::path configDir_;
+    std::filesystem::path lockDir_;
+    std::filesystem::path file_;
+    Log &log_;
+    Clock *clock_;
+    ValueDict cache_;
+    std::optional<FileStamp> cacheStamp_;
+    bool cacheValid_ = false;
+    // Changes not yet written: a value to set, or empty to remove.
+    std::vector<std::pair<std::string, std::optional<Value>>> pending_;
+};
+
+} // namespace byteward
