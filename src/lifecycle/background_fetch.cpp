@@ -1,23 +1,24 @@
 #include "lifecycle/background_fetch.h"
 
-#include "screens/dashboard/main_view_controller.h"
+#include "model/update_cycle.h"
 
 namespace byteward {
 
 long long performBackgroundFetch(Services &services, LocationService *location) {
-    MainViewController cellularDashboard(services, location);
-    cellularDashboard.isCellularMode = true;
-    cellularDashboard.renderView();
-    MainViewController wifiDashboard(services, location);
-    wifiDashboard.isCellularMode = false;
-    wifiDashboard.renderView();
+    // A wake-up takes two samples, one for each dashboard it refreshes; the badge shows the
+    // first one's figure.
+    std::optional<float> badge;
+    for (int pass = 0; pass < 2; ++pass) {
+        UpdateCycle cycle(services, location);
+        cycle.settings().getSettings();
+        (void)cycle.sample(); // failures are noted where they happen
+        if (pass == 0) badge = cycle.appBadgeNumber;
+    }
 
     AppSettings settings(services);
     settings.getSettings();
-    if (AppSettings::text(settings.appBadgeSetting) == "BILLINGRESET" ||
-        !cellularDashboard.appBadgeNumber)
-        return 0;
-    return static_cast<long long>(*cellularDashboard.appBadgeNumber);
+    if (AppSettings::text(settings.appBadgeSetting) == "BILLINGRESET" || !badge) return 0;
+    return static_cast<long long>(*badge);
 }
 
 } // namespace byteward

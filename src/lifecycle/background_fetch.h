@@ -5,9 +5,10 @@
 
 namespace byteward {
 
-// What a background wake-up does: renders both dashboards (each render runs an update cycle)
-// and answers the figure to put on the icon badge: the cellular dashboard's badge figure, or 0
-// when the badge shows the billing reset or there is no figure.
+// What a background wake-up does: two samples, as rendering both dashboards took them (each runs
+// an update cycle and publishes both types' figures), without any screen; answers the figure to
+// put on the icon badge: the first sample's badge figure, or 0 when the badge shows the billing
+// reset or there is no figure.
 long long performBackgroundFetch(Services &services, LocationService *location = nullptr);
 
 } // namespace byteward

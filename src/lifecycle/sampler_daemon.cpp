@@ -3,7 +3,7 @@
 #include "lifecycle/background_fetch.h"
 #include "model/app_settings.h"
 #include "model/communications.h"
-#include "screens/dashboard/main_view_controller.h"
+#include "model/update_cycle.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -59,7 +59,7 @@ SamplerDaemon::SamplerDaemon(Services &services, NotificationSink &sink, PowerEv
     : services_(services), sink_(sink), power_(power), interval_(interval), stopFd_(stopFd),
       location_(location) {
     if (location_ != nullptr)
-        locationController_ = std::make_unique<MainViewController>(services_, location_);
+        locationController_ = std::make_unique<UpdateCycle>(services_, location_);
 }
 
 SamplerDaemon::~SamplerDaemon() = default;

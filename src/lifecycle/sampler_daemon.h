@@ -12,7 +12,7 @@
 
 namespace byteward {
 
-class MainViewController;
+class UpdateCycle;
 
 // Blocks SIGTERM and SIGINT in the calling thread, and in the threads it starts afterwards, and
 // hands them out through a descriptor instead: a stop request that comes while a sample runs
@@ -68,7 +68,7 @@ class SamplerDaemon {
     int stopFd_;
     LocationService *location_;
     // The controller that receives fixes and geocoding answers, as the app's hidden one does.
-    std::unique_ptr<MainViewController> locationController_;
+    std::unique_ptr<UpdateCycle> locationController_;
     std::chrono::steady_clock::time_point nextTick_;
     int exitStatus_ = 0;
 };

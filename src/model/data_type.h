@@ -28,6 +28,19 @@ inline const char *dataTypeName(DataType type) {
     return "none";
 }
 
+// One value of a kind for each data type: state that exists per type lives in one of these, so
+// a rule is written once for both.
+template <class T> struct PerType {
+    T cellular;
+    T wifi;
+
+    T &operator[](DataType type) { return type == DataType::WiFi ? wifi : cellular; }
+    const T &operator[](DataType type) const { return type == DataType::WiFi ? wifi : cellular; }
+};
+
+// The two types in the order every cycle handles them.
+inline constexpr DataType kDataTypes[] = {DataType::Cellular, DataType::WiFi};
+
 // Direction of traffic: 1 sent, 2 received, 3 both.
 enum Direction { kDirectionSent = 1, kDirectionReceived = 2, kDirectionTotal = 3 };
 

@@ -1,6 +1,7 @@
 // Correcting the current billing period by hand (set it to the provider's figure, or start it
 // again at zero) and the one-time rating prompt.
 #include "model/history.h"
+#include "model/period_correction.h"
 #include "platform/data_lock.h"
 #include "screens/dashboard/main_view_controller.h"
 
@@ -100,47 +101,6 @@ Alert notUnderstood(const std::string &text, const std::string &localeId) {
                   "OK");
 }
 
-// Sets the period's total, keeping the stored split between received and sent traffic.
-FileResult setPeriodUsage(Services &services, AppData &record, const char *type, float total) {
-    DataLock lock(services.paths.dataDir);
-    record.getAppData(type);
-    if (total == 0) total = 0; // no "-0" in the file
-    const float received = static_cast<float>(record.dataThisMonthRecd.value_or(0));
-    const float sent = static_cast<float>(record.dataThisMonthSent.value_or(0));
-    float receivedShare = 0.0f;
-    float sentShare = 0.0f;
-    if (received == 0 && sent == 0) {
-        receivedShare = 1.0f;
-    } else if (record.dataThisMonth.value_or(0) > 0) {
-        receivedShare = received / (received + sent);
-        sentShare = sent / (received + sent);
-    }
-    record.dataThisMonthRecd = static_cast<double>(receivedShare * total);
-    record.dataThisMonthSent = static_cast<double>(sentShare * total);
-    record.dataThisMonth = static_cast<double>(total);
-    return record.saveAppData();
-}
-
-// Writes the period so far to the history as a finished billing cycle, then starts it again at
-// zero. Today's, since-boot and all-time counters and the billing dates stay.
-FileResult closePeriodByHand(Services &services, AppData &record, const char *type,
-                             std::int32_t historyDataType) {
-    DataLock lock(services.paths.dataDir);
-    record.getAppData(type);
-    const History log = History::initWithStartDate(
-        record.lastBillingDate, services.clock.now(), record.dataThisMonthSent,
-        record.dataThisMonthRecd, record.dataThisMonth, historyDataType, History::kBillingCycleLog);
-    if (FileResult logged = History::addNewHistoryItemLog(services, log); !logged) return logged;
-    record.dataThisMonth = 0.0;
-    record.dataThisMonthRecd = 0.0;
-    record.dataThisMonthSent = 0.0;
-    FileResult saved = record.saveAppData();
-    // The period stays as it was, so its log goes again (as far as the disk lets it); a reset
-    // tried again later writes it anew.
-    if (!saved) (void)History::removeHistoryLog(services, log);
-    return saved;
-}
-
 } // namespace
 
 void MainViewController::adjustCellularUsage() {
@@ -148,9 +108,9 @@ void MainViewController::adjustCellularUsage() {
     {
         // Loading may set an unreadable file aside; that must not race another process.
         DataLock lock(services_.paths.dataDir);
-        appDataCellular_.getAppData(kCellular);
+        appDataCellular().getAppData(kCellular);
     }
-    const float usage = converToDataUnitFromBytes(appDataCellular_.dataThisMonth);
+    const float usage = converToDataUnitFromBytes(appDataCellular().dataThisMonth);
     screens.presenter->presentAlert(
         adjustAlert(kAdjustCellularTitle, "\n", formatAmount(usage, services_.calendar.localeId())),
         this);
@@ -164,9 +124,9 @@ void MainViewController::adjustWifiUsage() {
     if (screens.presenter == nullptr) return;
     {
         DataLock lock(services_.paths.dataDir);
-        appDataWifi_.getAppData(kWiFi);
+        appDataWifi().getAppData(kWiFi);
     }
-    const float usage = converToDataUnitFromBytes(appDataWifi_.dataThisMonth);
+    const float usage = converToDataUnitFromBytes(appDataWifi().dataThisMonth);
     screens.presenter->presentAlert(
         adjustAlert(kAdjustWifiTitle, "\n\n", formatAmount(usage, services_.calendar.localeId())),
         this);
@@ -192,7 +152,7 @@ void MainViewController::askResetWifiUsage() {
 
 FileResult MainViewController::resetCellularUsage() {
     FileResult reset =
-        closePeriodByHand(services_, appDataCellular_, kCellular, History::kCellular);
+        closePeriodByHand(services_, appDataCellular(), kCellular, History::kCellular);
     services_.log.line("setting LS view NOT updated at cellular reset..");
     isLSViewUpdated = false;
     if (reset) resetCellularNotificationKeys();
@@ -201,7 +161,7 @@ FileResult MainViewController::resetCellularUsage() {
 }
 
 FileResult MainViewController::resetWifiUsage() {
-    FileResult reset = closePeriodByHand(services_, appDataWifi_, kWiFi, History::kWiFi);
+    FileResult reset = closePeriodByHand(services_, appDataWifi(), kWiFi, History::kWiFi);
     if (reset) resetWifiNotificationKeys();
     repaintView(false);
     return reset;
@@ -249,7 +209,7 @@ void MainViewController::alertView(const Alert &alert, int buttonIndex) {
                 screens.presenter->presentAlert(notUnderstood(alert.text, localeId), this);
             return;
         }
-        AppData &record = adjustCellular ? appDataCellular_ : appDataWifi_;
+        AppData &record = adjustCellular ? appDataCellular() : appDataWifi();
         lastAdjustment =
             setPeriodUsage(services_, record, adjustCellular ? kCellular : kWiFi, total);
         if (lastAdjustment) {

@@ -5,25 +5,29 @@
 
 namespace byteward {
 
+MainViewController::MainViewController(Services &services, LocationService *location)
+    : cycle_(services, location), services_(services) {
+}
+
+MainViewController::~MainViewController() = default;
+
 float MainViewController::cellularLimit() const {
-    return getPlanLimitInDisplayUnitFrom(appSettings_.cellularDataLimit,
-                                         AppSettings::text(appSettings_.cellularDataLimitUnit));
+    return cycle_.planLimit(DataType::Cellular);
 }
 
 float MainViewController::wifiLimit() const {
-    return getPlanLimitInDisplayUnitFrom(appSettings_.wifiDataLimit,
-                                         AppSettings::text(appSettings_.wifiDataLimitUnit));
+    return cycle_.planLimit(DataType::WiFi);
 }
 
 void MainViewController::renderView() {
     detailValues.fill({});
     detailValuesCell.fill({});
     detailValuesWiFi.fill({});
-    appSettings_.getSettings();
+    appSettings().getSettings();
     backgroundUpdate("", false);
-    renderMonthlyData(appDataCellular_, cellularLimit(), visualView);
-    renderMonthlyData(appDataWifi_, wifiLimit(), visualViewWifi);
-    renderType(isCellularMode ? appDataCellular_ : appDataWifi_, isCellularMode);
+    renderMonthlyData(appDataCellular(), cellularLimit(), visualView);
+    renderMonthlyData(appDataWifi(), wifiLimit(), visualViewWifi);
+    renderType(isCellularMode ? appDataCellular() : appDataWifi(), isCellularMode);
     if (screens.analytics != nullptr)
         screens.analytics->logEvent(isCellularMode ? "Viewing cellular tab" : "Viewing wifi tab");
     showLastUpdate();
@@ -31,7 +35,7 @@ void MainViewController::renderView() {
 }
 
 void MainViewController::showLastUpdate() {
-    const auto &last = appDataCellular_.lastUpdate;
+    const auto &last = appDataCellular().lastUpdate;
     lblLastUpdateDate.text =
         "Updated: " + (last ? StringFormatter(services_.calendar)
                                   .getLocalizedShortDateMediumTimeStringFromDate(*last)
@@ -39,12 +43,13 @@ void MainViewController::showLastUpdate() {
 }
 
 void MainViewController::repaintView(bool cellular) {
-    appSettings_.getSettings();
-    appDataCellular_.getAppData(kCellular);
-    appDataCellular_.udpateBillingCounter(false);
-    appDataWifi_.getAppData(kWiFi);
-    appDataWifi_.udpateBillingCounter(false);
-    AppData &record = cellular ? appDataCellular_ : appDataWifi_;
+    appSettings().getSettings();
+    for (const DataType type : kDataTypes) {
+        AppData &each = cycle_.record(type);
+        each.getAppData(dataTypeName(type));
+        each.udpateBillingCounter(false);
+    }
+    AppData &record = cellular ? appDataCellular() : appDataWifi();
     renderType(record, cellular);
     renderMonthlyData(record, cellular ? cellularLimit() : wifiLimit(),
                       cellular ? visualView : visualViewWifi);
@@ -53,12 +58,7 @@ void MainViewController::repaintView(bool cellular) {
 
 void MainViewController::renderType(AppData &record, bool cellularType) {
     lblTitle.text = cellularType ? "CELLULAR" : "Wi-Fi";
-    const auto dailyCap =
-        cellularType
-            ? getPlanLimitInDisplayUnitFrom(appSettings_.dailyCap,
-                                            AppSettings::text(appSettings_.dailyCapUnit))
-            : getPlanLimitInDisplayUnitFrom(appSettings_.dailyCapWifi,
-                                            AppSettings::text(appSettings_.dailyCapWifiUnit));
+    const auto dailyCap = cycle_.dailyCap(cellularType ? DataType::Cellular : DataType::WiFi);
     renderStandardCountersForType(record, cellularType ? cellularLimit() : wifiLimit(), dailyCap);
     showPlace(record);
 }

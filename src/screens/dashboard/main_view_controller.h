@@ -3,6 +3,7 @@
 #include "model/app_data.h"
 #include "model/app_settings.h"
 #include "model/display_units.h"
+#include "model/update_cycle.h"
 #include "platform/analytics_log.h"
 #include "platform/location.h"
 #include "screens/dashboard/usage_visual_view.h"
@@ -40,10 +41,12 @@ struct CycleLabels {
     Label lblRemainingUsage;
 };
 
-// The dashboard of one data type and the update cycle behind every dashboard: brings both usage
-// records up to date, raises the usage alerts, and works out every figure the dashboards show.
-// Plain values only, so the app and the command line show exactly the same.
-class MainViewController : public LocationDelegate, public AlertDelegate {
+// The dashboard of one data type, in front of the update cycle behind every dashboard (which
+// brings both usage records up to date and raises the usage alerts): works out every figure the
+// dashboards show. Plain values only, so the app and the command line show exactly the same.
+class MainViewController : public AlertDelegate {
+    UpdateCycle cycle_; // first: the members below refer to it
+
   public:
     // `location` may be null: no location wake-ups.
     explicit MainViewController(Services &services, LocationService *location = nullptr);
@@ -51,25 +54,23 @@ class MainViewController : public LocationDelegate, public AlertDelegate {
     MainViewController(const MainViewController &) = delete;
     MainViewController &operator=(const MainViewController &) = delete;
 
-    // Update cycle. Says which record was not updated and why (the counters were unreadable,
-    // a file could not be written). Write failures are also noted where they happen (noteWrite:
-    // logged once per condition and told to the app's listener), so a caller that would only
-    // log may leave the result.
-    FileResult backgroundUpdate(const std::string &location, bool shouldResetSinceLastAppRun);
-    void startSignificantChangesUpdate();
-    void stopSignificantChangesUpdate();
-    void locationManager(LocationService &manager, const Location &newLocation,
-                         const Location *oldLocation) override;
-    void locationManager(LocationService &manager, const std::string &error) override;
-    void reverseGeocoder(ReverseGeocoder &geocoder, const Placemark &placemark) override;
-    void reverseGeocoder(ReverseGeocoder &geocoder, const std::string &error) override;
+    // The update cycle (see UpdateCycle), run for this dashboard.
+    FileResult backgroundUpdate(const std::string &location, bool shouldResetSinceLastAppRun) {
+        return cycle_.backgroundUpdate(location, shouldResetSinceLastAppRun);
+    }
+    void startSignificantChangesUpdate() { cycle_.startSignificantChangesUpdate(); }
+    void stopSignificantChangesUpdate() { cycle_.stopSignificantChangesUpdate(); }
+    UpdateCycle &updateCycle() { return cycle_; }
 
     // Usage alerts.
     bool sendLocalNotificationForNotificationKey(const std::string &key, float defaultValue,
                                                  float percentRemain, const std::string &type,
-                                                 float dataUsed);
-    void resetCellularNotificationKeys();
-    void resetWifiNotificationKeys();
+                                                 float dataUsed) {
+        return cycle_.sendLocalNotificationForNotificationKey(key, defaultValue, percentRemain,
+                                                              type, dataUsed);
+    }
+    void resetCellularNotificationKeys() { cycle_.resetNotificationKeys(DataType::Cellular); }
+    void resetWifiNotificationKeys() { cycle_.resetNotificationKeys(DataType::WiFi); }
 
     // A full render's figures: a fresh sample (an update cycle), then both types' billing-cycle
     // figures, and the plain counters and place of the type this dashboard shows.
@@ -106,22 +107,22 @@ class MainViewController : public LocationDelegate, public AlertDelegate {
 
     // Display units, with this controller's settings.
     float converToDataUnitFromBytes(std::optional<double> bytes) const {
-        return units_.converToDataUnitFromBytes(bytes);
+        return cycle_.units().converToDataUnitFromBytes(bytes);
     }
     float convertToBytesFromDataUnit(std::optional<double> amount) const {
-        return units_.convertToBytesFromDataUnit(amount);
+        return cycle_.units().convertToBytesFromDataUnit(amount);
     }
     float getPlanLimitInDisplayUnitFrom(const std::optional<Value> &limit,
                                         const std::string &unit) const {
-        return units_.getPlanLimitInDisplayUnitFrom(limit, unit);
+        return cycle_.units().getPlanLimitInDisplayUnitFrom(limit, unit);
     }
 
-    AppData &appDataCellular() { return appDataCellular_; }
-    AppData &appDataWifi() { return appDataWifi_; }
-    AppSettings &appSettings() { return appSettings_; }
+    AppData &appDataCellular() { return cycle_.record(DataType::Cellular); }
+    AppData &appDataWifi() { return cycle_.record(DataType::WiFi); }
+    AppSettings &appSettings() { return cycle_.settings(); }
 
-    // What the icon badge is to show; empty for none.
-    std::optional<float> appBadgeNumber;
+    // What the icon badge is to show; empty for none. The update cycle's.
+    std::optional<float> &appBadgeNumber = cycle_.appBadgeNumber;
     // True for the cellular dashboard, false for the Wi-Fi one.
     bool isCellularMode = true;
     // The landscape dashboard above this one has been repainted since this one appeared.
@@ -148,32 +149,17 @@ class MainViewController : public LocationDelegate, public AlertDelegate {
     // 0 used today, 1 since the app last ran, 2 today's date, 3 all time, 4 since last boot.
     std::array<std::string, 5> detailValues;
 
-    static constexpr const char *kNewCellularCycleMessage =
-        "Cellular plan data usage was reset automatically due to start of new billing cycle.";
-    static constexpr const char *kNewWiFiCycleMessage =
-        "WiFi plan data usage was reset automatically due to start of new billing cycle.";
+    static constexpr const char *kNewCellularCycleMessage = UpdateCycle::kNewCellularCycleMessage;
+    static constexpr const char *kNewWiFiCycleMessage = UpdateCycle::kNewWiFiCycleMessage;
 
   private:
     void renderType(AppData &record, bool cellularType);
     void showPlace(const AppData &record);
     void showLastUpdate();
-    void evaluateAlerts(AppData &record, bool isCellular);
-    void runMilestoneCascade(float percentRemain, const std::string &typeWord, float dataUsed);
-    void resetNotificationKeys(const std::string &typeWord);
-    float elapsedDays(const AppData &record) const;
-    void renderUnlimitedPlan(CycleLabels &labels, std::array<std::string, 9> &rows, bool isCellular,
+    void renderUnlimitedPlan(CycleLabels &labels, std::array<std::string, 9> &rows,
                              UsageVisualView &visualView, const AppData &record);
 
     Services &services_;
-    AppSettings appSettings_;
-    AppData appDataCellular_;
-    AppData appDataWifi_;
-    DisplayUnits units_;
-    LocationService *location_;
-    std::unique_ptr<ReverseGeocoder> geocoder_;
 };
-
-// The badge settings that show a percent of one type's plan.
-bool isPercentBadgeSetting(const std::string &setting, bool isCellular);
 
 } // namespace byteward

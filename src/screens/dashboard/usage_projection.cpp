@@ -1,9 +1,10 @@
-// The dashboard's arithmetic: usage against the plan, the ideal pace, the projection, the status
-// word, the bar's values, the badge figure and the widget values.
+// The dashboard's figures in words: usage against the plan, the ideal pace, the projection, the
+// status word and the bar's values, from the update cycle's arithmetic.
 #include "model/text_format.h"
 #include "screens/dashboard/main_view_controller.h"
 #include "screens/kit/string_formatter.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace byteward {
@@ -19,7 +20,7 @@ std::string unitOf(const AppSettings &settings) {
 void MainViewController::renderStandardCountersForType(AppData &record,
                                                        std::optional<float> /*dataLimit*/,
                                                        std::optional<float> /*dailyDataLimit*/) {
-    const std::string unit = unitOf(appSettings_);
+    const std::string unit = unitOf(appSettings());
     auto amount = [&](const std::optional<double> &bytes) {
         return format("%.2f %s", static_cast<double>(converToDataUnitFromBytes(bytes)),
                       unit.c_str());
@@ -47,14 +48,11 @@ void MainViewController::renderMonthlyData(AppData &record, std::optional<float>
             true;
         return;
     }
-    UserDefaults &widget = services_.widgetDefaults;
-    widget.setObject("WidgetEnabled", Value(true));
+    const PeriodFigures f = cycle_.periodFigures(record, dataLimit);
 
     const Calendar &calendar = services_.calendar;
     const StringFormatter dates(calendar);
-    const std::string unit = unitOf(appSettings_);
-    const std::string badgeSetting = AppSettings::text(appSettings_.appBadgeSetting);
-    const std::string prefix = isCellular ? "CELL" : "WIFI";
+    const std::string unit = unitOf(appSettings());
 
     // Cycle texts.
     const long long daysLeftWhole =
@@ -65,20 +63,14 @@ void MainViewController::renderMonthlyData(AppData &record, std::optional<float>
     const std::string period =
         dates.getLocalizedShortDateNoTimeStringFromDate(*record.lastBillingDate) + " - " +
         dates.getLocalizedShortDateNoTimeStringFromDate(calendar.dateFromComponents(lastDay));
-    const float used = converToDataUnitFromBytes(record.dataThisMonth);
-    const std::string usedText = format("%.2f", static_cast<double>(used));
 
-    labels.lblMonthlyUsage.text = usedText;
-    if (isCellular) widget.setObject("lblMonthlyUsage", Value(usedText));
+    labels.lblMonthlyUsage.text = f.usedText;
     labels.lblCurrentPeriod = {period, false};
     rows[2] = period;
     labels.lblDays = {format("%lld", daysLeftWhole), false};
     labels.lblNextBillingDate = {
         dates.getLocalizedShortDateNoTimeStringFromDate(*record.nextBillingDate), false};
     rows[3] = labels.lblNextBillingDate.text;
-
-    // The used amount goes on the badge whether or not the plan has a limit.
-    if (badgeSetting == prefix + "QUOTA") appBadgeNumber = used;
 
     labels.lblMonthlyUsageSent.text = rows[8] =
         format("%.2f %s", static_cast<double>(converToDataUnitFromBytes(record.dataThisMonthSent)),
@@ -87,122 +79,69 @@ void MainViewController::renderMonthlyData(AppData &record, std::optional<float>
         format("%.2f %s", static_cast<double>(converToDataUnitFromBytes(record.dataThisMonthRecd)),
                unit.c_str());
 
-    if (!dataLimit || !(*dataLimit > 0)) {
-        renderUnlimitedPlan(labels, rows, isCellular, visualView, record);
-        widget.synchronize();
+    if (!f.limited) {
+        renderUnlimitedPlan(labels, rows, visualView, record);
+        cycle_.publishPeriod(record, f);
         return;
     }
 
-    // Single precision throughout, as the figures were always computed.
-    const float limit = *dataLimit;
-    const float elapsed = elapsedDays(record);
-    const auto cycleDays = static_cast<float>(record.billingDaysTotal.value_or(0));
-    const float ideal = elapsed / cycleDays * limit;
-    const float usedPercent = used / limit * 100.0f;
-    const float idealPercent = ideal / limit * 100.0f;
-    const float remainingPercent = (limit - used) / limit * 100.0f;
-    const float difference = ideal - used;
-    const float daysLeft = cycleDays - elapsed;
-    const float remaining = limit - used;
-    float dailyRate = 0;
-    float daysToQuota = 0;
-    float projected = 0;
-    if (elapsed > 0 && used / elapsed > 0) {
-        dailyRate = used / elapsed;
-        daysToQuota = limit / dailyRate;
-        projected = dailyRate * cycleDays;
-    }
-    const float projectedPercent = projected / limit * 100.0f;
-
-    std::string status;
+    const float difference = f.ideal - f.used;
     std::string differenceText;
     if (difference > 0) {
-        status = "SAFE";
+        labels.lblIdealActualDiff.text = "SAFE";
         labels.statusImage = "ok.png";
         differenceText = format("%.1f %s less", static_cast<double>(difference), unit.c_str());
     } else {
-        status = usedPercent > 100.0f ? "OVERAGE" : "CAUTION";
-        labels.statusImage = usedPercent > 100.0f ? "danger.png" : "caution.png";
+        labels.lblIdealActualDiff.text = f.usedPercent > 100.0f ? "OVERAGE" : "CAUTION";
+        labels.statusImage = f.usedPercent > 100.0f ? "danger.png" : "caution.png";
         differenceText =
-            format("%.1f %s more", static_cast<double>(std::fabs(ideal - used)), unit.c_str());
+            format("%.1f %s more", static_cast<double>(std::fabs(difference)), unit.c_str());
     }
-    const std::string usageText = format("%.1f%s", static_cast<double>(usedPercent), "%");
-    const std::string availableText =
-        format("OF %.1f %s USED", static_cast<double>(limit), unit.c_str());
 
-    labels.lblAvailable.text = availableText;
-    if (isCellular) widget.setObject("lblAvailable", Value(availableText));
+    labels.lblAvailable.text = f.availableText;
     labels.lblIdealUsage.text = rows[0] =
-        format("%.1f %s %s%.1f%s%s", static_cast<double>(ideal), unit.c_str(), "(",
-               static_cast<double>(idealPercent), "%", ")");
-    labels.lblIdealActualDiff.text = status;
+        format("%.1f %s %s%.1f%s%s", static_cast<double>(f.ideal), unit.c_str(), "(",
+               static_cast<double>(f.idealPercent), "%", ")");
     rows[1] = differenceText;
 
-    if (badgeSetting == prefix + "PERCENT")
-        appBadgeNumber = usedPercent;
-    else if (badgeSetting == prefix + "_REM_PERCENT")
-        appBadgeNumber = remainingPercent;
-
-    if (daysLeft > 1)
+    if (f.daysLeft > 1)
         labels.lblDailySuggested.text =
-            format("%.1f", static_cast<double>(std::max(remaining / daysLeft, 0.0f)));
-    else if (daysLeft > 0)
+            format("%.1f", static_cast<double>(std::max(f.remaining / f.daysLeft, 0.0f)));
+    else if (f.daysLeft > 0)
         labels.lblDailySuggested.text =
-            format("%.1f", static_cast<double>(std::max(remaining, 0.0f)));
+            format("%.1f", static_cast<double>(std::max(f.remaining, 0.0f)));
     else
         labels.lblDailySuggested.text = "";
 
-    if (usedPercent <= idealPercent) {
+    if (f.usedPercent <= f.idealPercent) {
         labels.lblQuotaOverDate.text = "NO";
-    } else if (daysToQuota - elapsed < 0) {
+    } else if (f.daysToQuota - f.elapsed < 0) {
         labels.lblQuotaOverDate.text = "QUOTA OVER";
     } else {
-        const Instant over =
-            calendar.addDays(*record.lastBillingDate, static_cast<int>(std::trunc(daysToQuota)));
+        const Instant over = calendar.addDays(*record.lastBillingDate,
+                                              static_cast<int>(std::trunc(f.daysToQuota)));
         labels.lblQuotaOverDate.text =
             "YES ON " + dates.getLocalizedShortDateNoTimeStringFromDate(over);
     }
     rows[4] = labels.lblQuotaOverDate.text;
 
     labels.lblProjected.text = rows[5] =
-        format("%.0f %s", static_cast<double>(projected), unit.c_str());
-    if (remaining < 0)
+        format("%.0f %s", static_cast<double>(f.projected), unit.c_str());
+    if (f.remaining < 0)
         labels.lblRemainingUsage.text = isCellular ? "0" : "NONE";
     else
-        labels.lblRemainingUsage.text = format("%.0f", static_cast<double>(remaining));
-    if (badgeSetting == prefix + "_PROJ_PERCENT") appBadgeNumber = projectedPercent;
+        labels.lblRemainingUsage.text = format("%.0f", static_cast<double>(f.remaining));
 
-    visualView.currentUsagePercent = usedPercent;
-    visualView.idealUsagePercent = idealPercent;
-    visualView.usageText = usageText;
+    visualView.currentUsagePercent = f.usedPercent;
+    visualView.idealUsagePercent = f.idealPercent;
+    visualView.usageText = f.usageText;
     visualView.diffText = differenceText;
     visualView.dataType = record.appDataType == kWiFi ? 2 : 1;
-    if (isCellular && visualView.currentUsagePercent) {
-        widget.setObject("currentUsagePercent",
-                         Value(static_cast<double>(*visualView.currentUsagePercent)));
-        widget.setObject("idealUsagePercent",
-                         Value(static_cast<double>(*visualView.idealUsagePercent)));
-        widget.setObject("usageText", Value(visualView.usageText));
-        // The settings' values as they are: a threshold the settings no longer hold must not
-        // live on in the widget.
-        for (const auto &[key, value] : {std::pair{"progressYellow", &appSettings_.progressYellow},
-                                         {"progressRed", &appSettings_.progressRed}}) {
-            if (*value)
-                widget.setObject(key, **value);
-            else
-                widget.removeObjectForKey(key);
-        }
-        services_.log.line(
-            format("Current:%g", static_cast<double>(*visualView.currentUsagePercent)));
-        services_.log.line(format("Ideal:%g", static_cast<double>(*visualView.idealUsagePercent)));
-        services_.log.line("usageText:" + visualView.usageText);
-    }
-    widget.synchronize();
+    cycle_.publishPeriod(record, f);
 }
 
 void MainViewController::renderUnlimitedPlan(CycleLabels &labels, std::array<std::string, 9> &rows,
-                                             bool isCellular, UsageVisualView &visualView,
-                                             const AppData &record) {
+                                             UsageVisualView &visualView, const AppData &record) {
     labels.lblAvailable.text = "OF UNLIMITED";
     labels.lblRemainingUsage.text = "NO LIMIT";
     labels.lblDailySuggested.text = "NO LIMIT";
@@ -210,8 +149,6 @@ void MainViewController::renderUnlimitedPlan(CycleLabels &labels, std::array<std
     labels.lblIdealUsage.text = rows[0] = "--";
     labels.lblIdealActualDiff.text = rows[1] = "SAFE";
     labels.lblProjected.text = rows[5] = "--";
-    const std::string badgeSetting = AppSettings::text(appSettings_.appBadgeSetting);
-    if (isPercentBadgeSetting(badgeSetting, isCellular)) appBadgeNumber.reset();
     visualView.currentUsagePercent = 0.0f;
     visualView.idealUsagePercent = 0.0f;
     visualView.usageText = "0%";

@@ -1,8 +1,8 @@
-// Milestone alerts, the badge figure of the update cycle, and the billing-reset reminders.
+// The update cycle's milestone alerts and badge figure.
 #include "model/app_settings.h"
 #include "model/communications.h"
 #include "model/text_format.h"
-#include "screens/dashboard/main_view_controller.h"
+#include "model/update_cycle.h"
 
 #include <array>
 
@@ -27,6 +27,10 @@ constexpr std::array<Milestone, 6> kMilestones{{
 
 } // namespace
 
+const char *alertTypeWord(DataType type) {
+    return type == DataType::WiFi ? "WiFi" : "Cellular";
+}
+
 bool isPercentBadgeSetting(const std::string &setting, bool isCellular) {
     if (isCellular)
         return setting == "CELLPERCENT" || setting == "CELL_REM_PERCENT" ||
@@ -35,27 +39,23 @@ bool isPercentBadgeSetting(const std::string &setting, bool isCellular) {
            setting == "WIFI_PROJ_PERCENT";
 }
 
-void MainViewController::evaluateAlerts(AppData &record, bool isCellular) {
-    const std::string badgeSetting = AppSettings::text(appSettings_.appBadgeSetting);
-    const float limit =
-        isCellular
-            ? getPlanLimitInDisplayUnitFrom(appSettings_.cellularDataLimit,
-                                            AppSettings::text(appSettings_.cellularDataLimitUnit))
-            : getPlanLimitInDisplayUnitFrom(appSettings_.wifiDataLimit,
-                                            AppSettings::text(appSettings_.wifiDataLimitUnit));
+void UpdateCycle::evaluateAlerts(AppData &record, DataType type) {
+    const bool isCellular = type == DataType::Cellular;
+    const std::string badgeSetting = AppSettings::text(settings_.appBadgeSetting);
+    const float limit = planLimit(type);
     // A plan below one display unit (500 MB shown in GB) is still a plan.
     if (!(limit > 0)) {
         if (isPercentBadgeSetting(badgeSetting, isCellular)) appBadgeNumber.reset();
         return;
     }
-    const std::string typeWord = isCellular ? "Cellular" : "WiFi";
+    const std::string typeWord = alertTypeWord(type);
     if (record.monthlyResetOccured) {
-        resetNotificationKeys(typeWord);
+        resetNotificationKeys(type);
         Communications::sendLocalNotificationNowWithAlertBody(
             services_, isCellular ? kNewCellularCycleMessage : kNewWiFiCycleMessage, "View");
     }
 
-    const float used = converToDataUnitFromBytes(record.dataThisMonth);
+    const float used = units_.converToDataUnitFromBytes(record.dataThisMonth);
     const float remainingPercent = (limit - used) / limit * 100.0f;
     const float elapsed = elapsedDays(record);
     const float dailyRate = elapsed > 0 ? used / elapsed : 0.0f;
@@ -74,8 +74,8 @@ void MainViewController::evaluateAlerts(AppData &record, bool isCellular) {
     runMilestoneCascade(remainingPercent, typeWord, used);
 }
 
-void MainViewController::runMilestoneCascade(float percentRemain, const std::string &typeWord,
-                                             float dataUsed) {
+void UpdateCycle::runMilestoneCascade(float percentRemain, const std::string &typeWord,
+                                      float dataUsed) {
     const AppSettingsReader reader(services_.defaults);
     for (const auto &milestone : kMilestones) {
         if (!reader.getSettingsBoolValueForKey(milestone.switchKey)) continue;
@@ -85,16 +85,13 @@ void MainViewController::runMilestoneCascade(float percentRemain, const std::str
     }
 }
 
-bool MainViewController::sendLocalNotificationForNotificationKey(const std::string &key,
-                                                                 float defaultValue,
-                                                                 float percentRemain,
-                                                                 const std::string &type,
-                                                                 float /*dataUsed*/) {
+bool UpdateCycle::sendLocalNotificationForNotificationKey(const std::string &key,
+                                                          float defaultValue, float percentRemain,
+                                                          const std::string &type,
+                                                          float /*dataUsed*/) {
     bool newCycle = false;
-    if (type == "WiFi")
-        newCycle = appDataWifi_.monthlyResetOccured;
-    else if (type == "Cellular")
-        newCycle = appDataCellular_.monthlyResetOccured;
+    for (const DataType each : kDataTypes)
+        if (type == alertTypeWord(each)) newCycle = records_[each].monthlyResetOccured;
     if (!(percentRemain <= defaultValue)) return false;
 
     UserDefaults &defaults = services_.defaults;
@@ -111,24 +108,16 @@ bool MainViewController::sendLocalNotificationForNotificationKey(const std::stri
     return true;
 }
 
-void MainViewController::resetNotificationKeys(const std::string &typeWord) {
+void UpdateCycle::resetNotificationKeys(DataType type) {
     UserDefaults &defaults = services_.defaults;
     for (const auto &milestone : kMilestones) {
-        const std::string key = typeWord + milestone.switchKey;
+        const std::string key = alertTypeWord(type) + std::string(milestone.switchKey);
         if (defaults.objectForKey(key)) defaults.setObject(key, Value(false));
     }
     defaults.synchronize();
 }
 
-void MainViewController::resetCellularNotificationKeys() {
-    resetNotificationKeys("Cellular");
-}
-
-void MainViewController::resetWifiNotificationKeys() {
-    resetNotificationKeys("WiFi");
-}
-
-float MainViewController::elapsedDays(const AppData &record) const {
+float UpdateCycle::elapsedDays(const AppData &record) const {
     const DateComponents now = services_.calendar.components(services_.clock.now());
     return static_cast<float>(record.billingDaysElapsed.value_or(0)) +
            static_cast<float>(60 * now.hour + now.minute) / 1440.0f;

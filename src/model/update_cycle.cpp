@@ -1,0 +1,89 @@
+// The update cycle: both usage records brought up to date, then the alerts; and the location
+// fixes that start one.
+#include "model/update_cycle.h"
+
+#include "model/communications.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace byteward {
+
+UpdateCycle::UpdateCycle(Services &services, LocationService *location)
+    : services_(services), settings_(services), records_{AppData(services), AppData(services)},
+      units_(services, settings_), location_(location) {
+}
+
+UpdateCycle::~UpdateCycle() = default;
+
+FileResult UpdateCycle::backgroundUpdate(const std::string &location,
+                                         bool shouldResetSinceLastAppRun) {
+    settings_.getSettings();
+    // Both records are brought up to date before any alert is evaluated.
+    PerType<FileResult> updated;
+    for (const DataType type : kDataTypes)
+        updated[type] = records_[type].performBackgroundUpdateForType(dataTypeName(type), location,
+                                                                      shouldResetSinceLastAppRun);
+    // A record that was not updated holds nothing new to announce.
+    for (const DataType type : kDataTypes)
+        if (updated[type]) evaluateAlerts(records_[type], type);
+    return updated.cellular.andThen(updated.wifi);
+}
+
+float UpdateCycle::planLimit(DataType type) const {
+    const bool cellular = type == DataType::Cellular;
+    return units_.getPlanLimitInDisplayUnitFrom(
+        cellular ? settings_.cellularDataLimit : settings_.wifiDataLimit,
+        AppSettings::text(cellular ? settings_.cellularDataLimitUnit
+                                   : settings_.wifiDataLimitUnit));
+}
+
+float UpdateCycle::dailyCap(DataType type) const {
+    const bool cellular = type == DataType::Cellular;
+    return units_.getPlanLimitInDisplayUnitFrom(
+        cellular ? settings_.dailyCap : settings_.dailyCapWifi,
+        AppSettings::text(cellular ? settings_.dailyCapUnit : settings_.dailyCapWifiUnit));
+}
+
+void UpdateCycle::startSignificantChangesUpdate() {
+    if (location_ == nullptr || !location_->locationServicesEnabled()) return;
+    if (!location_->significantLocationChangeMonitoringAvailable()) return;
+    location_->requestAlwaysAuthorization();
+    location_->startMonitoringSignificantLocationChanges(*this);
+}
+
+void UpdateCycle::stopSignificantChangesUpdate() {
+    if (location_ == nullptr || !location_->locationServicesEnabled()) return;
+    if (location_->significantLocationChangeMonitoringAvailable())
+        location_->stopMonitoringSignificantLocationChanges();
+}
+
+void UpdateCycle::locationManager(LocationService &manager, const Location &newLocation,
+                                  const Location * /*oldLocation*/) {
+    // Stale fixes (more than 14 whole seconds old) are replays of an earlier position.
+    const auto age =
+        std::chrono::duration<double>(newLocation.timestamp - services_.clock.now()).count();
+    if (std::abs(std::trunc(age)) > 14) return;
+
+    // The figure the previous cycle left goes on the icon now.
+    Communications::sendBadgeNotification(services_,
+                                          static_cast<long long>(appBadgeNumber.value_or(0)));
+
+    if (!geocoder_) geocoder_ = manager.makeGeocoder();
+    // Each fix geocodes its own coordinate, so the place follows the device.
+    if (geocoder_) geocoder_->start(newLocation.coordinate, *this);
+}
+
+void UpdateCycle::locationManager(LocationService & /*manager*/, const std::string & /*error*/) {
+}
+
+void UpdateCycle::reverseGeocoder(ReverseGeocoder & /*geocoder*/, const Placemark &placemark) {
+    // Write failures are noted where they happen: logged, and told to the app's listener.
+    backgroundUpdate(placemark.locality + ", " + placemark.administrativeArea, false);
+}
+
+void UpdateCycle::reverseGeocoder(ReverseGeocoder & /*geocoder*/, const std::string & /*error*/) {
+    backgroundUpdate("Unknown", false);
+}
+
+} // namespace byteward
