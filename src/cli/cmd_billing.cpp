@@ -26,8 +26,7 @@ void addBillingCommand(CLI::App &app, Action &action) {
                 record.getAppData(*type);
                 record.udpateBillingCounter(false);
             }
-            const auto &code = *type == kWiFi ? record.appSettings->firstDayOfCycleWifi
-                                              : record.appSettings->firstDayOfCycle;
+            const auto &code = record.appSettings->plans[dataTypeFromString(*type)].firstDayOfCycle;
             nlohmann::ordered_json out;
             out["dataType"] = *type;
             out["planCode"] = code ? nlohmann::ordered_json(code->integerValue())

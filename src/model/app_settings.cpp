@@ -16,26 +16,30 @@ struct Binding {
     const char *key;
 };
 
-// Every property and the user-defaults key it is read from, in declaration order.
-constexpr std::array<Binding, 18> kBindings{{
-    {&AppSettings::firstDayOfCycle, "firstDayOfCycle"},
-    {&AppSettings::firstDayOfCycleWifi, "firstDayOfCycleWifi"},
-    {&AppSettings::cellularDataLimit, "cellularDataLimit"},
-    {&AppSettings::wifiDataLimit, "wifiDataLimit"},
+// Every property and the user-defaults key it is read from.
+constexpr std::array<Binding, 8> kBindings{{
     {&AppSettings::enablePushNotifications, "enablePushNotifications"},
     {&AppSettings::enableBackgrounding, "enableBackgrounding"},
-    {&AppSettings::dailyCap, "cell_daily_cap"},
-    {&AppSettings::dailyCapWifi, "wifi_daily_cap"},
     {&AppSettings::startupScreen, "startup_settings"},
     {&AppSettings::displayUnit, "dataunit_settings"},
-    {&AppSettings::cellularDataLimitUnit, "cellularDataLimitUnit"},
-    {&AppSettings::wifiDataLimitUnit, "wifiDataLimitUnit"},
-    {&AppSettings::dailyCapUnit, "dailyCapUnit"},
-    {&AppSettings::dailyCapWifiUnit, "dailyCapUnitWifi"},
     {&AppSettings::progressYellow, "progressYellow"},
     {&AppSettings::progressRed, "progressRed"},
     {&AppSettings::appBadgeSetting, "appBadgeSetting"},
     {&AppSettings::enableHighPrecision, "enableHighPrecision"},
+}};
+
+struct PlanBinding {
+    std::optional<Value> PlanSettings::*property;
+    PerType<const char *> key;
+};
+
+// Every plan property and its key for each type.
+constexpr std::array<PlanBinding, 5> kPlanBindings{{
+    {&PlanSettings::firstDayOfCycle, {"firstDayOfCycle", "firstDayOfCycleWifi"}},
+    {&PlanSettings::dataLimit, {"cellularDataLimit", "wifiDataLimit"}},
+    {&PlanSettings::dataLimitUnit, {"cellularDataLimitUnit", "wifiDataLimitUnit"}},
+    {&PlanSettings::dailyCap, {"cell_daily_cap", "wifi_daily_cap"}},
+    {&PlanSettings::dailyCapUnit, {"dailyCapUnit", "dailyCapUnitWifi"}},
 }};
 
 // A value of the earlier settings file, read the way the old reader did: absent reads 0 / NO.
@@ -78,6 +82,9 @@ void AppSettings::getSettings() {
                 getLegacySettings();
             }
         }
+        for (const auto &binding : kPlanBindings)
+            for (const DataType type : kDataTypes)
+                plans[type].*binding.property = defaults.objectForKey(binding.key[type]);
         for (const auto &binding : kBindings)
             this->*binding.property = defaults.objectForKey(binding.key);
         defaults.synchronize();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/data_type.h"
 #include "platform/value.h"
 #include "storage/services.h"
 
@@ -9,6 +10,15 @@
 
 namespace byteward {
 
+// The settings of one data type's plan; each as the user defaults hold it.
+struct PlanSettings {
+    std::optional<Value> firstDayOfCycle; // the billing cycle's code
+    std::optional<Value> dataLimit;
+    std::optional<Value> dataLimitUnit;
+    std::optional<Value> dailyCap;
+    std::optional<Value> dailyCapUnit;
+};
+
 // The plan and display settings, copied from the user defaults by getSettings. Each property
 // holds whatever the defaults hold under its key (a number, or text as a settings screen may
 // store it); an absent key leaves it empty.
@@ -16,24 +26,27 @@ class AppSettings {
   public:
     explicit AppSettings(Services &services) : services_(services) {}
 
-    std::optional<Value> firstDayOfCycle;
-    std::optional<Value> firstDayOfCycleWifi;
-    std::optional<Value> cellularDataLimit;
-    std::optional<Value> wifiDataLimit;
+    // Each type's plan; the accessors below give the names the settings are known by.
+    PerType<PlanSettings> plans;
     std::optional<Value> enablePushNotifications;
     std::optional<Value> enableBackgrounding;
-    std::optional<Value> dailyCap;
-    std::optional<Value> dailyCapWifi;
     std::optional<Value> startupScreen;
     std::optional<Value> displayUnit;
-    std::optional<Value> cellularDataLimitUnit;
-    std::optional<Value> wifiDataLimitUnit;
-    std::optional<Value> dailyCapUnit;
-    std::optional<Value> dailyCapWifiUnit;
     std::optional<Value> progressYellow;
     std::optional<Value> progressRed;
     std::optional<Value> appBadgeSetting;
     std::optional<Value> enableHighPrecision;
+
+    std::optional<Value> &firstDayOfCycle() { return plans.cellular.firstDayOfCycle; }
+    std::optional<Value> &firstDayOfCycleWifi() { return plans.wifi.firstDayOfCycle; }
+    std::optional<Value> &cellularDataLimit() { return plans.cellular.dataLimit; }
+    std::optional<Value> &wifiDataLimit() { return plans.wifi.dataLimit; }
+    std::optional<Value> &cellularDataLimitUnit() { return plans.cellular.dataLimitUnit; }
+    std::optional<Value> &wifiDataLimitUnit() { return plans.wifi.dataLimitUnit; }
+    std::optional<Value> &dailyCap() { return plans.cellular.dailyCap; }
+    std::optional<Value> &dailyCapWifi() { return plans.wifi.dailyCap; }
+    std::optional<Value> &dailyCapUnit() { return plans.cellular.dailyCapUnit; }
+    std::optional<Value> &dailyCapWifiUnit() { return plans.wifi.dailyCapUnit; }
 
     // Converts the earlier version's settings once, then copies every key into its property.
     void getSettings();

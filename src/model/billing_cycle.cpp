@@ -177,12 +177,12 @@ void AppData::udpateBillingCounter(bool accumulate) {
         appSettings.emplace(services_);
         appSettings->getSettings();
     }
-    if (!appSettings->firstDayOfCycle || !appSettings->firstDayOfCycleWifi) {
+    if (!appSettings->plans.cellular.firstDayOfCycle || !appSettings->plans.wifi.firstDayOfCycle) {
         clearBillingPeriod();
         return;
     }
     const auto &codeSetting =
-        appDataType == kWiFi ? appSettings->firstDayOfCycleWifi : appSettings->firstDayOfCycle;
+        appSettings->plans[dataTypeFromString(appDataType)].firstDayOfCycle;
     const long long planCode = codeSetting->integerValue();
     monthlyResetOccured = false;
     if (planCode < 1) return;

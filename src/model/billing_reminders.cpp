@@ -37,9 +37,9 @@ void AppSettings::applySettings() {
         const char *body;
     };
     const Reminder reminders[] = {
-        {firstDayOfCycle, kCellular, kCellularReminderId,
+        {plans.cellular.firstDayOfCycle, kCellular, kCellularReminderId,
          "open app to reset cellular billing cycle"},
-        {firstDayOfCycleWifi, kWiFi, kWiFiReminderId, "open app to reset WiFi billing cycle"},
+        {plans.wifi.firstDayOfCycle, kWiFi, kWiFiReminderId, "open app to reset WiFi billing cycle"},
     };
     for (const auto &reminder : reminders) {
         // Without a billing cycle there is nothing to be reminded of.

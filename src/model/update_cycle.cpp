@@ -31,18 +31,15 @@ FileResult UpdateCycle::backgroundUpdate(const std::string &location,
 }
 
 float UpdateCycle::planLimit(DataType type) const {
-    const bool cellular = type == DataType::Cellular;
-    return units_.getPlanLimitInDisplayUnitFrom(
-        cellular ? settings_.cellularDataLimit : settings_.wifiDataLimit,
-        AppSettings::text(cellular ? settings_.cellularDataLimitUnit
-                                   : settings_.wifiDataLimitUnit));
+    const PlanSettings &plan = settings_.plans[type];
+    return units_.getPlanLimitInDisplayUnitFrom(plan.dataLimit,
+                                                AppSettings::text(plan.dataLimitUnit));
 }
 
 float UpdateCycle::dailyCap(DataType type) const {
-    const bool cellular = type == DataType::Cellular;
-    return units_.getPlanLimitInDisplayUnitFrom(
-        cellular ? settings_.dailyCap : settings_.dailyCapWifi,
-        AppSettings::text(cellular ? settings_.dailyCapUnit : settings_.dailyCapWifiUnit));
+    const PlanSettings &plan = settings_.plans[type];
+    return units_.getPlanLimitInDisplayUnitFrom(plan.dailyCap,
+                                                AppSettings::text(plan.dailyCapUnit));
 }
 
 void UpdateCycle::startSignificantChangesUpdate() {

@@ -82,7 +82,7 @@ TEST(AppSettings, ConvertsOnceFromTheEarlierFileOrFromNothing) {
             ASSERT_TRUE(stored.has_value()) << e.key;
             EXPECT_EQ(*stored, e.value) << e.key;
         }
-        EXPECT_EQ(settings.firstDayOfCycleWifi, settings.firstDayOfCycle);
+        EXPECT_EQ(settings.firstDayOfCycleWifi(), settings.firstDayOfCycle());
         EXPECT_EQ(AppSettings::text(settings.appBadgeSetting), "BILLINGRESET");
     }
 }
@@ -96,8 +96,8 @@ TEST(AppSettings, LaterLoadsNeverConvertAgain) {
     env.defaults().synchronize();
     test::writeFile(env.paths().dataDir / "app_settings.plist", kLegacy15);
     settings.getSettings();
-    EXPECT_EQ(settings.firstDayOfCycle->integerValue(), 20);
-    EXPECT_EQ(settings.cellularDataLimit->integerValue(), 0);
+    EXPECT_EQ(settings.firstDayOfCycle()->integerValue(), 20);
+    EXPECT_EQ(settings.cellularDataLimit()->integerValue(), 0);
 }
 
 TEST(AppSettings, PropertiesHoldWhatTheDefaultsHoldAndAbsentKeysStayAbsent) {
@@ -109,8 +109,8 @@ TEST(AppSettings, PropertiesHoldWhatTheDefaultsHoldAndAbsentKeysStayAbsent) {
     env.defaults().removeObjectForKey("dataunit_settings");
     env.defaults().synchronize();
     settings.getSettings();
-    EXPECT_TRUE(settings.cellularDataLimit->isString());
-    EXPECT_FLOAT_EQ(settings.cellularDataLimit->floatValue(), 2.5f);
+    EXPECT_TRUE(settings.cellularDataLimit()->isString());
+    EXPECT_FLOAT_EQ(settings.cellularDataLimit()->floatValue(), 2.5f);
     EXPECT_FALSE(settings.displayUnit.has_value());
     EXPECT_EQ(AppSettings::text(settings.displayUnit), "");
 }

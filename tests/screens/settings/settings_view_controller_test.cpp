@@ -118,24 +118,42 @@ TEST_F(SettingsTabTest, SchemaOffersEverySettingOnceWithTheRightControl) {
 }
 
 TEST_F(SettingsTabTest, WhatTheTabStoresIsWhatTheSettingsRecordReads) {
-    const std::pair<const char *, std::optional<Value> AppSettings::*> store[] = {
-        {"cellularDataLimit", &AppSettings::cellularDataLimit},
-        {"cellularDataLimitUnit", &AppSettings::cellularDataLimitUnit},
-        {"firstDayOfCycle", &AppSettings::firstDayOfCycle},
-        {"cell_daily_cap", &AppSettings::dailyCap},
-        {"dailyCapUnit", &AppSettings::dailyCapUnit},
-        {"wifiDataLimit", &AppSettings::wifiDataLimit},
-        {"wifiDataLimitUnit", &AppSettings::wifiDataLimitUnit},
-        {"firstDayOfCycleWifi", &AppSettings::firstDayOfCycleWifi},
-        {"wifi_daily_cap", &AppSettings::dailyCapWifi},
-        {"dailyCapUnitWifi", &AppSettings::dailyCapWifiUnit},
-        {"dataunit_settings", &AppSettings::displayUnit},
-        {"startup_settings", &AppSettings::startupScreen},
-        {"progressYellow", &AppSettings::progressYellow},
-        {"progressRed", &AppSettings::progressRed},
-        {"appBadgeSetting", &AppSettings::appBadgeSetting},
-        {"enablePushNotifications", &AppSettings::enablePushNotifications},
-        {"enableBackgrounding", &AppSettings::enableBackgrounding},
+    // The property each key lands in.
+    using Property = std::optional<Value> &(*)(AppSettings &);
+    const std::pair<const char *, Property> store[] = {
+        {"cellularDataLimit",
+         [](AppSettings &s) -> std::optional<Value> & { return s.plans.cellular.dataLimit; }},
+        {"cellularDataLimitUnit",
+         [](AppSettings &s) -> std::optional<Value> & { return s.plans.cellular.dataLimitUnit; }},
+        {"firstDayOfCycle",
+         [](AppSettings &s) -> std::optional<Value> & { return s.plans.cellular.firstDayOfCycle; }},
+        {"cell_daily_cap",
+         [](AppSettings &s) -> std::optional<Value> & { return s.plans.cellular.dailyCap; }},
+        {"dailyCapUnit",
+         [](AppSettings &s) -> std::optional<Value> & { return s.plans.cellular.dailyCapUnit; }},
+        {"wifiDataLimit",
+         [](AppSettings &s) -> std::optional<Value> & { return s.plans.wifi.dataLimit; }},
+        {"wifiDataLimitUnit",
+         [](AppSettings &s) -> std::optional<Value> & { return s.plans.wifi.dataLimitUnit; }},
+        {"firstDayOfCycleWifi",
+         [](AppSettings &s) -> std::optional<Value> & { return s.plans.wifi.firstDayOfCycle; }},
+        {"wifi_daily_cap",
+         [](AppSettings &s) -> std::optional<Value> & { return s.plans.wifi.dailyCap; }},
+        {"dailyCapUnitWifi",
+         [](AppSettings &s) -> std::optional<Value> & { return s.plans.wifi.dailyCapUnit; }},
+        {"dataunit_settings",
+         [](AppSettings &s) -> std::optional<Value> & { return s.displayUnit; }},
+        {"startup_settings",
+         [](AppSettings &s) -> std::optional<Value> & { return s.startupScreen; }},
+        {"progressYellow",
+         [](AppSettings &s) -> std::optional<Value> & { return s.progressYellow; }},
+        {"progressRed", [](AppSettings &s) -> std::optional<Value> & { return s.progressRed; }},
+        {"appBadgeSetting",
+         [](AppSettings &s) -> std::optional<Value> & { return s.appBadgeSetting; }},
+        {"enablePushNotifications",
+         [](AppSettings &s) -> std::optional<Value> & { return s.enablePushNotifications; }},
+        {"enableBackgrounding",
+         [](AppSettings &s) -> std::optional<Value> & { return s.enableBackgrounding; }},
     };
     AppSettings(env.services()).getSettings(); // the one-time defaults first
     for (const auto &[key, property] : store) {
@@ -155,7 +173,7 @@ TEST_F(SettingsTabTest, WhatTheTabStoresIsWhatTheSettingsRecordReads) {
         }
         AppSettings settings(env.services());
         settings.getSettings();
-        EXPECT_EQ(settings.*property, chosen);
+        EXPECT_EQ(property(settings), chosen);
     }
     // The milestone switches are read one by one.
     const AppSettingsReader reader(env.defaults());
