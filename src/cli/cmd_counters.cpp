@@ -13,10 +13,15 @@ namespace byteward::cli {
 
 namespace {
 
-const std::map<std::string, std::int32_t> kDirections{{"sent", 1}, {"received", 2}, {"both", 3}};
+// Built on first use: a map at namespace scope would be built, and could throw, before main.
+const std::map<std::string, std::int32_t> &directions() {
+    static const std::map<std::string, std::int32_t> words{
+        {"sent", 1}, {"received", 2}, {"both", 3}};
+    return words;
+}
 
 const char *directionWord(std::int32_t direction) {
-    for (const auto &[word, code] : kDirections)
+    for (const auto &[word, code] : directions())
         if (code == direction) return word.c_str();
     return "?";
 }
@@ -118,7 +123,7 @@ void addAddCommand(CLI::App &command, Action &action) {
                 counter.trackCellular = o->cellular;
                 counter.trackWiFi = o->wifi;
             }
-            counter.direction = kDirections.at(o->direction);
+            counter.direction = directions().at(o->direction);
             if (!o->end.empty()) {
                 counter.endDate = parseIso8601(o->end, context.calendar());
                 if (!counter.endDate)

@@ -134,7 +134,7 @@ std::optional<fs::path> keepDamagedRecordAside(Services &services, const fs::pat
     try {
         DataLock lock(services.paths.dataDir);
         if (readWholeFile(path) != damaged) return std::nullopt;
-        const auto aside = keepFileAside(path, services.clock.now());
+        auto aside = keepFileAside(path, services.clock.now());
         // Noted like any store write; the file set aside keeps what there was either way.
         if (aside && replacement)
             noteWrite(services.log, path,

@@ -39,6 +39,8 @@ std::map<std::string, HeldLock> &heldLocks() {
 thread_local std::chrono::milliseconds threadWaitLimit = std::chrono::milliseconds::max();
 // Under a cap, a lock that was just found held is tried once, without waiting, until then: one
 // action takes the lock many times, and each would otherwise wait the cap again.
+// A time_point's default constructor cannot throw, though it is not marked noexcept.
+// NOLINTNEXTLINE(cert-err58-cpp)
 thread_local std::chrono::steady_clock::time_point threadBusyUntil{};
 
 std::string lockPath(const std::filesystem::path &dataDir) {
@@ -82,6 +84,7 @@ DataLock::DataLock(const std::filesystem::path &dataDir, std::chrono::millisecon
         if (errno != EWOULDBLOCK && errno != EINTR) {
             const std::string reason = std::strerror(errno);
             ::close(fd);
+            // NOLINTNEXTLINE(performance-inefficient-string-concatenation): once, on the way out.
             giveUp("cannot lock " + path + ": " + reason);
         }
         if (std::chrono::steady_clock::now() >= deadline) {

@@ -43,7 +43,7 @@ std::optional<std::string> readWholeFile(const fs::path &path, std::string *erro
                                        kMaxFileBytes + 1));
     std::size_t got = 0;
     for (;;) {
-        if (got == bytes.size()) bytes.resize(bytes.size() + 64 * 1024);
+        if (got == bytes.size()) bytes.resize(bytes.size() + std::size_t{64} * 1024);
         const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -55,7 +55,7 @@ std::optional<std::string> readWholeFile(const fs::path &path, std::string *erro
             ::close(fd);
             if (error != nullptr)
                 *error = path.string() + ": larger than " +
-                         std::to_string(kMaxFileBytes / (1024 * 1024)) +
+                         std::to_string(kMaxFileBytes / (std::size_t{1024} * 1024)) +
                          " MiB, more than any file Byteward writes; not read";
             if (tooLarge != nullptr) *tooLarge = true;
             return std::nullopt;

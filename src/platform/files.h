@@ -18,7 +18,7 @@ using FileResult = Result;
 
 // Files are read whole. None that Byteward writes comes near this size (ten years of history
 // is a few megabytes); a larger one is damaged or not ours, and reading it could exhaust memory.
-inline constexpr std::size_t kMaxFileBytes = 64 * 1024 * 1024;
+inline constexpr std::size_t kMaxFileBytes = std::size_t{64} * 1024 * 1024;
 
 // Reads a whole file. Empty when the file does not exist, cannot be read or is larger than
 // kMaxFileBytes; `error` then says which (left empty for a file that simply does not exist) and

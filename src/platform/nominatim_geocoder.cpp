@@ -16,7 +16,7 @@ namespace byteward {
 namespace {
 
 // A reverse answer is a few kilobytes; anything far larger is not Nominatim.
-constexpr std::size_t kMaximumAnswer = 256 * 1024;
+constexpr std::size_t kMaximumAnswer = std::size_t{256} * 1024;
 constexpr std::size_t kMaximumCached = 512;
 
 // Nominatim names the settlement after its size, the region after the country's divisions.

@@ -34,7 +34,7 @@ struct FileRead {
 // The history of years is left out: a daemon would hold megabytes to save one read a day.
 class DecodedFiles {
   public:
-    static constexpr std::size_t kMaxSize = 64 * 1024; // bytes
+    static constexpr std::size_t kMaxSize = std::size_t{64} * 1024; // bytes
 
     static DecodedFiles &instance() {
         static DecodedFiles files;
@@ -106,7 +106,8 @@ FileRead readFile(const fs::path &path, const std::string &listKey) {
         // Far too large to be ours: damaged, and moved aside like any other damaged file.
         if (tooLarge) {
             result.state = FileRead::State::Damaged;
-            result.problem = "larger than " + std::to_string(kMaxFileBytes / (1024 * 1024)) +
+            result.problem = "larger than " +
+                             std::to_string(kMaxFileBytes / (std::size_t{1024} * 1024)) +
                              " MiB, more than any file Byteward writes";
             return result;
         }

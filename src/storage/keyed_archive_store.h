@@ -82,14 +82,14 @@ template <typename Record> class KeyedArchiveStore {
     // `change` receives the Loaded records and edits them in place.
     template <typename Change> [[nodiscard]] FileResult modify(Change change) const {
         return file_.modify([&](ArchiveList &list) {
-            Loaded loaded = fromList(std::move(list));
+            Loaded loaded = fromList(list);
             change(loaded);
             list.items = toList(loaded.records);
         });
     }
 
   private:
-    Loaded fromList(ArchiveList list) const {
+    Loaded fromList(const ArchiveList &list) const {
         Loaded loaded{{}, list.hadData, list.safeToReplace};
         loaded.records.reserve(list.items.size());
         for (const auto &item : list.items)

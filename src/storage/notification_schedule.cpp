@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 constexpr const char *kScheduleFileName = "notifications.plist";
 constexpr const char *kDeliveryLogFileName = "delivered.log";
 // bytes; past this the delivery log keeps only its newest records, about half of it
-constexpr std::uintmax_t kDeliveryLogLimit = 1024 * 1024;
+constexpr std::uintmax_t kDeliveryLogLimit = std::uintmax_t{1024} * 1024;
 
 std::optional<RepeatInterval> repeatFromWord(std::string_view word) {
     for (auto interval :

@@ -38,7 +38,7 @@ class HistoryJourneys : public Journey {
     // A stand-in mail client that keeps its arguments; PATH without one when `present` is false.
     std::filesystem::path mailClient(bool present) {
         const auto bin = root() / "bin";
-        const auto record = root() / "mailed.txt";
+        auto record = root() / "mailed.txt";
         std::filesystem::create_directories(bin);
         if (present) {
             writeFile(bin / "xdg-email", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record.string() + "'\n");

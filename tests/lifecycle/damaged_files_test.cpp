@@ -389,7 +389,8 @@ TEST(DamagedFiles, AFileFarLargerThanAnyWeWriteIsKeptAsideUnread) {
         const fs::path path = w.path(store);
         { std::ofstream grow(path, std::ios::binary | std::ios::trunc); }
         // Sparse: no disk space, but reading it whole would take 65 MiB.
-        ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kMaxFileBytes) + 1024 * 1024), 0);
+        ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kMaxFileBytes) + off_t{1024} * 1024),
+                  0);
         w.traffic(1);
         w.cycle();
         History::getAllHistoryLogs(w.env.services());
@@ -397,7 +398,8 @@ TEST(DamagedFiles, AFileFarLargerThanAnyWeWriteIsKeptAsideUnread) {
         w.env.defaults().dictionaryRepresentation();
         const auto aside = w.keptAside(path);
         ASSERT_EQ(aside.size(), 1u) << storeName(store);
-        EXPECT_EQ(fs::file_size(aside[0]), kMaxFileBytes + 1024 * 1024) << storeName(store);
+        EXPECT_EQ(fs::file_size(aside[0]), kMaxFileBytes + std::size_t{1024} * 1024)
+            << storeName(store);
         EXPECT_TRUE(w.env.log.contains("MiB")) << storeName(store) << ": no word on the size";
         expectOthersIntact(w, store, storeName(store));
     }

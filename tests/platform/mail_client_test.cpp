@@ -107,7 +107,7 @@ MailMessage csvMail() {
     m.body = "Byteward CSV File";
     // Line feeds, a byte that is not text and UTF-8 all come back as they went in.
     m.attachments = {
-        {std::string("Data Type\n\xE2\x82\xAC,\0x\n", 18), "text/csv", "byteward.csv"}};
+        {std::string("Data Type\n\xE2\x82\xAC,\0x\n", 17), "text/csv", "byteward.csv"}};
     return m;
 }
 

@@ -94,7 +94,8 @@ TEST(NominatimGeocoder, FailuresAreLookupFailuresToldOncePerReason) {
         {"server error", 500, "{}", "HTTP 500"},
         {"rate limited", 429, "{}", "HTTP 429"},
         {"not an answer", 200, "<html>", "not a JSON object"},
-        {"endless answer", 200, std::string(2 * 1024 * 1024, ' '), "Reverse geocoding failed"},
+        {"endless answer", 200, std::string(std::size_t{2} * 1024 * 1024, ' '),
+         "Reverse geocoding failed"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -289,7 +289,7 @@ TEST(NotificationSchedule, AnOverlongDeliveryLogKeepsWholeNewestRecords) {
     std::ifstream in(log);
     const std::string record(std::istreambuf_iterator<char>(in), {});
     std::ofstream out(log, std::ios::app);
-    for (std::size_t size = record.size(); size <= 1024 * 1024; size += record.size())
+    for (std::size_t size = record.size(); size <= std::size_t{1024} * 1024; size += record.size())
         out << record;
     out.close();
     env.notifications.scheduleLocalNotification(note(env.clock.current, "new"));

@@ -53,6 +53,7 @@ orderedFields(const std::string &pattern,
         return fieldPosition(pattern, a.second) < fieldPosition(pattern, b.second);
     });
     std::vector<std::string> out;
+    out.reserve(fields.size());
     for (const auto &field : fields)
         out.push_back(field.first);
     return out;

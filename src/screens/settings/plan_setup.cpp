@@ -57,7 +57,7 @@ int StartDayViewController::numberOfRows() const {
 std::string StartDayViewController::titleForRow(int row) const {
     if (row < 0 || row >= numberOfRows()) return {};
     if (planType != 0) return daysOfWeek[static_cast<std::size_t>(row)];
-    const std::string day = std::to_string(daysOfMonth[static_cast<std::size_t>(row)]);
+    std::string day = std::to_string(daysOfMonth[static_cast<std::size_t>(row)]);
     services_.log.line("day " + day);
     return day;
 }

@@ -24,6 +24,7 @@ Value digitWheels(const DigitWheels &wheels) {
     ValueArray out;
     for (int component = 0; component < wheels.numberOfComponents(); ++component) {
         std::vector<std::string> rows;
+        rows.reserve(static_cast<std::size_t>(wheels.numberOfRows(component)));
         for (int row = 0; row < wheels.numberOfRows(component); ++row) rows.push_back(wheels.titleForRow(row, component));
         out.push_back(wheel(rows, wheels.selected[static_cast<std::size_t>(component)],
                             wheels.widthForComponent(component)));
@@ -131,6 +132,7 @@ ValueDict PlanSetupScreen::values() const {
     }
     if (startDay_) {
         std::vector<std::string> rows;
+        rows.reserve(static_cast<std::size_t>(startDay_->numberOfRows()));
         for (int row = 0; row < startDay_->numberOfRows(); ++row)
             rows.push_back(startDay_->planType != 0 ? startDay_->daysOfWeek[static_cast<std::size_t>(row)]
                                                     : std::to_string(startDay_->daysOfMonth[static_cast<std::size_t>(row)]));

@@ -221,7 +221,7 @@ TEST_F(PlanSetupTest, APlanSetUpThroughTheScreensDrivesTheNextUpdate) {
     controller.backgroundUpdate("", false); // 2026-12-08 is a Tuesday
     EXPECT_EQ(iso(*controller.appDataCellular().lastBillingDate), "2026-12-07T00:00:00+01:00");
     EXPECT_EQ(iso(*controller.appDataCellular().nextBillingDate), "2026-12-14T00:00:00+01:00");
-    env.statistics.set("wwan0", 60 * 1024 * 1024, 0);
+    env.statistics.set("wwan0", std::uint64_t{60} * 1024 * 1024, 0);
     env.clock.current += std::chrono::minutes(5);
     controller.backgroundUpdate("", false);
     bool alerted = false;
