@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtCharts
@@ -7,11 +9,10 @@ import Byteward
 // go, which bars carry a value); this page only places them. Qt Charts draws the frame, the plot
 // area and the grid; bars and labels go on top, since rounded tips, turned texts and labels at
 // chosen places are beyond its bar series and axes.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: "History chart"
-    property ScreenAdapter screen
     // Larger dates and every value label; by default the shell's rule for a tablet-sized window.
     property bool tablet: Window.window ? Math.min(Window.window.width, Window.window.height) >= 700 : false
     // The chart closed itself (close button, or the window turned taller than wide).
@@ -26,10 +27,7 @@ Page {
     onIsDismissedChanged: if (isDismissed) dismissed()
     onTabletChanged: reportWindow()
 
-    function label(name) {
-        const l = screen ? screen.labels[name] : undefined
-        return l ? l : ({ text: "", hidden: true })
-    }
+    readonly property ScreenLabel noData: screen ? screen.label("lblNoData") : null
     function reportWindow() {
         const w = Window.window
         if (screen && w)
@@ -43,7 +41,12 @@ Page {
     // The window the page is in, once it is in one: turning it upright closes the chart.
     readonly property size windowSize: Qt.size(Window.width, Window.height)
     // Later: turning upright closes this page, which must not happen inside its own binding.
-    onWindowSizeChanged: Qt.callLater(page.reportWindow)
+    onWindowSizeChanged: reportLater.restart()
+    Timer {
+        id: reportLater
+        interval: 0
+        onTriggered: page.reportWindow()
+    }
 
     background: Rectangle { color: page.backgroundColor }
 
@@ -99,7 +102,9 @@ Page {
                 return tallest
             }
 
-            ValueAxis {
+            // ValuesAxis is ValueAxis under its first name: the Qt Charts type description lists
+            // both under one class, and qmllint keeps only the old name.
+            ValuesAxis {
                 id: axisX
                 min: chart.xRange.location
                 max: chart.xRange.location + chart.xRange.length
@@ -108,11 +113,11 @@ Page {
                 lineVisible: false
                 minorGridVisible: false
             }
-            ValueAxis {
+            ValuesAxis {
                 id: axisY
                 tickInterval: chart.yAxisInfo.majorInterval
                 tickAnchor: 0
-                tickType: ValueAxis.TicksDynamic
+                tickType: ValuesAxis.TicksDynamic
                 min: chart.yRange.location
                 max: chart.yRange.location + chart.yRange.length
                 minorTickCount: 0
@@ -235,8 +240,8 @@ Page {
     Label {
         objectName: "lblNoData"
         anchors.centerIn: parent
-        visible: !page.label("lblNoData").hidden
-        text: page.label("lblNoData").text
+        visible: page.noData ? !page.noData.hidden : false
+        text: page.noData ? page.noData.text : ""
         color: page.foreground
         font.pixelSize: 17
         padding: 8

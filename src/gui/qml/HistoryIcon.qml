@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 
 // The small data-type icon of a history row: rising bars for cellular, arcs for Wi-Fi.
