@@ -23,6 +23,7 @@ ScreenPage {
     readonly property bool isDismissed: v.dismissed === true
     readonly property color foreground: v.foregroundColor || "white"
     readonly property color backgroundColor: v.backgroundColor || "#32373c"
+    readonly property color barColor: v.barColor || "white"
 
     onIsDismissedChanged: if (isDismissed) dismissed()
     onTabletChanged: reportWindow()
@@ -51,19 +52,15 @@ ScreenPage {
     background: Rectangle { color: page.backgroundColor }
 
     // Made once the figures exist, so the axes start out with their final range and step: an
-    // axis that took a new range under an old step would lay out millions of ticks.
-    Loader {
-        anchors.fill: parent
-        active: page.hasChart
-        sourceComponent: chartComponent
-    }
-
-    Component {
-        id: chartComponent
+    // axis that took a new range under an old step would lay out millions of ticks. A repeater of
+    // one rather than a loader, which cannot make a component bound to this page.
+    Repeater {
+        model: page.hasChart ? 1 : 0
 
         ChartView {
             id: chart
             objectName: "chart"
+            anchors.fill: parent
             theme: ChartView.ChartThemeDark
             antialiasing: true
             legend.visible: false
@@ -179,7 +176,7 @@ ScreenPage {
                         width: parent.width
                         height: parent.height + bar.tipRadius
                         radius: bar.tipRadius
-                        color: page.v.barColor
+                        color: page.barColor
                     }
                     Text {
                         objectName: "valueLabel"
