@@ -11,8 +11,8 @@ namespace byteward::gui {
 // The rows of one table section as a list model. Each row is the screen's own description of it
 // (a plain map); the roles name the fields delegates bind to, with an empty value of the right
 // type where a row has no such field. A row's height is the role "rowHeight", since an item's
-// own height cannot be a delegate's required property. A new set of rows tells views only of the rows that
-// changed, came or went, so the delegates of the others stay as they are.
+// own height cannot be a delegate's required property. A new set of rows tells views only of the
+// rows that changed, came or went, so the delegates of the others stay as they are.
 class RowModel : public QAbstractListModel {
     Q_OBJECT
     QML_ELEMENT

@@ -23,9 +23,10 @@ QList<QVariantMap> rowsOf(const QStringList &names) {
     QList<QVariantMap> rows;
     for (const QString &name : names) {
         const QString title = name.left(1);
-        rows.append({{QStringLiteral("title"), title},
-                     {QStringLiteral("detail"), name.endsWith(QLatin1Char('\'')) ? QStringLiteral("new")
-                                                                     : QStringLiteral("old")}});
+        rows.append(
+            {{QStringLiteral("title"), title},
+             {QStringLiteral("detail"),
+              name.endsWith(QLatin1Char('\'')) ? QStringLiteral("new") : QStringLiteral("old")}});
     }
     return rows;
 }
@@ -50,17 +51,19 @@ struct Heard {
 
 Heard setRowsAndListen(RowModel &model, const QList<QVariantMap> &rows) {
     Heard heard;
-    const auto changed = QObject::connect(
-        &model, &RowModel::dataChanged, [&](const QModelIndex &from, const QModelIndex &to) {
-            for (int row = from.row(); row <= to.row(); ++row)
-                heard.changed.push_back(row);
-        });
-    const auto inserted = QObject::connect(
-        &model, &RowModel::rowsInserted,
-        [&](const QModelIndex &, int first, int last) { heard.inserted.push_back({first, last}); });
-    const auto removed = QObject::connect(
-        &model, &RowModel::rowsRemoved,
-        [&](const QModelIndex &, int first, int last) { heard.removed.push_back({first, last}); });
+    const auto changed = QObject::connect(&model, &RowModel::dataChanged,
+                                          [&](const QModelIndex &from, const QModelIndex &to) {
+                                              for (int row = from.row(); row <= to.row(); ++row)
+                                                  heard.changed.push_back(row);
+                                          });
+    const auto inserted = QObject::connect(&model, &RowModel::rowsInserted,
+                                           [&](const QModelIndex &, int first, int last) {
+                                               heard.inserted.push_back({first, last});
+                                           });
+    const auto removed = QObject::connect(&model, &RowModel::rowsRemoved,
+                                          [&](const QModelIndex &, int first, int last) {
+                                              heard.removed.push_back({first, last});
+                                          });
     const auto reset = QObject::connect(&model, &RowModel::modelReset, [&] { ++heard.resets; });
     model.setRows(rows);
     for (const auto &connection : {changed, inserted, removed, reset})
@@ -102,24 +105,40 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RowsCase{"TheSameRowsTellNothing", {"A", "B"}, {"A", "B"}, {}, {}, {}},
         RowsCase{"AChangedRowChangesInPlace", {"A", "B", "C"}, {"A", "B'", "C"}, {1}, {}, {}},
-        RowsCase{"ARowAddedInTheMiddleIsTheOnlyOneInserted", {"A", "B", "C"}, {"A", "X", "B", "C"},
-                 {}, {{1, 1}}, {}},
-        RowsCase{"ARowDeletedInTheMiddleIsTheOnlyOneRemoved", {"A", "B", "C"}, {"A", "C"}, {}, {},
+        RowsCase{"ARowAddedInTheMiddleIsTheOnlyOneInserted",
+                 {"A", "B", "C"},
+                 {"A", "X", "B", "C"},
+                 {},
+                 {{1, 1}},
+                 {}},
+        RowsCase{"ARowDeletedInTheMiddleIsTheOnlyOneRemoved",
+                 {"A", "B", "C"},
+                 {"A", "C"},
+                 {},
+                 {},
                  {{1, 1}}},
         RowsCase{"RowsAddedAtTheEndAreInserted", {"A"}, {"A", "B", "C"}, {}, {{1, 2}}, {}},
         RowsCase{"AFirstRowAddedIsInserted", {"B"}, {"A", "B"}, {}, {{0, 0}}, {}},
         RowsCase{"AnEmptiedListRemovesEveryRow", {"A", "B"}, {}, {}, {}, {{0, 1}}},
         RowsCase{"AFilledListInsertsEveryRow", {}, {"A", "B"}, {}, {{0, 1}}, {}},
-        RowsCase{"ChangedAndDeletedTogetherTellEachOnce", {"A", "B", "C", "D"}, {"A'", "B", "D"},
-                 {0}, {}, {{2, 2}}},
-        RowsCase{"TwoRowsSwappedChangeInPlace", {"A", "B", "C", "D"}, {"A", "C", "B", "D"}, {1, 2},
-                 {}, {}}),
+        RowsCase{"ChangedAndDeletedTogetherTellEachOnce",
+                 {"A", "B", "C", "D"},
+                 {"A'", "B", "D"},
+                 {0},
+                 {},
+                 {{2, 2}}},
+        RowsCase{"TwoRowsSwappedChangeInPlace",
+                 {"A", "B", "C", "D"},
+                 {"A", "C", "B", "D"},
+                 {1, 2},
+                 {},
+                 {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RowModelRoles, AFieldARowLacksReadsAsAnEmptyValueOfItsType) {
     RowModel model;
-    model.setRows({{{QStringLiteral("title"), QStringLiteral("Days")},
-                    {QStringLiteral("height"), 60LL}}});
+    model.setRows(
+        {{{QStringLiteral("title"), QStringLiteral("Days")}, {QStringLiteral("height"), 60LL}}});
     const QHash<int, QByteArray> names = model.roleNames();
     auto role = [&](const char *name) { return names.key(name, -1); };
     const QModelIndex first = model.index(0);
