@@ -83,6 +83,9 @@ AppController::AppController(PlatformServices &platform, Options options, QObjec
         QMetaObject::invokeMethod(
             this, [this, reason] { showWriteFailure(reason); }, Qt::QueuedConnection);
     });
+    // Before anything tells of a theme: the colours are read before QML hears of it.
+    connect(this, &AppController::themeChanged, this, &AppController::updateColors);
+    updateColors();
     connect(&fetchTimer_, &QTimer::timeout, this, &AppController::sample);
     retryTimer_.setSingleShot(true);
     connect(&retryTimer_, &QTimer::timeout, this, &AppController::sample);
@@ -140,6 +143,7 @@ void AppController::launch() {
     renderDashboards();
     run("Choosing the start tab", [this] { delegate_->selectStartupTab(); });
     shownTab_ = delegate_->tabSelectedIndex;
+    updateScreens();
     if (options_.fetchIntervalSeconds > 0) {
         fetchTimer_.start(options_.fetchIntervalSeconds * 1000);
         deliveryTimer_.start(30 * 1000);
@@ -197,6 +201,8 @@ void AppController::showSelectedTab() {
     shownTab_ = delegate_->tabSelectedIndex;
     if (shownTab_ == BytewardAppDelegate::kSettingsTab)
         run("Opening the settings", [this] { settingsScreen_->perform("viewDidLoad", Value()); });
+    // A tab's page may be made right now: it starts from what its screen holds now.
+    updateScreens();
     emit currentTabChanged();
 }
 
@@ -215,7 +221,7 @@ void AppController::watchLocation() {
     });
 }
 
-QVariantMap AppController::colors() const {
+void AppController::updateColors() {
     auto hex = [](const Rgba &c) { return QString::fromStdString(toHex(c)); };
     UserDefaults &defaults = platform_.services().defaults;
     QString cellular = hex(BytewardColors::appTintColor());
@@ -224,20 +230,20 @@ QVariantMap AppController::colors() const {
         cellular = hex(BytewardColors::cellularProgressColor(defaults));
         wifi = hex(BytewardColors::wifiProgressColor(defaults));
     });
-    return {{"background", hex(BytewardColors::appBackgroundColor())},
-            {"block", hex(BytewardColors::appBlockBackgroundColor())},
-            {"subheader", hex(BytewardColors::appSubheaderColor())},
-            {"foreground", hex(BytewardColors::appForegroundColor())},
-            {"tint", hex(BytewardColors::appTintColor())},
-            {"navBar", hex(BytewardColors::appNavBarColor())},
-            {"separator", hex(BytewardColors::tableSeperatorColor())},
-            {"cellBackground", hex(BytewardColors::tableCellBackgroundColor())},
-            {"cellForeground", hex(BytewardColors::tableCellForegroundColor())},
-            {"cellDetail", hex(BytewardColors::tableCellDetailForegroundColor())},
-            {"settingsCell", hex(BytewardColors::settingsTableCellBackgroundColor())},
-            {"barBackground", hex(BytewardColors::progressBarBackgroundColor())},
-            {"cellular", cellular},
-            {"wifi", wifi}};
+    colors_.set({.background = hex(BytewardColors::appBackgroundColor()),
+                 .block = hex(BytewardColors::appBlockBackgroundColor()),
+                 .subheader = hex(BytewardColors::appSubheaderColor()),
+                 .foreground = hex(BytewardColors::appForegroundColor()),
+                 .tint = hex(BytewardColors::appTintColor()),
+                 .navBar = hex(BytewardColors::appNavBarColor()),
+                 .separator = hex(BytewardColors::tableSeperatorColor()),
+                 .cellBackground = hex(BytewardColors::tableCellBackgroundColor()),
+                 .cellForeground = hex(BytewardColors::tableCellForegroundColor()),
+                 .cellDetail = hex(BytewardColors::tableCellDetailForegroundColor()),
+                 .settingsCell = hex(BytewardColors::settingsTableCellBackgroundColor()),
+                 .barBackground = hex(BytewardColors::progressBarBackgroundColor()),
+                 .cellular = cellular,
+                 .wifi = wifi});
 }
 
 void AppController::selectTab(int index) {
@@ -294,10 +300,18 @@ void AppController::deliverNotifications() {
         [this] { platform_.services().notifications.deliverDueNotifications(*sink_); });
 }
 
+std::array<ScreenAdapter *, 5> AppController::tabAdapters() const {
+    return {cellularAdapter_.get(), wifiAdapter_.get(), countersAdapter_.get(),
+            historyAdapter_.get(), settingsAdapter_.get()};
+}
+
+void AppController::updateScreens() {
+    for (ScreenAdapter *adapter : tabAdapters())
+        if (adapter != nullptr) adapter->update();
+}
+
 void AppController::refreshScreens() {
-    for (ScreenAdapter *adapter : {cellularAdapter_.get(), wifiAdapter_.get(),
-                                   countersAdapter_.get(), historyAdapter_.get(),
-                                   settingsAdapter_.get()})
+    for (ScreenAdapter *adapter : tabAdapters())
         if (adapter != nullptr) adapter->refresh();
     for (const auto &adapter : planAdapters_)
         adapter->refresh();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/app_colors.h"
 #include "gui/boundary.h"
 #include "gui/qml_navigator.h"
 #include "gui/qml_presenter.h"
@@ -22,6 +23,7 @@
 #include <QTimer>
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
+#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -38,16 +40,16 @@ class AppController : public QObject {
     Q_OBJECT
     QML_NAMED_ELEMENT(App)
     QML_SINGLETON
-    Q_PROPERTY(ScreenAdapter *cellular READ cellular CONSTANT)
-    Q_PROPERTY(ScreenAdapter *wifi READ wifi CONSTANT)
-    Q_PROPERTY(ScreenAdapter *counters READ counters CONSTANT)
-    Q_PROPERTY(ScreenAdapter *history READ history CONSTANT)
-    Q_PROPERTY(ScreenAdapter *settings READ settings CONSTANT)
-    Q_PROPERTY(QmlPresenter *presenter READ presenter CONSTANT)
-    Q_PROPERTY(QmlNavigator *navigator READ navigator CONSTANT)
+    Q_PROPERTY(byteward::gui::ScreenAdapter *cellular READ cellular CONSTANT)
+    Q_PROPERTY(byteward::gui::ScreenAdapter *wifi READ wifi CONSTANT)
+    Q_PROPERTY(byteward::gui::ScreenAdapter *counters READ counters CONSTANT)
+    Q_PROPERTY(byteward::gui::ScreenAdapter *history READ history CONSTANT)
+    Q_PROPERTY(byteward::gui::ScreenAdapter *settings READ settings CONSTANT)
+    Q_PROPERTY(byteward::gui::QmlPresenter *presenter READ presenter CONSTANT)
+    Q_PROPERTY(byteward::gui::QmlNavigator *navigator READ navigator CONSTANT)
     Q_PROPERTY(int currentTab READ currentTab NOTIFY currentTabChanged)
     Q_PROPERTY(QString windowTint READ windowTint NOTIFY themeChanged)
-    Q_PROPERTY(QVariantMap colors READ colors NOTIFY themeChanged)
+    Q_PROPERTY(byteward::gui::AppColors *colors READ colors CONSTANT)
 
   public:
     struct Options {
@@ -77,7 +79,8 @@ class AppController : public QObject {
     QmlNavigator *navigator() { return &navigator_; }
     int currentTab() const { return shownTab_; }
     QString windowTint() const { return QString::fromStdString(delegate_->windowTint); }
-    QVariantMap colors() const;
+    // Read again whenever the theme may have changed.
+    AppColors *colors() { return &colors_; }
 
     Services &services() { return platform_.services(); }
     AnalyticsLog &analytics() { return platform_.analytics(); }
@@ -121,6 +124,10 @@ class AppController : public QObject {
   private:
     class ForegroundSink;
 
+    // The five tabs' adapters, null before launch.
+    std::array<ScreenAdapter *, 5> tabAdapters() const;
+    // Every tab reads its screen again: now, or once the event at hand has been handled.
+    void updateScreens();
     void refreshScreens();
     void watchLocation();
     // Shows the tab the delegate selected, where it was not the person's own tap.
@@ -130,6 +137,7 @@ class AppController : public QObject {
     void renderDashboards();
     // One alert for each store that could not be written, until it is written again.
     void showWriteFailure(const std::string &reason);
+    void updateColors();
 
     static AppController *instance_;
     DataLock::WaitLimit uiLockWait_{kLockWait};
@@ -138,6 +146,7 @@ class AppController : public QObject {
     NotificationCenter events_;
     QmlPresenter presenter_;
     QmlNavigator navigator_;
+    AppColors colors_;
     std::unique_ptr<XdgMailClient> mail_;
     std::unique_ptr<HistoryViewController> historyController_;
     DesktopNotificationSink desktop_;

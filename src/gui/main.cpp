@@ -86,7 +86,10 @@ int checkBindings(QQuickWindow *window, byteward::gui::AppController &app) {
             continue;
         }
         const QString suffix = tab == 0 ? QString() : QStringLiteral("Wifi");
-        const QVariantMap labels = (tab == 0 ? app.cellular() : app.wifi())->labels();
+        // Straight from the screen, not the adapter's copy: a copy gone stale shows here.
+        const byteward::Screen *screen = (tab == 0 ? app.cellular() : app.wifi())->screen();
+        const QVariantMap labels =
+            byteward::gui::ScreenAdapter::toVariant(byteward::Value(screen->labels())).toMap();
         const QStringList shown = {"lblTitle",
                                    "lblLastUpdateDate",
                                    "lblMonthlyUsage" + suffix,

@@ -25,7 +25,9 @@ void QmlNavigator::dismiss(Screen &screen) {
     const auto found = adapters_.find(&screen);
     if (found == adapters_.end()) return;
     emit dismissRequested(found->second.get());
-    // The page lets go of its adapter when it is destroyed; keep it until then.
+    // The page lets go of its adapter when it is destroyed; keep it until then, reading nothing
+    // from a screen that may go first.
+    found->second->detach();
     found->second.release()->deleteLater();
     adapters_.erase(found);
     emit uncovered();
@@ -39,6 +41,7 @@ void QmlNavigator::refreshAll() {
 void QmlNavigator::pageClosed(ScreenAdapter *adapter) {
     for (auto it = adapters_.begin(); it != adapters_.end(); ++it) {
         if (it->second.get() == adapter) {
+            it->second->detach();
             it->second.release()->deleteLater();
             adapters_.erase(it);
             emit uncovered();

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QPointer>
+#include <QQmlEngine>
 
 namespace byteward::gui {
 
@@ -13,16 +14,17 @@ ScreenAdapter::ScreenAdapter(Screen *screen, Log &log, QObject *parent)
     screen_->onChanged = [adapter = QPointer<ScreenAdapter>(this)] {
         if (adapter) adapter->refresh();
     };
+    update();
 }
 
 void ScreenAdapter::refresh() {
-    if (changePending_) return;
-    changePending_ = true;
+    if (updatePending_) return;
+    updatePending_ = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
-            changePending_ = false;
-            emit changed();
+            updatePending_ = false;
+            update();
         },
         Qt::QueuedConnection);
 }
@@ -77,27 +79,60 @@ Value ScreenAdapter::fromVariant(const QVariant &variant) {
     }
 }
 
-// What QML reads is computed from the stores; a failure shows as nothing rather than ending the
-// app from inside a binding.
-QVariant ScreenAdapter::read(const std::function<Value()> &part) const {
-    QVariant out;
-    guarded(log_, "Reading a screen", [&] { out = toVariant(part()); });
-    return out;
+// What the screen shows is computed from the stores; a part that cannot be read shows as
+// nothing rather than ending the app.
+void ScreenAdapter::update() {
+    if (screen_ == nullptr) return;
+    QVariant labels;
+    QVariant sections;
+    QVariant values;
+    guarded(log_, "Reading a screen", [&] { labels = toVariant(Value(screen_->labels())); });
+    guarded(log_, "Reading a screen", [&] { sections = toVariant(Value(screen_->sections())); });
+    guarded(log_, "Reading a screen", [&] { values = toVariant(Value(screen_->values())); });
+    updateLabels(labels.toMap());
+    updateSections(sections.toList());
+    if (values.toMap() != values_) {
+        values_ = values.toMap();
+        emit valuesChanged();
+    }
 }
 
-QVariantMap ScreenAdapter::labels() const {
-    return read([this] { return Value(screen_->labels()); }).toMap();
+void ScreenAdapter::updateLabels(const QVariantMap &labels) {
+    labelValues_ = labels;
+    for (auto it = labels_.begin(); it != labels_.end(); ++it) {
+        const QVariantMap label = labels.value(it.key()).toMap();
+        it.value()->set(label.value(QStringLiteral("text")).toString(),
+                        label.value(QStringLiteral("hidden"), true).toBool());
+    }
 }
 
-QVariantList ScreenAdapter::sections() const {
-    return read([this] { return Value(screen_->sections()); }).toList();
+void ScreenAdapter::updateSections(const QVariantList &sections) {
+    QList<SectionModel::Section> next;
+    next.reserve(sections.size());
+    for (const QVariant &item : sections) {
+        const QVariantMap section = item.toMap();
+        QList<QVariantMap> rows;
+        for (const QVariant &row : section.value(QStringLiteral("rows")).toList())
+            rows.append(row.toMap());
+        next.append({section.value(QStringLiteral("title")).toString(), std::move(rows)});
+    }
+    sections_.setSections(next);
 }
 
-QVariantMap ScreenAdapter::values() const {
-    return read([this] { return Value(screen_->values()); }).toMap();
+ScreenLabel *ScreenAdapter::label(const QString &name) {
+    ScreenLabel *&label = labels_[name];
+    if (label == nullptr) {
+        label = new ScreenLabel(this);
+        QQmlEngine::setObjectOwnership(label, QQmlEngine::CppOwnership);
+        const QVariantMap value = labelValues_.value(name).toMap();
+        label->set(value.value(QStringLiteral("text")).toString(),
+                   value.value(QStringLiteral("hidden"), true).toBool());
+    }
+    return label;
 }
 
 bool ScreenAdapter::perform(const QString &action, const QVariant &argument) {
+    if (screen_ == nullptr) return false;
     // A JavaScript object arrives wrapped; unwrap it to plain variants.
     QVariant plain = argument;
     if (plain.canConvert<QVariantMap>() && plain.typeId() != QMetaType::QString &&

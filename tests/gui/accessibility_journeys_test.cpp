@@ -169,10 +169,9 @@ TEST_F(AccessibilityJourneys, TheDashboardFiguresAreReadOut) {
               QStringLiteral("Updated ") + shown(QStringLiteral("lblLastUpdateDate"))})
             EXPECT_TRUE(reading.names.contains(expected)) << expected.toStdString();
         // The details table, a row at a time.
-        const QVariantList rows =
-            (tab == 0 ? app().cellular() : app().wifi())->sections().value(0).toMap().value("rows").toList();
-        ASSERT_FALSE(rows.isEmpty());
-        const QVariantMap first = rows.first().toMap();
+        const gui::RowModel *rows = (tab == 0 ? app().cellular() : app().wifi())->rows();
+        ASSERT_GT(rows->count(), 0);
+        const QVariantMap first = rows->get(0);
         EXPECT_TRUE(reading.names.filter(first.value("title").toString() + ": ").size() == 1)
             << first.value("title").toString().toStdString();
     }

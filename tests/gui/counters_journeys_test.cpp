@@ -54,8 +54,7 @@ TEST_F(CountersJourneys, AddMovePauseDeleteAndOpenTheDetails) {
 
     // Paused with its switch; what is stored is what the screen shows.
     click(find(QStringLiteral("cellSwitch"), find(row(at))));
-    const QVariantMap stored =
-        app().counters()->sections().value(0).toMap().value("rows").toList().value(at).toMap();
+    const QVariantMap stored = screenRows(*app().counters()).value(at).toMap();
     EXPECT_EQ(stored.value("title").toString(), QStringLiteral("Roaming"));
     EXPECT_FALSE(stored.value("on").toBool());
     EXPECT_FALSE(find(QStringLiteral("cellSwitch"), find(row(at)))->property("checked").toBool());

@@ -91,7 +91,7 @@ TEST_P(ResetJourneys, ResetZeroesThePeriodOnTheDashboardAndAddsAHistoryRow) {
     start();
     adjust(cellular, QStringLiteral("30"));
     selectTab(3);
-    const int rowsBefore = app().history()->sections().value(0).toMap().value("rows").toList().size();
+    const int rowsBefore = app().history()->rows()->count();
     selectTab(4);
     click(cellular ? QStringLiteral("setting_ResetCellularUsage")
                    : QStringLiteral("setting_ResetWifiUsage"));
@@ -145,7 +145,7 @@ TEST_F(DashboardJourneys, TheStartTabIsChosenAtLaunchAndReturnOnlyNeverBySamplin
     // they are.
     setCounters("wwan0", 1'000'000 + 7 * 1'048'576, 200'000);
     auto allTime = [this] {
-        return app().cellular()->labels().value("lblAllTime").toMap().value("text").toString();
+        return app().cellular()->label(QStringLiteral("lblAllTime"))->text();
     };
     const QString before = allTime();
     ASSERT_TRUE(QTest::qWaitFor([&] { return allTime() != before; }, 5000));

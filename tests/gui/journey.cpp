@@ -298,13 +298,13 @@ QStringList Journey::rowTitles(const QString &prefix) const {
     for (int i = 0;; ++i) {
         QQuickItem *row = findOptional(prefix + QString::number(i));
         if (row == nullptr) return titles;
-        // The row's own title: a table cell's, or the list row's model.
+        // The row's own title: a table cell's, or the list row's title role.
         QQuickItem *cell = search(row, [](QQuickItem *item) {
             return !item->property("cell").toMap().value(QStringLiteral("title")).toString().isEmpty();
         });
         titles.append(cell != nullptr
                           ? cell->property("cell").toMap().value(QStringLiteral("title")).toString()
-                          : row->property("modelData").toMap().value(QStringLiteral("title")).toString());
+                          : row->property("title").toString());
     }
 }
 
@@ -318,10 +318,19 @@ QString Journey::shown(const QString &objectName) const {
     return {};
 }
 
+QVariantMap Journey::screenLabels(const gui::ScreenAdapter &adapter) {
+    return gui::ScreenAdapter::toVariant(Value(adapter.screen()->labels())).toMap();
+}
+
+QVariantList Journey::screenRows(const gui::ScreenAdapter &adapter, int section) {
+    const QVariantList sections =
+        gui::ScreenAdapter::toVariant(Value(adapter.screen()->sections())).toList();
+    return sections.value(section).toMap().value(QStringLiteral("rows")).toList();
+}
+
 void Journey::expectDashboardMatchesController(int tab) {
     const QString suffix = tab == 0 ? QString() : QStringLiteral("Wifi");
-    gui::ScreenAdapter *screen = tab == 0 ? app().cellular() : app().wifi();
-    const QVariantMap labels = screen->labels();
+    const QVariantMap labels = screenLabels(*(tab == 0 ? app().cellular() : app().wifi()));
     for (const QString &name :
          {QStringLiteral("lblTitle"), QStringLiteral("lblLastUpdateDate"),
           "lblMonthlyUsage" + suffix, "lblAvailable" + suffix, "lblIdealActualDiff" + suffix,

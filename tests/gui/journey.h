@@ -80,6 +80,9 @@ class Journey : public ::testing::Test {
     QStringList rowTitles(const QString &prefix) const;
     // The text a dashboard label shows on the tab in front.
     QString shown(const QString &objectName) const;
+    // What a screen holds, read from the screen itself rather than the adapter's copy.
+    static QVariantMap screenLabels(const gui::ScreenAdapter &adapter);
+    static QVariantList screenRows(const gui::ScreenAdapter &adapter, int section = 0);
     // Every dashboard figure on screen equals what its controller holds.
     void expectDashboardMatchesController(int tab);
     // Saves what the window shows as NAME.png when JOURNEY_PICTURES names a folder.

@@ -36,11 +36,12 @@ Dialog {
     closePolicy: Popup.NoAutoClose
     visible: hasAlert
     title: hasAlert ? alert.title : ""
-    // A new alert in the same dialog starts from its own text.
-    onAlertChanged: if (alert && alert.text !== undefined) field.text = alert.text
+    // What the text field holds. A new alert in the same dialog starts from its own text.
+    property string typed
+    onAlertChanged: if (alert && alert.text !== undefined) typed = alert.text
 
-    function press(index) {
-        presenter.answer(index, field.text)
+    function press(index: int) {
+        presenter.answer(index, typed)
     }
 
     // Positioners, not layouts: a layout may still hold a button its Repeater has just let go
@@ -59,8 +60,9 @@ Dialog {
             Accessible.name: text
         }
         TextField {
-            id: field
             objectName: "alertField"
+            text: dialog.typed
+            onTextChanged: dialog.typed = text
             width: parent.width
             height: Math.max(48, implicitHeight)
             visible: dialog.hasAlert && dialog.alert.textInput === true

@@ -6,20 +6,18 @@ import QtQuick.Layouts
 import Byteward
 
 // One counter's details, read only, with a button that opens the editor.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: page.label("lblTitle")
-    property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
 
-    function label(name) {
-        const l = screen ? screen.labels[name] : undefined
-        return l ? l.text : ""
+    function label(name: string): string {
+        return page.screen ? page.screen.label(name).text : ""
     }
-    function act(action, argument) {
-        if (screen) screen.perform(action, argument)
+    function act(action: string, argument: var) {
+        if (page.screen) page.screen.perform(action, argument)
     }
 
     background: Rectangle { color: page.theme.appBackgroundColor || App.colors.background }
@@ -71,22 +69,22 @@ Page {
             width: parent.width
             spacing: 20
             Repeater {
-                model: page.screen ? page.screen.sections : []
+                model: page.screen ? page.screen.sections : null
                 ColumnLayout {
                     id: section
-                    required property var modelData
+                    required property RowModel rows
                     required property int index
                     Layout.fillWidth: true
                     spacing: 1
                     Repeater {
-                        model: section.modelData.rows
+                        model: section.rows
                         TableCellRow {
-                            required property var modelData
+                            id: detailRow
+                            required cell
                             required property int index
-                            cell: modelData
                             theme: page.theme
                             Layout.fillWidth: true
-                            onSelected: page.act("didSelectRow", { section: section.index, row: index })
+                            onSelected: page.act("didSelectRow", { section: section.index, row: detailRow.index })
                         }
                     }
                 }

@@ -7,20 +7,18 @@ import Byteward
 
 // The counter editor, shown modally: sections with their headers, every control reporting to
 // the screen, Cancel and Save in the bar.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: page.label("lblTitle")
-    property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
 
-    function label(name) {
-        const l = screen ? screen.labels[name] : undefined
-        return l ? l.text : ""
+    function label(name: string): string {
+        return page.screen ? page.screen.label(name).text : ""
     }
-    function act(action, argument) {
-        if (screen) screen.perform(action, argument)
+    function act(action: string, argument: var) {
+        if (page.screen) page.screen.perform(action, argument)
     }
 
     background: Rectangle { color: page.theme.appBackgroundColor || App.colors.background }
@@ -72,16 +70,17 @@ Page {
             width: parent.width
             spacing: 12
             Repeater {
-                model: page.screen ? page.screen.sections : []
+                model: page.screen ? page.screen.sections : null
                 ColumnLayout {
                     id: section
-                    required property var modelData
+                    required property string title
+                    required property RowModel rows
                     required property int index
                     Layout.fillWidth: true
                     spacing: 1
                     // No header view for a section without header text.
                     Rectangle {
-                        visible: section.modelData.title.length > 0
+                        visible: section.title.length > 0
                         color: page.theme.appBackgroundColor || App.colors.background
                         implicitHeight: 20
                         Layout.fillWidth: true
@@ -89,23 +88,24 @@ Page {
                             x: 15
                             width: 320
                             height: 20
-                            text: section.modelData.title
+                            text: section.title
                             color: page.theme.appSubheaderColor || App.colors.subheader
                             font.pixelSize: 14
                             verticalAlignment: Text.AlignVCenter
                         }
                     }
                     Repeater {
-                        model: section.modelData.rows
+                        model: section.rows
                         TableCellRow {
-                            required property var modelData
+                            id: editRow
+                            required cell
+                            required property string reuseIdentifier
                             required property int index
-                            cell: modelData
                             theme: page.theme
                             Layout.fillWidth: true
-                            onSelected: page.act("didSelectRow", { section: section.index, row: index })
+                            onSelected: page.act("didSelectRow", { section: section.index, row: editRow.index })
                             onSegmentChosen: (chosen) => page.act(
-                                modelData.reuseIdentifier === "CellWithDataType"
+                                editRow.reuseIdentifier === "CellWithDataType"
                                     ? "dataTypeSegValueChanged" : "directionTypeSegValueChanged",
                                 { index: chosen })
                             onSwitched: (on) => page.act("alertSwitchValueChanged", { on: on })

@@ -7,19 +7,16 @@ import Byteward
 
 // The custom counters tab: one row per counter with its pause switch; edit mode adds delete and
 // move buttons to every row.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: "Custom Counters"
-    property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
     readonly property bool editing: values.editing === true
-    readonly property var rows: screen && screen.sections.length > 0 ? screen.sections[0].rows : []
 
-    function label(name) {
-        const l = screen ? screen.labels[name] : undefined
-        return l ? l.text : ""
+    function label(name: string): string {
+        return page.screen ? page.screen.label(name).text : ""
     }
     function act(action, argument) {
         if (screen) screen.perform(action, argument)
@@ -81,11 +78,12 @@ Page {
         anchors.fill: parent
         clip: true
         spacing: 1
-        model: page.rows
+        model: page.screen ? page.screen.rows : null
         ScrollBar.vertical: ScrollBar {}
         delegate: Rectangle {
             id: item
-            required property var modelData
+            required property var cell
+            required property string title
             required property int index
             objectName: "counterRow" + index
             width: list.width
@@ -104,12 +102,12 @@ Page {
                     palette.buttonText: "#e73e3e"
                     implicitWidth: 48
                     implicitHeight: 48
-                    Accessible.name: "Delete " + (item.modelData.title || "counter")
+                    Accessible.name: "Delete " + (item.title || "counter")
                     onClicked: page.act("commitEditingStyle", { row: item.index })
                 }
                 TableCellRow {
                     id: cell
-                    cell: item.modelData
+                    cell: item.cell
                     theme: page.theme
                     editing: page.editing
                     Layout.fillWidth: true
@@ -125,7 +123,7 @@ Page {
                     text: "\u2191"
                     implicitWidth: 48
                     implicitHeight: 48
-                    Accessible.name: "Move " + (item.modelData.title || "counter") + " up"
+                    Accessible.name: "Move " + (item.title || "counter") + " up"
                     onClicked: page.act("moveRow", { from: item.index, to: item.index - 1 })
                 }
                 ToolButton {
@@ -133,11 +131,11 @@ Page {
                     Accessible.onPressAction: clicked()
                     objectName: "moveDownButton"
                     visible: page.editing
-                    enabled: item.index < page.rows.length - 1
+                    enabled: item.index < list.count - 1
                     text: "\u2193"
                     implicitWidth: 48
                     implicitHeight: 48
-                    Accessible.name: "Move " + (item.modelData.title || "counter") + " down"
+                    Accessible.name: "Move " + (item.title || "counter") + " down"
                     onClicked: page.act("moveRow", { from: item.index, to: item.index + 1 })
                 }
             }

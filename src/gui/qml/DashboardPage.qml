@@ -4,11 +4,10 @@ import QtQuick.Layouts
 import Byteward
 
 // A dashboard of one data type. Every text comes from the screen; this only lays it out.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: page.label("lblTitle")
-    property ScreenAdapter screen
     property bool cellular: true
     // "phone", "tall", "tablet", "landscape" or "landscapeTablet"
     property string layoutKind: "phone"
@@ -19,15 +18,13 @@ Page {
     readonly property var bar: screen ? screen.values[cellular ? "visualView" : "visualViewWifi"] : undefined
     readonly property color progressColor: screen ? (cellular ? App.colors.cellular : App.colors.wifi) : "white"
 
-    function label(name) {
-        const l = screen ? screen.labels[name] : undefined
-        return l ? l.text : ""
+    function label(name: string): string {
+        return page.screen ? page.screen.label(name).text : ""
     }
-    function shown(name) {
-        const l = screen ? screen.labels[name] : undefined
-        return l ? !l.hidden : false
+    function shown(name: string): bool {
+        return page.screen ? !page.screen.label(name).hidden : false
     }
-    function typed(name) { return label(name + suffix) }
+    function typed(name: string): string { return page.label(name + page.suffix) }
 
     background: Rectangle { color: App.colors.background }
 
@@ -167,7 +164,7 @@ Page {
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignTop
                 Layout.preferredWidth: 1
-                rows: page.screen && page.screen.sections.length > 0 ? page.screen.sections[0].rows : []
+                rows: page.screen ? page.screen.rows : null
                 valueColor: page.progressColor
                 scale: page.scale
             }

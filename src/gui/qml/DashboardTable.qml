@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Layouts
 import QtQuick.Window
@@ -6,7 +8,7 @@ import Byteward
 // The details table: fourteen titled rows, values in the type's progress colour.
 ColumnLayout {
     id: table
-    property var rows: []
+    property RowModel rows
     property color valueColor
     property real scale: 1
     // Device-independent points to pixels: 1 on an ordinary screen, more on a phone's dense one
@@ -19,7 +21,9 @@ ColumnLayout {
     Repeater {
         model: table.rows
         Rectangle {
-            required property var modelData
+            id: row
+            required property string title
+            required property string value
             required property int index
             objectName: "detailRow" + index
             Layout.fillWidth: true
@@ -27,14 +31,14 @@ ColumnLayout {
             implicitHeight: (table.scale > 1 ? 80 : 50) * table.density
             color: App.colors.cellBackground
             Accessible.role: Accessible.ListItem
-            Accessible.name: modelData.title + ": " + (modelData.value.length > 0 ? modelData.value : "none")
+            Accessible.name: title + ": " + (value.length > 0 ? value : "none")
             Text {
                 anchors.left: parent.left
                 anchors.leftMargin: 10
                 anchors.verticalCenter: parent.verticalCenter
                 width: parent.width * 0.45
                 Accessible.ignored: true
-                text: modelData.title
+                text: row.title
                 color: App.colors.cellForeground
                 font.pixelSize: (table.scale > 1 ? 22 : 16) * table.density
                 elide: Text.ElideRight
@@ -46,7 +50,7 @@ ColumnLayout {
                 width: parent.width * 0.53
                 horizontalAlignment: Text.AlignRight
                 Accessible.ignored: true
-                text: modelData.value
+                text: row.value
                 color: table.valueColor
                 font.pixelSize: (table.scale > 1 ? 22 : 16) * table.density
                 elide: Text.ElideLeft

@@ -7,20 +7,18 @@ import Byteward
 
 // The date picker, shown modally: the chosen date (or "No End Date") above a wheel whose
 // columns, order and texts follow the user's locale, as the screen lays them out.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: "End Date"
-    property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
 
-    function label(name) {
-        const l = screen ? screen.labels[name] : undefined
-        return l ? l.text : ""
+    function label(name: string): string {
+        return page.screen ? page.screen.label(name).text : ""
     }
-    function act(action, argument) {
-        if (screen) screen.perform(action, argument)
+    function act(action: string, argument: var) {
+        if (page.screen) page.screen.perform(action, argument)
     }
 
     background: Rectangle { color: page.theme.appBackgroundColor || App.colors.background }

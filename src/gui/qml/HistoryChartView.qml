@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtCharts
@@ -7,11 +9,10 @@ import Byteward
 // go, which bars carry a value); this page only places them. Qt Charts draws the frame, the plot
 // area and the grid; bars and labels go on top, since rounded tips, turned texts and labels at
 // chosen places are beyond its bar series and axes.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: "History chart"
-    property ScreenAdapter screen
     // Larger dates and every value label; by default the shell's rule for a tablet-sized window.
     property bool tablet: Window.window ? Math.min(Window.window.width, Window.window.height) >= 700 : false
     // The chart closed itself (close button, or the window turned taller than wide).
@@ -22,14 +23,12 @@ Page {
     readonly property bool isDismissed: v.dismissed === true
     readonly property color foreground: v.foregroundColor || "white"
     readonly property color backgroundColor: v.backgroundColor || "#32373c"
+    readonly property color barColor: v.barColor || "white"
 
     onIsDismissedChanged: if (isDismissed) dismissed()
     onTabletChanged: reportWindow()
 
-    function label(name) {
-        const l = screen ? screen.labels[name] : undefined
-        return l ? l : ({ text: "", hidden: true })
-    }
+    readonly property ScreenLabel noData: screen ? screen.label("lblNoData") : null
     function reportWindow() {
         const w = Window.window
         if (screen && w)
@@ -43,24 +42,25 @@ Page {
     // The window the page is in, once it is in one: turning it upright closes the chart.
     readonly property size windowSize: Qt.size(Window.width, Window.height)
     // Later: turning upright closes this page, which must not happen inside its own binding.
-    onWindowSizeChanged: Qt.callLater(page.reportWindow)
+    onWindowSizeChanged: reportLater.restart()
+    Timer {
+        id: reportLater
+        interval: 0
+        onTriggered: page.reportWindow()
+    }
 
     background: Rectangle { color: page.backgroundColor }
 
     // Made once the figures exist, so the axes start out with their final range and step: an
-    // axis that took a new range under an old step would lay out millions of ticks.
-    Loader {
-        anchors.fill: parent
-        active: page.hasChart
-        sourceComponent: chartComponent
-    }
-
-    Component {
-        id: chartComponent
+    // axis that took a new range under an old step would lay out millions of ticks. A repeater of
+    // one rather than a loader, which cannot make a component bound to this page.
+    Repeater {
+        model: page.hasChart ? 1 : 0
 
         ChartView {
             id: chart
             objectName: "chart"
+            anchors.fill: parent
             theme: ChartView.ChartThemeDark
             antialiasing: true
             legend.visible: false
@@ -99,7 +99,9 @@ Page {
                 return tallest
             }
 
-            ValueAxis {
+            // ValuesAxis is ValueAxis under its first name: the Qt Charts type description lists
+            // both under one class, and qmllint keeps only the old name.
+            ValuesAxis {
                 id: axisX
                 min: chart.xRange.location
                 max: chart.xRange.location + chart.xRange.length
@@ -108,11 +110,11 @@ Page {
                 lineVisible: false
                 minorGridVisible: false
             }
-            ValueAxis {
+            ValuesAxis {
                 id: axisY
                 tickInterval: chart.yAxisInfo.majorInterval
                 tickAnchor: 0
-                tickType: ValueAxis.TicksDynamic
+                tickType: ValuesAxis.TicksDynamic
                 min: chart.yRange.location
                 max: chart.yRange.location + chart.yRange.length
                 minorTickCount: 0
@@ -174,7 +176,7 @@ Page {
                         width: parent.width
                         height: parent.height + bar.tipRadius
                         radius: bar.tipRadius
-                        color: page.v.barColor
+                        color: page.barColor
                     }
                     Text {
                         objectName: "valueLabel"
@@ -235,8 +237,8 @@ Page {
     Label {
         objectName: "lblNoData"
         anchors.centerIn: parent
-        visible: !page.label("lblNoData").hidden
-        text: page.label("lblNoData").text
+        visible: page.noData ? !page.noData.hidden : false
+        text: page.noData ? page.noData.text : ""
         color: page.foreground
         font.pixelSize: 17
         padding: 8

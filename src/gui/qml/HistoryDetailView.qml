@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -5,11 +7,10 @@ import Byteward
 
 // One billing period: its dates, its totals and its days, as the screen lays them out in three
 // titled sections. Rows do nothing when touched; the action menu exports or charts the days.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: "Billing period"
-    property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
     readonly property var headerFrame: values.headerFrame || ({ x: 15, y: -5, width: 320, height: 20 })
@@ -56,10 +57,11 @@ Page {
             spacing: 1
 
             Repeater {
-                model: page.screen ? page.screen.sections : []
+                model: page.screen ? page.screen.sections : null
                 ColumnLayout {
                     id: section
-                    required property var modelData
+                    required property string title
+                    required property RowModel rows
                     Layout.fillWidth: true
                     spacing: 1
                     // The header: one label placed by the screen's frame.
@@ -72,26 +74,28 @@ Page {
                             width: Math.min(page.headerFrame.width, parent.width - x)
                             height: page.headerFrame.height
                             verticalAlignment: Text.AlignVCenter
-                            text: section.modelData.title
+                            text: section.title
                             color: page.theme.appSubheaderColor || App.colors.subheader
                             font.pixelSize: page.values.headerFontSize || 14
                             elide: Text.ElideRight
                         }
                     }
                     Repeater {
-                        model: section.modelData.rows
+                        model: section.rows
                         Rectangle {
                             id: cell
-                            required property var modelData
+                            required property string title
+                            required property string detail
+                            required property real rowHeight
                             Layout.fillWidth: true
-                            implicitHeight: modelData.height || 44
+                            implicitHeight: rowHeight || 44
                             color: page.theme.tableCellBackgroundColor || App.colors.cellBackground
                             Text {
                                 anchors.left: parent.left
                                 anchors.leftMargin: 15
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: parent.width * 0.55
-                                text: cell.modelData.title
+                                text: cell.title
                                 color: page.theme.tableCellForegroundColor || App.colors.cellForeground
                                 font.pixelSize: 15
                                 elide: Text.ElideRight
@@ -102,7 +106,7 @@ Page {
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: parent.width * 0.4
                                 horizontalAlignment: Text.AlignRight
-                                text: cell.modelData.detail
+                                text: cell.detail
                                 color: page.theme.tableCellDetailForegroundColor || App.colors.cellDetail
                                 font.pixelSize: 15
                                 elide: Text.ElideLeft

@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 
 // The small data-type icon of a history row: rising bars for cellular, arcs for Wi-Fi.
@@ -19,7 +21,8 @@ Item {
                 required property int index
                 width: 4
                 height: 6 + index * 5
-                anchors.bottom: parent.bottom
+                // A delegate has no parent yet while it is being made.
+                anchors.bottom: parent ? parent.bottom : undefined
                 radius: 1
                 color: icon.color
             }

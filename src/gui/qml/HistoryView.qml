@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -5,18 +7,15 @@ import Byteward
 
 // The History tab's list: the two periods in progress, then every stored billing period. The
 // screen decides every text, which rows can be deleted and what the action menu does.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: "History"
-    property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
-    readonly property var rows: screen && screen.sections.length > 0 ? screen.sections[0].rows : []
     readonly property bool editing: values.editing === true
-    function label(name) {
-        const l = screen ? screen.labels[name] : undefined
-        return l ? l.text : ""
+    function label(name: string): string {
+        return page.screen ? page.screen.label(name).text : ""
     }
     function reportDevice() {
         const w = page.Window.window
@@ -81,18 +80,23 @@ Page {
         anchors.fill: parent
         clip: true
         spacing: 1
-        model: page.rows
+        model: page.screen ? page.screen.rows : null
         ScrollBar.vertical: ScrollBar {}
         delegate: Rectangle {
             id: row
-            required property var modelData
+            required property string title
+            required property string detail
+            required property string image
+            required property string accessory
+            required property bool editable
+            required property real rowHeight
             required property int index
             objectName: "historyRow" + index
-            width: ListView.view.width
-            height: Math.max(modelData.height || 60, 48)
+            width: list.width
+            height: Math.max(rowHeight || 60, 48)
             color: page.theme.tableCellBackgroundColor || App.colors.cellBackground
-            Accessible.role: row.modelData.accessory === "disclosureIndicator" ? Accessible.Button : Accessible.ListItem
-            Accessible.name: row.modelData.title + (row.modelData.detail ? ", " + row.modelData.detail : "")
+            Accessible.role: accessory === "disclosureIndicator" ? Accessible.Button : Accessible.ListItem
+            Accessible.name: title + (detail ? ", " + detail : "")
             Accessible.onPressAction: { page.reportDevice(); page.screen.perform("select", { row: row.index }) }
 
             RowLayout {
@@ -104,31 +108,31 @@ Page {
                     // The bus's press acts as a click does.
                     Accessible.onPressAction: clicked()
                     objectName: "deleteButton"
-                    visible: page.editing && row.modelData.editable === true
+                    visible: page.editing && row.editable
                     text: "−"
                     implicitWidth: 48
                     implicitHeight: 48
-                    Accessible.name: "Delete " + row.modelData.title
+                    Accessible.name: "Delete " + row.title
                     palette.button: "#d9342b"
                     palette.buttonText: "white"
                     onClicked: page.screen.perform("delete", { row: row.index })
                 }
                 HistoryIcon {
-                    image: row.modelData.image
+                    image: row.image
                     color: page.theme.tableCellForegroundColor || App.colors.cellForeground
                 }
                 ColumnLayout {
                     Layout.fillWidth: true
                     spacing: 2
                     Text {
-                        text: row.modelData.title
+                        text: row.title
                         color: page.theme.tableCellForegroundColor || App.colors.cellForeground
                         font.pixelSize: 16
                         elide: Text.ElideRight
                         Layout.fillWidth: true
                     }
                     Text {
-                        text: row.modelData.detail
+                        text: row.detail
                         visible: text.length > 0
                         color: page.theme.tableCellDetailForegroundColor || App.colors.cellDetail
                         font.pixelSize: 13
@@ -138,7 +142,7 @@ Page {
                 }
                 Text {
                     text: "›"
-                    visible: row.modelData.accessory === "disclosureIndicator"
+                    visible: row.accessory === "disclosureIndicator"
                     color: page.theme.tableCellDetailForegroundColor || App.colors.cellDetail
                     font.pixelSize: 22
                 }

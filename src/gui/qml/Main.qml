@@ -37,10 +37,6 @@ ApplicationWindow {
     readonly property bool tall: !landscape && height / width >= 1.7
 
     onVisibilityChanged: (shown) => App.setWindowVisible(shown !== Window.Minimized && shown !== Window.Hidden)
-    onLandscapeChanged: {
-        cellularStack.follow()
-        wifiStack.follow()
-    }
 
     // Icon and title per tab, each at least 48 px square so a thumb finds it.
     footer: TabBar {
@@ -105,6 +101,7 @@ ApplicationWindow {
         id: stack
         required property bool cellular
         required property int tab
+        required property bool landscape
         property Component portrait
         property Component sideways
         // Made the first time the tab shows, like the other tabs.
@@ -118,10 +115,11 @@ ApplicationWindow {
             function onCurrentTabChanged() { stack.build() }
         }
         // The landscape dashboard sits on top of the portrait one while the window is sideways.
+        onLandscapeChanged: follow()
         function follow() {
-            if (window.landscape && depth === 1)
+            if (landscape && depth === 1)
                 push(sideways, {}, StackView.Immediate)
-            else if (!window.landscape && depth > 1)
+            else if (!landscape && depth > 1)
                 pop(StackView.Immediate)
         }
         Component.onCompleted: build()
@@ -129,6 +127,7 @@ ApplicationWindow {
 
     // A tab's first page, made the first time the tab shows: starting needs only the tab in front.
     component LazyStack: StackView {
+        id: lazy
         required property int tab
         required property Component page
         function build() {
@@ -137,7 +136,7 @@ ApplicationWindow {
         Component.onCompleted: build()
         Connections {
             target: App
-            function onCurrentTabChanged() { build() }
+            function onCurrentTabChanged() { lazy.build() }
         }
     }
 
@@ -150,6 +149,7 @@ ApplicationWindow {
             objectName: "stack0"
             cellular: true
             tab: 0
+            landscape: window.landscape
             portrait: window.tablet ? cellularTablet : window.tall ? cellularTall : cellularPhone
             sideways: window.tablet ? cellularLandscapeTablet : cellularLandscape
         }
@@ -158,6 +158,7 @@ ApplicationWindow {
             objectName: "stack1"
             cellular: false
             tab: 1
+            landscape: window.landscape
             portrait: window.tablet ? wifiTablet : window.tall ? wifiTall : wifiPhone
             sideways: window.tablet ? wifiLandscapeTablet : wifiLandscape
         }
@@ -227,8 +228,9 @@ ApplicationWindow {
             modal.open()
         }
         function onDismissRequested(screen) {
-            if (modalStack.depth > 0 && modalStack.currentItem.screen === screen) {
-                modalStack.currentItem.screen = null
+            const modalPage = modalStack.currentItem as ScreenPage
+            if (modalStack.depth > 0 && modalPage && modalPage.screen === screen) {
+                modalPage.screen = null
                 if (modalStack.depth > 1) {
                     modalStack.pop(StackView.Immediate)
                 } else {

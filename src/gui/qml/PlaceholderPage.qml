@@ -1,17 +1,14 @@
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 import Byteward
 
 // A tab whose screens are still to come.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: "Byteward"
-    property ScreenAdapter screen
-    function label(name) {
-        const l = screen ? screen.labels[name] : undefined
-        return l ? l.text : ""
+    function label(name: string): string {
+        return page.screen ? page.screen.label(name).text : ""
     }
     background: Rectangle { color: App.colors.background }
     ColumnLayout {

@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -5,15 +7,13 @@ import Byteward
 
 // One plan setup screen: a checked list, wheels of digits or days, or a list of dates. Every
 // choice goes straight to the screen, which stores it.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: page.label("lblTitle")
-    property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
-    function label(name) {
-        const l = screen ? screen.labels[name] : undefined
-        return l ? l.text : ""
+    function label(name: string): string {
+        return page.screen ? page.screen.label(name).text : ""
     }
     background: Rectangle { color: App.colors.background }
 
@@ -48,6 +48,7 @@ Page {
         Repeater {
             model: page.values.rows || []
             Rectangle {
+                id: planRow
                 required property string modelData
                 required property int index
                 objectName: "planRow" + index
@@ -63,7 +64,7 @@ Page {
                     anchors.left: parent.left
                     anchors.leftMargin: 12
                     anchors.verticalCenter: parent.verticalCenter
-                    text: modelData
+                    text: planRow.modelData
                     color: App.colors.cellForeground
                     font.pixelSize: 15
                 }
@@ -72,13 +73,13 @@ Page {
                     anchors.rightMargin: 12
                     anchors.verticalCenter: parent.verticalCenter
                     text: "✓"
-                    visible: page.values.checked === index
+                    visible: page.values.checked === planRow.index
                     color: App.windowTint
                     font.pixelSize: 18
                 }
                 MouseArea {
                     anchors.fill: parent
-                    onClicked: page.screen.perform("select", { row: index })
+                    onClicked: page.screen.perform("select", { row: planRow.index })
                 }
             }
         }

@@ -1,14 +1,15 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Byteward
 
 // The settings tab: every section and row comes from the settings schema through the screen.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: "Settings"
-    property ScreenAdapter screen
     background: Rectangle { color: App.colors.background }
     header: ToolBar {
         implicitHeight: 48
@@ -49,10 +50,11 @@ Page {
             spacing: 1
 
             Repeater {
-                model: page.screen ? page.screen.sections : []
+                model: page.screen ? page.screen.sections : null
                 ColumnLayout {
                     id: section
-                    required property var modelData
+                    required property string title
+                    required property RowModel rows
                     Layout.fillWidth: true
                     spacing: 1
                     // The section header as the settings kit lays it out: a 20 px label at 15, 5.
@@ -60,15 +62,15 @@ Page {
                         Layout.fillWidth: true
                         implicitHeight: 34
                         color: App.colors.background
-                        visible: section.modelData.title.length > 0
+                        visible: section.title.length > 0
                         Accessible.role: Accessible.Heading
-                        Accessible.name: section.modelData.title
+                        Accessible.name: section.title
                         Text {
                             x: 15
                             y: 9
                             width: Math.min(320, parent.width - 15)
                             height: 20
-                            text: section.modelData.title
+                            text: section.title
                             color: App.colors.subheader
                             font.pixelSize: 14
                             verticalAlignment: Text.AlignVCenter
@@ -76,30 +78,33 @@ Page {
                         }
                     }
                     Repeater {
-                        model: section.modelData.rows
+                        model: section.rows
                         Rectangle {
                             id: row
-                            required property var modelData
-                            readonly property bool tappable: modelData.kind === "button" || modelData.kind === "screen"
-                                                             || modelData.kind === "choice"
+                            required property string key
+                            required property string title
+                            required property string kind
+                            required property string value
+                            required property bool on
+                            // The whole row, for the page of its choices.
+                            required property var cell
+                            readonly property bool tappable: kind === "button" || kind === "screen" || kind === "choice"
                             // Resetting throws a period's count away: shown in the warning colour.
-                            readonly property bool destructive: modelData.kind === "button"
-                                                                && String(modelData.key).indexOf("Reset") === 0
-                            objectName: "setting_" + modelData.key
+                            readonly property bool destructive: kind === "button" && key.indexOf("Reset") === 0
+                            objectName: "setting_" + key
                             Layout.fillWidth: true
                             implicitHeight: 48
                             color: App.colors.settingsCell
                             Accessible.role: tappable ? Accessible.Button : Accessible.ListItem
-                            Accessible.name: modelData.kind === "choice" ? modelData.title + ": " + modelData.value
-                                                                         : modelData.title
+                            Accessible.name: kind === "choice" ? title + ": " + value : title
                             Accessible.onPressAction: if (tappable) row.open()
                             function open() {
-                                if (row.modelData.kind === "button")
-                                    page.screen.perform("tap", { key: row.modelData.key })
-                                else if (row.modelData.kind === "screen")
-                                    page.StackView.view.push(planPage, { screen: App.planScreen(row.modelData.key) })
+                                if (row.kind === "button")
+                                    page.screen.perform("tap", { key: row.key })
+                                else if (row.kind === "screen")
+                                    page.StackView.view.push(planPage, { screen: App.planScreen(row.key) })
                                 else
-                                    page.StackView.view.push(valuePage, { screen: page.screen, row: row.modelData })
+                                    page.StackView.view.push(valuePage, { screen: page.screen, row: row.cell })
                             }
                             MouseArea {
                                 anchors.fill: parent
@@ -112,9 +117,9 @@ Page {
                                 anchors.leftMargin: 12
                                 anchors.rightMargin: 8
                                 Text {
-                                    text: row.modelData.title
+                                    text: row.title
                                     color: row.destructive ? "#ff453a"
-                                           : row.modelData.kind === "button" || row.modelData.kind === "screen"
+                                           : row.kind === "button" || row.kind === "screen"
                                            ? App.windowTint : App.colors.cellForeground
                                     font.pixelSize: 14
                                     Layout.fillWidth: true
@@ -124,16 +129,16 @@ Page {
                                     // The bus's press and toggle act as a tap does.
                                     Accessible.onPressAction: { toggle(); toggled() }
                                     Accessible.onToggleAction: { toggle(); toggled() }
-                                    objectName: "switch_" + row.modelData.key
-                                    visible: row.modelData.kind === "switch"
-                                    checked: row.modelData.on === true
+                                    objectName: "switch_" + row.key
+                                    visible: row.kind === "switch"
+                                    checked: row.on
                                     palette.highlight: App.colors.tint
-                                    Accessible.name: row.modelData.title
-                                    onToggled: page.screen.perform("setSwitch", { key: row.modelData.key, on: checked })
+                                    Accessible.name: row.title
+                                    onToggled: page.screen.perform("setSwitch", { key: row.key, on: checked })
                                 }
                                 Text {
-                                    visible: row.modelData.kind === "choice"
-                                    text: row.modelData.value + "  ›"
+                                    visible: row.kind === "choice"
+                                    text: row.value + "  ›"
                                     color: App.colors.cellDetail
                                     font.pixelSize: 14
                                     horizontalAlignment: Text.AlignRight
@@ -141,31 +146,32 @@ Page {
                                     elide: Text.ElideRight
                                 }
                                 Text {
-                                    visible: row.modelData.kind === "screen"
+                                    visible: row.kind === "screen"
                                     text: "›"
                                     color: App.colors.cellDetail
                                     font.pixelSize: 18
                                 }
                                 TextField {
-                                    objectName: "list_" + row.modelData.key
-                                    visible: row.modelData.kind === "list"
-                                    text: row.modelData.value
+                                    objectName: "list_" + row.key
+                                    visible: row.kind === "list"
+                                    text: row.value
                                     placeholderText: "built-in"
-                                    Accessible.name: row.modelData.title
+                                    Accessible.name: row.title
                                     Layout.preferredWidth: Math.min(180, page.width * 0.4)
-                                    onEditingFinished: page.screen.perform("setList", { key: row.modelData.key, text: text })
+                                    onEditingFinished: page.screen.perform("setList", { key: row.key, text: text })
                                 }
                                 TextField {
-                                    objectName: "number_" + row.modelData.key
-                                    visible: row.modelData.kind === "number"
-                                    text: row.modelData.value
-                                    Accessible.name: row.modelData.title
+                                    objectName: "number_" + row.key
+                                    visible: row.kind === "number"
+                                    text: row.value
+                                    Accessible.name: row.title
                                     inputMethodHints: Qt.ImhFormattedNumbersOnly
                                     horizontalAlignment: TextInput.AlignRight
                                     Layout.preferredWidth: 110
+                                    // Refused: the stored value shows again, and still follows the screen.
                                     onEditingFinished: {
-                                        if (!page.screen.perform("setNumber", { key: row.modelData.key, text: text }))
-                                            text = row.modelData.value
+                                        if (!page.screen.perform("setNumber", { key: row.key, text: text }))
+                                            text = Qt.binding(() => row.value)
                                     }
                                 }
                             }

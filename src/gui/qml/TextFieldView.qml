@@ -6,20 +6,18 @@ import QtQuick.Layouts
 import Byteward
 
 // The text entry, shown modally: a caption, one field with the keyboard focus, Cancel and Done.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: page.label("label").length > 0 ? page.label("label") : "Text entry"
-    property ScreenAdapter screen
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
 
-    function label(name) {
-        const l = screen ? screen.labels[name] : undefined
-        return l ? l.text : ""
+    function label(name: string): string {
+        return page.screen ? page.screen.label(name).text : ""
     }
-    function act(action, argument) {
-        if (screen) screen.perform(action, argument)
+    function act(action: string, argument: var) {
+        if (page.screen) page.screen.perform(action, argument)
     }
 
     background: Rectangle { color: page.theme.appBackgroundColor || App.colors.background }

@@ -1,14 +1,15 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Byteward
 
 // The values of one multiple-choice setting; the chosen one is checked.
-Page {
+ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
     Accessible.name: page.row ? page.row.title : "Choices"
-    property ScreenAdapter screen
     property var row
     background: Rectangle { color: App.colors.background }
 
@@ -46,6 +47,7 @@ Page {
             model: page.row ? page.row.choices : []
             property int chosen: page.row ? page.row.index : -1
             delegate: Rectangle {
+                id: choice
                 required property string modelData
                 required property int index
                 objectName: "choice" + index
@@ -65,7 +67,7 @@ Page {
                     anchors.left: parent.left
                     anchors.leftMargin: 12
                     anchors.verticalCenter: parent.verticalCenter
-                    text: modelData
+                    text: choice.modelData
                     color: App.colors.cellDetail
                     font.pixelSize: 15
                 }
@@ -74,13 +76,13 @@ Page {
                     anchors.rightMargin: 12
                     anchors.verticalCenter: parent.verticalCenter
                     text: "✓"
-                    visible: list.chosen === index
+                    visible: list.chosen === choice.index
                     color: App.windowTint
                     font.pixelSize: 18
                 }
                 MouseArea {
                     anchors.fill: parent
-                    onClicked: parent.choose()
+                    onClicked: choice.choose()
                 }
             }
         }
