@@ -10,7 +10,6 @@ long long performBackgroundFetch(Services &services, LocationService *location) 
     std::optional<float> badge;
     for (int pass = 0; pass < 2; ++pass) {
         UpdateCycle cycle(services, location);
-        cycle.settings().getSettings();
         (void)cycle.sample(); // failures are noted where they happen
         if (pass == 0) badge = cycle.appBadgeNumber;
     }
