@@ -39,7 +39,7 @@ class Device {
     Device()
         : statistics_(makeTree(env.dir.path() / "net")),
           services_{env.clock, statistics_, env.boot,          env.calendar,        env.defaults(),
-                    env.log,   env.paths(), env.notifications, env.widgetDefaults()} {
+                    env.log,   env.paths(), env.notifications, env.widgetDefaults(), env.network} {
         // Midday, so twenty-second steps stay within one day.
         env.clock.current += std::chrono::hours(12);
     }

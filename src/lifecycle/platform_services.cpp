@@ -13,9 +13,11 @@ PlatformServices::PlatformServices(bool verbose)
         paths_.configDir, paths_.dataDir, log_, &*clock_, PlistUserDefaults::kWidgetSuite);
     notifications_ = std::make_unique<NotificationSchedule>(paths_, log_, *clock_, calendar_);
     analytics_ = std::make_unique<AnalyticsLog>(paths_, *clock_);
+    network_ = std::make_unique<NoNetworkServices>();
     services_ =
         std::make_unique<Services>(Services{*clock_, statistics_, boot_, calendar_, *defaults_,
-                                            log_, paths_, *notifications_, *widgetDefaults_});
+                                            log_, paths_, *notifications_, *widgetDefaults_,
+                                            *network_});
 }
 
 } // namespace byteward

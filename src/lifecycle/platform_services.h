@@ -34,6 +34,7 @@ class PlatformServices {
     std::unique_ptr<PlistUserDefaults> widgetDefaults_;
     std::unique_ptr<NotificationSchedule> notifications_;
     std::unique_ptr<AnalyticsLog> analytics_;
+    std::unique_ptr<NetworkServices> network_;
     std::unique_ptr<Services> services_;
 };
 

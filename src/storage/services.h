@@ -4,6 +4,7 @@
 #include "platform/calendar.h"
 #include "platform/clock.h"
 #include "platform/log.h"
+#include "platform/network_services.h"
 #include "platform/network_statistics.h"
 #include "platform/paths.h"
 #include "storage/notification_schedule.h"
@@ -23,6 +24,9 @@ struct Services {
     NotificationSchedule &notifications;
     // The named suite the home-screen widget reads.
     UserDefaults &widgetDefaults;
+    // The modem and network managers: which interfaces carry a modem's data, which SIM is in, and
+    // which connections are metered.
+    NetworkServices &network;
 };
 
 } // namespace byteward

@@ -53,7 +53,8 @@ TestEnv::TestEnv(const std::string &timeZone, const std::string &locale)
     widgetDefaults_ = std::make_unique<PlistUserDefaults>(paths_.configDir, paths_.dataDir, log,
                                                           &clock, PlistUserDefaults::kWidgetSuite);
     services_ = std::make_unique<Services>(Services{clock, statistics, boot, calendar, *defaults_,
-                                                    log, paths_, notifications, *widgetDefaults_});
+                                                    log, paths_, notifications, *widgetDefaults_,
+                                                    network});
 }
 
 std::unique_ptr<PlistUserDefaults> TestEnv::openDefaultsAgain() {

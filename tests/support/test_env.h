@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace byteward::test {
@@ -23,6 +24,34 @@ class FakeNetworkStatistics final : public NetworkStatistics {
              std::string devType = {});
     StatsSnapshot snapshot;
     mutable int reads = 0;
+};
+
+// The modem and network managers as a test scripts them: `state` is what they say; `announce`
+// makes the next takeAnnouncements() answer true. The calls that switch data are counted.
+class FakeNetworkServices final : public NetworkServices {
+  public:
+    const NetworkServicesState &state() override { return current; }
+    int pollFd() const override { return -1; }
+    bool takeAnnouncements() override { return std::exchange(announce, false); }
+    void refresh() override {
+        ++refreshes;
+        current = next;
+    }
+    std::string disconnectCellular() override {
+        ++disconnects;
+        return switchError;
+    }
+    std::string reconnectCellular() override {
+        ++reconnects;
+        return switchError;
+    }
+    NetworkServicesState current; // what state() answers
+    NetworkServicesState next;    // what refresh() makes current
+    bool announce = false;
+    std::string switchError;
+    int refreshes = 0;
+    int disconnects = 0;
+    int reconnects = 0;
 };
 
 class FakeBootClock final : public BootClock {
@@ -91,6 +120,7 @@ class TestEnv {
 
     TempDir dir;
     FakeNetworkStatistics statistics;
+    FakeNetworkServices network;
     FakeBootClock boot;
     FakeClock clock;
     CapturingLog log;
