@@ -50,8 +50,10 @@ storedInterfaceReadings(const ValueDict &d) {
             !received->isNumber() || !std::isfinite(sent->doubleValue()) ||
             !std::isfinite(received->doubleValue()))
             return std::nullopt;
+        // Older files list only the counted interfaces.
+        const Value *counted = item->find("counted");
         readings.push_back({*name->asString(), index->integerValue(), sent->doubleValue(),
-                            received->doubleValue()});
+                            received->doubleValue(), counted == nullptr || counted->boolValue()});
     }
     return readings;
 }
@@ -111,7 +113,7 @@ double AppData::getNumberForKey(const std::string &key, const ValueDict &diction
 std::optional<double> AppData::readCurrentUsage(int direction) const {
     const DeviceInfo device(services_.statistics, services_.boot);
     return device.readDataType(dataTypeFromString(appDataType), direction,
-                               InterfaceClassifier::fromDefaults(services_.defaults));
+                               InterfaceClassifier::forServices(services_));
 }
 
 double AppData::getCurrentDataUsageForDataType(const std::string & /*type*/, int direction) const {
@@ -283,6 +285,7 @@ ValueDict AppData::toDictionary() const {
             item.set("index", Value(static_cast<long long>(i.index)));
             item.set("sent", Value(i.sent));
             item.set("received", Value(i.received));
+            if (!i.counted) item.set("counted", Value(false));
             interfaces.emplace_back(std::move(item));
         }
         d.set("interfaceReadings", Value(std::move(interfaces)));

@@ -101,6 +101,7 @@ DeviceInfo::Reading AppData::incrementSinceLastUpdate(const DeviceInfo::Reading 
     // others go on, and its new count may pass its old one, so no test on the sum can tell.
     DeviceInfo::Reading increment;
     for (const auto &now : current.interfaces) {
+        if (!now.counted) continue;
         double sent = now.sent;
         double received = now.received;
         const auto before = std::find_if(interfaceReadings->begin(), interfaceReadings->end(),
@@ -129,7 +130,7 @@ FileResult AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
     }
     const auto current =
         DeviceInfo::readDataType(snapshot, dataTypeFromString(appDataType),
-                                 InterfaceClassifier::fromDefaults(services_.defaults));
+                                 InterfaceClassifier::forServices(services_));
 
     if (!fileExists()) {
         // First run: everything the device counted since it started is the first all-time usage.

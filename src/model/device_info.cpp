@@ -51,14 +51,19 @@ DeviceInfo::readDataType(DataType type, const InterfaceClassifier &classifier) c
 DeviceInfo::Reading DeviceInfo::readDataType(const StatsSnapshot &snapshot, DataType type,
                                              const InterfaceClassifier &classifier) {
     Reading reading;
-    for (const auto &interface : snapshot.interfaces) {
-        if (classifier.classify(interface) != type) continue;
-        reading.sent += counterOf(interface, kDirectionSent);
-        reading.received += counterOf(interface, kDirectionReceived);
-        reading.total += counterOf(interface, kDirectionTotal);
+    const auto decisions = classifier.decide(snapshot);
+    for (std::size_t i = 0; i < decisions.size(); ++i) {
+        const InterfaceStats &interface = snapshot.interfaces[i];
+        if (interface.loopback) continue;
+        const bool counted = decisions[i].counted && decisions[i].type == type;
+        if (counted) {
+            reading.sent += counterOf(interface, kDirectionSent);
+            reading.received += counterOf(interface, kDirectionReceived);
+            reading.total += counterOf(interface, kDirectionTotal);
+        }
         reading.interfaces.push_back({interface.name, interface.index,
                                       counterOf(interface, kDirectionSent),
-                                      counterOf(interface, kDirectionReceived)});
+                                      counterOf(interface, kDirectionReceived), counted});
     }
     return reading;
 }
@@ -68,8 +73,10 @@ std::optional<double> DeviceInfo::readDataType(DataType type, int direction,
     const StatsSnapshot snapshot = statistics_.read();
     if (!snapshot.ok()) return std::nullopt;
     double sum = 0.0;
-    for (const auto &interface : snapshot.interfaces)
-        if (classifier.classify(interface) == type) sum += counterOf(interface, direction);
+    const auto decisions = classifier.decide(snapshot);
+    for (std::size_t i = 0; i < decisions.size(); ++i)
+        if (decisions[i].counted && decisions[i].type == type)
+            sum += counterOf(snapshot.interfaces[i], direction);
     return sum;
 }
 

@@ -40,9 +40,12 @@ class DeviceInfo {
         std::int64_t index = -1; // the kernel's interface index; -1 when unknown
         double sent = 0;
         double received = 0;
+        // Whether it counts for the data type read. The others are kept too, so that one that
+        // comes to count (a hotspot turning metered) counts from that reading on.
+        bool counted = true;
     };
-    // Total, sent and received of a data type, all from one reading of the counters, and the
-    // interfaces they came from.
+    // Total, sent and received of a data type, all from one reading of the counters, and every
+    // interface's part, counted or not.
     struct Reading {
         double total = 0;
         double sent = 0;

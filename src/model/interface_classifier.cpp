@@ -1,5 +1,6 @@
 #include "model/interface_classifier.h"
 
+#include <algorithm>
 #include <array>
 #include <fnmatch.h>
 
@@ -8,22 +9,39 @@ namespace byteward {
 namespace {
 
 bool matchesAny(const std::string &name, const std::vector<std::string> &patterns) {
-    for (const auto &pattern : patterns)
-        if (fnmatch(pattern.c_str(), name.c_str(), 0) == 0) return true;
-    return false;
+    return std::any_of(patterns.begin(), patterns.end(), [&](const std::string &pattern) {
+        return fnmatch(pattern.c_str(), name.c_str(), 0) == 0;
+    });
 }
 
 bool startsWithAny(const std::string &name, std::initializer_list<const char *> prefixes) {
-    for (const char *prefix : prefixes)
-        if (name.rfind(prefix, 0) == 0) return true;
-    return false;
+    return std::any_of(prefixes.begin(), prefixes.end(),
+                       [&](const char *prefix) { return name.rfind(prefix, 0) == 0; });
 }
 
-bool builtInCellular(const InterfaceStats &i) {
+bool contains(const std::vector<std::string> &names, const std::string &name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// The reason of a built-in cellular rule, or empty. `modem` tells whether a network service
+// says the interface belongs to a modem.
+std::string builtInCellular(const InterfaceStats &i, bool modem) {
     static const std::array<const char *, 4> phoneNames{"pdp_ip0", "pdp_ip1", "pdp_ip2", "pdp_ip3"};
-    for (const char *name : phoneNames)
-        if (i.name == name) return true;
-    return i.devType == "wwan" || startsWithAny(i.name, {"wwan", "wwp"});
+    if (std::find(phoneNames.begin(), phoneNames.end(), i.name) != phoneNames.end())
+        return "phone data interface";
+    if (i.devType == "wwan") return "kernel device type wwan";
+    if (startsWithAny(i.name, {"wwan", "wwp"})) return "modem name";
+    // Qualcomm phones stack rmnet_data* (or qmapmux*, qmimux*) on rmnet_ipa*/rmnet_mhi*/wwan*;
+    // MediaTek phones use ccmni*.
+    if (startsWithAny(i.name,
+                      {"rmnet_data", "rmnet_ipa", "rmnet_mhi", "qmapmux", "qmimux", "ccmni"}))
+        return "phone data interface";
+    // A phone tethered over USB: these drivers serve nothing else.
+    if (i.driver == "ipheth" || i.driver == "rndis_host") return "USB tethering (" + i.driver + ")";
+    // Also USB Ethernet adapters use these; only a modem's are cellular.
+    if (modem && (i.driver == "cdc_ncm" || i.driver == "cdc_ether"))
+        return "USB modem (" + i.driver + ")";
+    return {};
 }
 
 bool builtInWiFi(const InterfaceStats &i) {
@@ -47,8 +65,10 @@ std::optional<std::vector<std::string>> patternList(UserDefaults &defaults, cons
 } // namespace
 
 InterfaceClassifier::InterfaceClassifier(std::optional<std::vector<std::string>> cellularOverride,
-                                         std::optional<std::vector<std::string>> wifiOverride)
-    : cellular_(std::move(cellularOverride)), wifi_(std::move(wifiOverride)) {
+                                         std::optional<std::vector<std::string>> wifiOverride,
+                                         NetworkServicesState services, bool meteredIsCellular)
+    : cellular_(std::move(cellularOverride)), wifi_(std::move(wifiOverride)),
+      services_(std::move(services)), meteredIsCellular_(meteredIsCellular) {
 }
 
 InterfaceClassifier InterfaceClassifier::fromDefaults(UserDefaults &defaults) {
@@ -56,14 +76,91 @@ InterfaceClassifier InterfaceClassifier::fromDefaults(UserDefaults &defaults) {
             patternList(defaults, kWiFiInterfacesKey)};
 }
 
+InterfaceClassifier InterfaceClassifier::forServices(Services &services) {
+    const auto metered = services.defaults.objectForKey(kMeteredIsCellularKey);
+    return {patternList(services.defaults, kCellularInterfacesKey),
+            patternList(services.defaults, kWiFiInterfacesKey), services.network.state(),
+            !metered || metered->boolValue()};
+}
+
+InterfaceDecision InterfaceClassifier::decide(const InterfaceStats &interface) const {
+    InterfaceDecision d{interface.name, DataType::None, "no rule names it", {}, {}, false};
+    const auto typed = [&](DataType type, std::string reason) {
+        d.type = type;
+        d.reason = std::move(reason);
+        d.counted = true;
+        return d;
+    };
+    if (interface.loopback) {
+        d.reason = "loopback";
+        return d;
+    }
+    // A user's list is the whole rule for its type and outranks everything else.
+    if (cellular_ && matchesAny(interface.name, *cellular_))
+        return typed(DataType::Cellular, std::string("your list ") + kCellularInterfacesKey);
+    if (wifi_ && matchesAny(interface.name, *wifi_))
+        return typed(DataType::WiFi, std::string("your list ") + kWiFiInterfacesKey);
+
+    bool modem = false;
+    for (const ModemInfo &m : services_.modems) {
+        if (contains(m.dataInterfaces, interface.name))
+            return typed(DataType::Cellular, "ModemManager: a connected bearer");
+        modem = modem || contains(m.netPorts, interface.name);
+    }
+    for (const NetworkDeviceInfo &device : services_.devices) {
+        if (device.interface != interface.name) continue;
+        modem = modem || device.kind == NetworkDeviceInfo::Kind::Modem;
+        const bool link = device.kind == NetworkDeviceInfo::Kind::WiFi ||
+                          device.kind == NetworkDeviceInfo::Kind::Ethernet;
+        if (link && device.active && device.metered && meteredIsCellular_)
+            return typed(DataType::Cellular, "NetworkManager: a metered connection");
+    }
+    if (!cellular_) {
+        std::string reason = builtInCellular(interface, modem);
+        if (!reason.empty()) return typed(DataType::Cellular, std::move(reason));
+    }
+    if (!wifi_ && builtInWiFi(interface)) return typed(DataType::WiFi, "Wi-Fi device");
+    if (cellular_ || wifi_) d.reason = "not in your lists";
+    return d;
+}
+
 DataType InterfaceClassifier::classify(const InterfaceStats &interface) const {
-    if (interface.loopback) return DataType::None;
-    // A user's list is the whole rule for its type and outranks the other type's built-in rules.
-    if (cellular_ && matchesAny(interface.name, *cellular_)) return DataType::Cellular;
-    if (wifi_ && matchesAny(interface.name, *wifi_)) return DataType::WiFi;
-    if (!cellular_ && builtInCellular(interface)) return DataType::Cellular;
-    if (!wifi_ && builtInWiFi(interface)) return DataType::WiFi;
-    return DataType::None;
+    return decide(interface).type;
+}
+
+std::vector<InterfaceDecision> InterfaceClassifier::decide(const StatsSnapshot &snapshot) const {
+    const auto &interfaces = snapshot.interfaces;
+    std::vector<InterfaceDecision> decisions;
+    decisions.reserve(interfaces.size());
+    for (const auto &interface : interfaces)
+        decisions.push_back(decide(interface));
+
+    const auto position = [&](auto matches) -> std::size_t {
+        return static_cast<std::size_t>(
+            std::find_if(interfaces.begin(), interfaces.end(), matches) - interfaces.begin());
+    };
+    for (std::size_t upper = 0; upper < interfaces.size(); ++upper) {
+        if (decisions[upper].type == DataType::None) continue;
+        const InterfaceStats &u = interfaces[upper];
+        std::vector<std::size_t> carriers;
+        for (const std::string &lower : u.lowers)
+            carriers.push_back(position([&](const auto &i) { return i.name == lower; }));
+        // The iflink names the carrier where a driver links no lower_* entry; a veth pair's
+        // point at each other, which is no stacking.
+        if (u.lowers.empty() && u.link >= 0 && u.index >= 0 && u.link != u.index) {
+            const std::size_t lower = position([&](const auto &i) { return i.index == u.link; });
+            if (lower < interfaces.size() && interfaces[lower].link != u.index)
+                carriers.push_back(lower);
+        }
+        for (const std::size_t lower : carriers) {
+            if (lower >= interfaces.size() || lower == upper) continue;
+            if (decisions[lower].type == DataType::None) continue;
+            decisions[lower].counted = false;
+            decisions[lower].upper = u.name;
+            if (decisions[upper].carrier.empty()) decisions[upper].carrier = interfaces[lower].name;
+        }
+    }
+    return decisions;
 }
 
 } // namespace byteward

@@ -44,6 +44,12 @@ bool isLoopback(const fs::path &dir) {
     return type && std::strtoul(type->c_str(), nullptr, 10) == kLoopbackLinkType;
 }
 
+std::int64_t readIndex(const fs::path &file) {
+    std::uint64_t value = 0;
+    const auto text = readWholeFile(file);
+    return text && parseCounter(*text, value) ? static_cast<std::int64_t>(value) : -1;
+}
+
 } // namespace
 
 SysfsNetworkStatistics::SysfsNetworkStatistics() {
@@ -83,10 +89,15 @@ StatsSnapshot SysfsNetworkStatistics::read() const {
         item.loopback = isLoopback(dir);
         item.devType = devTypeOf(dir);
         item.wireless = fs::exists(dir / "phy80211", ec) || fs::exists(dir / "wireless", ec);
-        if (const auto index = readWholeFile(dir / "ifindex")) {
-            std::uint64_t value = 0;
-            if (parseCounter(*index, value)) item.index = static_cast<std::int64_t>(value);
+        item.index = readIndex(dir / "ifindex");
+        item.link = readIndex(dir / "iflink");
+        for (fs::directory_iterator link(dir, ec), end; !ec && link != end; link.increment(ec)) {
+            const std::string linkName = link->path().filename().string();
+            if (linkName.rfind("lower_", 0) == 0) item.lowers.push_back(linkName.substr(6));
         }
+        std::sort(item.lowers.begin(), item.lowers.end());
+        const fs::path driver = fs::read_symlink(dir / "device" / "driver", ec);
+        if (!ec) item.driver = driver.filename().string();
         snapshot.interfaces.push_back(std::move(item));
     }
     // The order a directory lists in is arbitrary; callers take the first match by name.

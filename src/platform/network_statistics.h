@@ -18,6 +18,12 @@ struct InterfaceStats {
     // The kernel's index of this interface; a deleted and re-created interface gets a new one.
     // -1 where the tree does not say.
     std::int64_t index = -1;
+    // The index of the interface it sends through (the kernel's iflink); its own index, or -1,
+    // when it sits on nothing. A veth's points at its peer, which may be in another namespace.
+    std::int64_t link = -1;
+    // The interfaces it is stacked on, from its lower_* links (a VLAN's or rmnet's carrier).
+    std::vector<std::string> lowers;
+    std::string driver; // the kernel driver of its device ("rndis_host", ...); empty: virtual
 };
 
 // Every interface at one moment, or why the statistics could not be read at all. An interface
@@ -35,7 +41,8 @@ class NetworkStatistics {
     virtual StatsSnapshot read() const = 0;
 };
 
-// Reads /sys/class/net/IF/statistics/{rx,tx}_bytes, IF/flags, IF/uevent and IF/phy80211.
+// Reads /sys/class/net/IF/statistics/{rx,tx}_bytes, IF/flags, IF/uevent, IF/phy80211, the
+// indexes IF/ifindex and IF/iflink, the IF/lower_* links and the IF/device/driver link.
 // BYTEWARD_NET_ROOT points it at another tree of the same layout.
 class SysfsNetworkStatistics final : public NetworkStatistics {
   public:

@@ -168,6 +168,76 @@ TEST_F(CounterUpdateTest, EachInterfaceIsCountedFromItsOwnLastReading) {
     }
 }
 
+TEST_F(CounterUpdateTest, AnInterfaceThatComesToCountCountsFromItsLastReadingNotFromBoot) {
+    using Kind = NetworkDeviceInfo::Kind;
+    auto hotspot = [](bool metered) {
+        NetworkServicesState s;
+        s.networkManager = true;
+        s.devices.push_back({"wlan0", Kind::WiFi, true, metered});
+        return s;
+    };
+    struct Case {
+        const char *what;
+        NetworkServicesState before, after;
+        std::vector<std::pair<std::string, double>> countersAfter; // name, rx (tx = rx / 10)
+        double cellularReceived, wifiReceived;
+    };
+    // Both records first see wwan0 at rx 1000 and wlan0 at rx 50000.
+    const Case cases[] = {
+        {"the Wi-Fi joins a phone's hotspot",
+         hotspot(false),
+         hotspot(true),
+         {{"wwan0", 1100}, {"wlan0", 52000}},
+         100 + 2000,
+         0},
+        {"the Wi-Fi leaves the hotspot",
+         hotspot(true),
+         hotspot(false),
+         {{"wwan0", 1100}, {"wlan0", 52000}},
+         100,
+         2000},
+        {"a carrier gets a data interface on it",
+         {},
+         {},
+         {{"wwan0", 1500}, {"rmnet_data0", 480}},
+         480,
+         0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(env.paths().dataDir);
+        env.statistics.snapshot.interfaces.clear();
+        env.statistics.set("wwan0", 1000, 100);
+        env.statistics.snapshot.interfaces.back().index = 2;
+        env.statistics.set("wlan0", 50000, 5000, "wlan");
+        env.statistics.snapshot.interfaces.back().index = 3;
+        env.network.current = c.before;
+        for (const char *type : {"cellular", "wifi"}) {
+            AppData first(env.services());
+            ASSERT_TRUE(first.performBackgroundUpdateForType(type, "", false));
+        }
+        env.network.current = c.after;
+        for (const auto &[name, rx] : c.countersAfter) {
+            const auto before = env.statistics.snapshot.interfaces.size();
+            env.statistics.set(name, static_cast<std::uint64_t>(rx),
+                               static_cast<std::uint64_t>(rx / 10),
+                               name == "wlan0" ? "wlan" : "");
+            auto &added = env.statistics.snapshot.interfaces.back();
+            if (env.statistics.snapshot.interfaces.size() > before && name == "rmnet_data0") {
+                added.index = 9;
+                added.link = 2;
+                added.lowers = {"wwan0"};
+            }
+        }
+        for (const auto &[type, received] :
+             {std::pair{"cellular", c.cellularReceived}, std::pair{"wifi", c.wifiReceived}}) {
+            AppData r(env.services());
+            ASSERT_TRUE(r.performBackgroundUpdateForType(type, "", false));
+            EXPECT_EQ(*r.dataSinceLastRunRecd, received) << type;
+        }
+    }
+}
+
 TEST_F(CounterUpdateTest, UnreadableCountersLeaveTheRecordAsItWas) {
     update("2026-12-08T10:00:00Z", 500, 400);
     update("2026-12-08T10:10:00Z", 600, 500);

@@ -76,6 +76,109 @@ TEST(InterfaceClassifier, ReadsTheListsFromTheUserDefaults) {
     EXPECT_EQ(classifier.classify(iface("ppp0")), DataType::Cellular);
 }
 
+InterfaceStats linked(std::string name, std::int64_t index, std::int64_t link,
+                      std::vector<std::string> lowers = {}, std::string driver = {}) {
+    InterfaceStats i = iface(std::move(name));
+    i.index = index;
+    i.link = link;
+    i.lowers = std::move(lowers);
+    i.driver = std::move(driver);
+    return i;
+}
+
+TEST(InterfaceClassifier, ModemsTetheringAndMeteredLinksFollowTheNetworkServices) {
+    NetworkServicesState services;
+    services.modemManager = services.networkManager = true;
+    services.modems.push_back({"/m/0", {"mdm7"}, {"usb1"}, "8944", "Op", false});
+    using Kind = NetworkDeviceInfo::Kind;
+    services.devices = {{"wlan0", Kind::WiFi, true, true},  {"eth0", Kind::Ethernet, true, true},
+                        {"wlan1", Kind::WiFi, false, true}, {"wlan2", Kind::WiFi, true, false},
+                        {"usb2", Kind::Modem, true, false}};
+    const InterfaceClassifier withServices(std::nullopt, std::nullopt, services);
+    const InterfaceClassifier meteredOff(std::nullopt, std::nullopt, services, false);
+    const InterfaceClassifier userWiFi(std::nullopt, std::vector<std::string>{"wlan0"}, services);
+    const InterfaceClassifier none;
+    struct Case {
+        const InterfaceClassifier &classifier;
+        InterfaceStats interface;
+        DataType expected;
+    };
+    const Case cases[] = {
+        {withServices, iface("mdm7"), DataType::Cellular}, // a bearer's interface, any name
+        {none, iface("mdm7"), DataType::None},
+        {withServices, iface("wlan0"), DataType::Cellular}, // a phone's hotspot
+        {withServices, iface("eth0"), DataType::Cellular},
+        {meteredOff, iface("wlan0"), DataType::WiFi},
+        {userWiFi, iface("wlan0"), DataType::WiFi}, // the user's list outranks the services
+        {withServices, iface("wlan1"), DataType::WiFi}, // metered but not connected
+        {withServices, iface("wlan2"), DataType::WiFi},
+        {none, linked("usb0", 3, 3, {}, "rndis_host"), DataType::Cellular},
+        {none, linked("eth1", 3, 3, {}, "ipheth"), DataType::Cellular},
+        {none, linked("usb1", 3, 3, {}, "cdc_ncm"), DataType::None}, // maybe a USB Ethernet adapter
+        {withServices, linked("usb1", 3, 3, {}, "cdc_ncm"), DataType::Cellular}, // a modem's port
+        {withServices, linked("usb2", 3, 3, {}, "cdc_ether"), DataType::Cellular},
+        {none, iface("rmnet_ipa0"), DataType::Cellular},
+        {none, iface("rmnet_mhi0"), DataType::Cellular},
+        {none, iface("qmapmux0.0"), DataType::Cellular},
+        {none, iface("ccmni1"), DataType::Cellular},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.classifier.classify(c.interface), c.expected) << c.interface.name;
+}
+
+TEST(InterfaceClassifier, AStackedInterfaceAndItsCarrierNeverBothCount) {
+    struct Case {
+        const char *what;
+        std::vector<InterfaceStats> interfaces;
+        std::vector<std::string> counted;
+        std::vector<std::pair<std::string, std::string>> carriers; // upper, carrier
+    };
+    const Case cases[] = {
+        {"rmnet on its carrier, by lower link",
+         {linked("rmnet_data0", 9, 4, {"rmnet_ipa0"}), linked("rmnet_ipa0", 4, 4)},
+         {"rmnet_data0"},
+         {{"rmnet_data0", "rmnet_ipa0"}}},
+        {"qmimux on wwan0, by iflink alone",
+         {linked("qmimux0", 6, 2), linked("wwan0", 2, 2)},
+         {"qmimux0"},
+         {{"qmimux0", "wwan0"}}},
+        {"a chain counts at its top only",
+         {linked("rmnet_data0", 9, 5, {"rmnet_ipa0"}), linked("rmnet_ipa0", 5, 4, {"wwan0"}),
+          linked("wwan0", 4, 4)},
+         {"rmnet_data0"},
+         {{"rmnet_data0", "rmnet_ipa0"}, {"rmnet_ipa0", "wwan0"}}},
+        {"a veth pair's peers point at each other and both count",
+         {linked("wwan0", 4, 5), linked("wwan1", 5, 4)},
+         {"wwan0", "wwan1"},
+         {}},
+        {"an uncounted bridge over Wi-Fi leaves the Wi-Fi counted",
+         {linked("br0", 7, 7, {"wlan0"}), linked("wlan0", 3, 3)},
+         {"wlan0"},
+         {}},
+        {"a carrier that is gone is no reason to drop the upper",
+         {linked("rmnet_data0", 9, 4, {"rmnet_ipa0"})},
+         {"rmnet_data0"},
+         {}},
+    };
+    const InterfaceClassifier classifier;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        StatsSnapshot snapshot{c.interfaces, {}};
+        const auto decisions = classifier.decide(snapshot);
+        std::vector<std::string> counted;
+        std::vector<std::pair<std::string, std::string>> carriers;
+        for (const auto &d : decisions) {
+            if (d.counted) counted.push_back(d.name);
+            if (!d.carrier.empty()) carriers.emplace_back(d.name, d.carrier);
+            if (!d.upper.empty()) {
+                EXPECT_FALSE(d.counted) << d.name;
+            }
+        }
+        EXPECT_EQ(counted, c.counted);
+        EXPECT_EQ(carriers, c.carriers);
+    }
+}
+
 TEST(DeviceInfo, ReadsOneInterfaceByNameAndNeverTheLoopback) {
     test::FakeNetworkStatistics stats;
     test::FakeBootClock boot;

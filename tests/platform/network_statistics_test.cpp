@@ -51,6 +51,38 @@ TEST(SysfsNetworkStatistics, ReadsCountersFlagsAndKindsOfEveryInterface) {
     EXPECT_EQ(wlan0.index, -1);
 }
 
+TEST(SysfsNetworkStatistics, ReadsHowInterfacesAreStackedAndWhichDriverServesThem) {
+    test::TempDir dir;
+    const fs::path root = dir.path() / "class" / "net";
+    addInterface(root, "rmnet_ipa0", "10", "20");
+    addInterface(root, "rmnet_data0", "5", "6");
+    test::writeFile(root / "rmnet_ipa0" / "ifindex", "4\n");
+    test::writeFile(root / "rmnet_ipa0" / "iflink", "4\n");
+    test::writeFile(root / "rmnet_data0" / "ifindex", "9\n");
+    test::writeFile(root / "rmnet_data0" / "iflink", "4\n");
+    fs::create_directory_symlink("../rmnet_ipa0", root / "rmnet_data0" / "lower_rmnet_ipa0");
+    fs::create_directory_symlink("../rmnet_data0", root / "rmnet_ipa0" / "upper_rmnet_data0");
+    // device -> the USB interface, whose driver link names the driver
+    fs::create_directories(dir.path() / "bus" / "usb" / "drivers" / "rndis_host");
+    fs::create_directories(dir.path() / "devices" / "usb1");
+    fs::create_directory_symlink("../../bus/usb/drivers/rndis_host",
+                                 dir.path() / "devices" / "usb1" / "driver");
+    fs::create_directory_symlink("../../../devices/usb1", root / "rmnet_ipa0" / "device");
+
+    const StatsSnapshot snapshot = SysfsNetworkStatistics(root).read();
+    ASSERT_TRUE(snapshot.ok()) << snapshot.error;
+    ASSERT_EQ(snapshot.interfaces.size(), 2u);
+    const auto &data = snapshot.interfaces[0];
+    const auto &carrier = snapshot.interfaces[1];
+    EXPECT_EQ(data.name, "rmnet_data0");
+    EXPECT_EQ(data.lowers, std::vector<std::string>{"rmnet_ipa0"});
+    EXPECT_EQ(data.link, 4);
+    EXPECT_EQ(data.driver, "");
+    EXPECT_TRUE(carrier.lowers.empty()) << "upper_ links are not carriers";
+    EXPECT_EQ(carrier.index, carrier.link);
+    EXPECT_EQ(carrier.driver, "rndis_host");
+}
+
 TEST(SysfsNetworkStatistics, UnreadableStatisticsAreAnErrorNotZero) {
     test::TempDir dir;
     struct Case {
