@@ -10,7 +10,8 @@ namespace byteward::cli {
 
 void addInterfacesCommand(CLI::App &app, Action &action) {
     auto *command = app.add_subcommand(
-        "interfaces", "List every network interface with its data type and byte counters");
+        "interfaces",
+        "List every network interface: its data type and why, its carrier, whether it counts");
     auto json = std::make_shared<bool>(false);
     command->add_flag("--json", *json, "Print JSON");
     command->callback([&action, json] {
@@ -18,26 +19,42 @@ void addInterfacesCommand(CLI::App &app, Action &action) {
             Services &services = context.services();
             const StatsSnapshot snapshot = services.statistics.read();
             if (!snapshot.ok()) throw Failure(snapshot.error);
-            const auto classifier = InterfaceClassifier::fromDefaults(services.defaults);
+            const auto decisions = InterfaceClassifier::forServices(services).decide(snapshot);
+            const std::string note = nothingCountedNote(snapshot, decisions);
             if (*json) {
-                nlohmann::json out = nlohmann::json::array();
-                for (const auto &i : snapshot.interfaces) {
-                    out.push_back({{"name", i.name},
-                                   {"dataType", dataTypeName(classifier.classify(i))},
-                                   {"received", i.receivedBytes},
-                                   {"sent", i.sentBytes},
-                                   {"loopback", i.loopback}});
+                nlohmann::ordered_json list = nlohmann::ordered_json::array();
+                for (std::size_t n = 0; n < decisions.size(); ++n) {
+                    const InterfaceStats &i = snapshot.interfaces[n];
+                    const InterfaceDecision &d = decisions[n];
+                    list.push_back({{"name", i.name},
+                                    {"dataType", dataTypeName(d.type)},
+                                    {"counted", d.counted},
+                                    {"reason", d.reason},
+                                    {"carrier", d.carrier},
+                                    {"countedOn", d.upper},
+                                    {"received", i.receivedBytes},
+                                    {"sent", i.sentBytes},
+                                    {"loopback", i.loopback}});
                 }
-                std::cout << out.dump(2) << '\n';
+                std::cout << list.dump(2) << '\n';
+                // The list stays an array for the scripts that read it; the note goes aside.
+                if (!note.empty()) std::cerr << note << '\n';
                 return 0;
             }
-            std::printf("%-16s %-9s %20s %20s\n", "INTERFACE", "TYPE", "RECEIVED", "SENT");
-            for (const auto &i : snapshot.interfaces) {
-                std::printf("%-16s %-9s %20llu %20llu\n", i.name.c_str(),
-                            dataTypeName(classifier.classify(i)),
+            std::printf("%-16s %-9s %-7s %20s %20s  %s\n", "INTERFACE", "TYPE", "COUNTED",
+                        "RECEIVED", "SENT", "WHY");
+            for (std::size_t n = 0; n < decisions.size(); ++n) {
+                const InterfaceStats &i = snapshot.interfaces[n];
+                const InterfaceDecision &d = decisions[n];
+                std::string why = d.reason;
+                if (!d.carrier.empty()) why += "; on " + d.carrier;
+                if (!d.upper.empty()) why += "; counted on " + d.upper + " instead";
+                std::printf("%-16s %-9s %-7s %20llu %20llu  %s\n", i.name.c_str(),
+                            dataTypeName(d.type), d.counted ? "yes" : "no",
                             static_cast<unsigned long long>(i.receivedBytes),
-                            static_cast<unsigned long long>(i.sentBytes));
+                            static_cast<unsigned long long>(i.sentBytes), why.c_str());
             }
+            if (!note.empty()) std::cout << '\n' << note << '\n';
             return 0;
         };
     });

@@ -235,6 +235,17 @@ void AppData::fill(const ValueDict &d) {
     else
         bootId.reset();
     interfaceReadings = storedInterfaceReadings(d);
+    auto optionalText = [&d](const char *key) -> std::optional<std::string> {
+        const Value *v = d.find(key);
+        return v != nullptr && v->asString() != nullptr ? std::optional(*v->asString())
+                                                        : std::nullopt;
+    };
+    simHash = optionalText("simHash");
+    simNoticeFor = optionalText("simNoticeFor");
+    dataRoamingThisMonth = storedNumber(d, "dataRoamingThisMonth");
+    dataRoamingToday = storedNumber(d, "dataRoamingToday");
+    roamingNoticePeriod = storedDate(d, "roamingNoticePeriod");
+    dataLimitPeriod = storedDate(d, "dataLimitPeriod");
 }
 
 ValueDict AppData::toDictionary() const {
@@ -277,6 +288,12 @@ ValueDict AppData::toDictionary() const {
     real("dataTodaySent", dataTodaySent);
     real("dataTodayRecd", dataTodayRecd);
     text("bootId", bootId);
+    text("simHash", simHash);
+    text("simNoticeFor", simNoticeFor);
+    real("dataRoamingThisMonth", dataRoamingThisMonth);
+    real("dataRoamingToday", dataRoamingToday);
+    date("roamingNoticePeriod", roamingNoticePeriod);
+    date("dataLimitPeriod", dataLimitPeriod);
     if (interfaceReadings) {
         ValueArray interfaces;
         for (const auto &i : *interfaceReadings) {

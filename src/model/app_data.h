@@ -57,6 +57,17 @@ class AppData {
     // The since-boot reading split by interface, so that one interface starting again from zero
     // is told apart from traffic on the others. Older files lack it.
     std::optional<std::vector<DeviceInfo::InterfaceReading>> interfaceReadings;
+    // Cellular only; older files lack them. The digest of the SIM the figures belong to, and of
+    // another SIM the person was told about.
+    std::optional<std::string> simHash;
+    std::optional<std::string> simNoticeFor;
+    // The traffic while the modem was registered as roaming, in the period and today.
+    std::optional<double> dataRoamingThisMonth;
+    std::optional<double> dataRoamingToday;
+    // The start of the period in which the roaming notice was posted, and of the one in which the
+    // data limit turned cellular data off.
+    std::optional<Instant> roamingNoticePeriod;
+    std::optional<Instant> dataLimitPeriod;
 
     // Loads the record of "cellular" or "wifi" from its file; without a file the fields keep
     // their values (a new record: all absent). Re-reads the settings first.
@@ -81,6 +92,9 @@ class AppData {
     [[nodiscard]] FileResult performBackgroundUpdateForType(const std::string &type,
                                                             const std::string &location,
                                                             bool shouldResetSinceLastAppRun);
+    // The SIM and roaming part of an update of the cellular record: takes the SIM in use when the
+    // record has none, tells once of another one, and posts the roaming notice once a period.
+    void followCellularLink(double roamingIncrement);
     // The counter arithmetic on a loaded record; does not save. Fails, changing nothing, when
     // the counters could not be read.
     [[nodiscard]] FileResult updateStandardCounters(bool shouldResetSinceLastAppRun);
@@ -125,7 +139,8 @@ class AppData {
                               std::optional<Instant> oldNextBillingDate, bool accumulate);
 
     Services &services_;
-    FileResult historyWritten_; // the history appends of the running update
+    FileResult historyWritten_;   // the history appends of the running update
+    double roamingIncrement_ = 0; // the running update's traffic while roaming
 };
 
 } // namespace byteward

@@ -181,8 +181,7 @@ void AppData::udpateBillingCounter(bool accumulate) {
         clearBillingPeriod();
         return;
     }
-    const auto &codeSetting =
-        appSettings->plans[dataTypeFromString(appDataType)].firstDayOfCycle;
+    const auto &codeSetting = appSettings->plans[dataTypeFromString(appDataType)].firstDayOfCycle;
     const long long planCode = codeSetting->integerValue();
     monthlyResetOccured = false;
     if (planCode < 1) return;
@@ -198,6 +197,11 @@ void AppData::udpateBillingCounter(bool accumulate) {
         dataThisMonth = getNumberForKey("dataThisMonth", stored);
         dataThisMonthRecd = getNumberForKey("dataThisMonthRecd", stored);
         dataThisMonthSent = getNumberForKey("dataThisMonthSent", stored);
+        if (const Value *roaming = stored.find("dataRoamingThisMonth");
+            roaming && roaming->isNumber())
+            dataRoamingThisMonth = roaming->doubleValue();
+        else
+            dataRoamingThisMonth.reset();
     }
     closePeriodIfItEnded(oldLastBillingDate, oldNextBillingDate, accumulate);
 
@@ -223,6 +227,8 @@ void AppData::closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
             dataThisMonth = dataThisMonth.value_or(0) + dataSinceLastRun.value_or(0);
             dataThisMonthSent = dataThisMonthSent.value_or(0) + dataSinceLastRunSent.value_or(0);
             dataThisMonthRecd = dataThisMonthRecd.value_or(0) + dataSinceLastRunRecd.value_or(0);
+            if (roamingIncrement_ > 0)
+                dataRoamingThisMonth = dataRoamingThisMonth.value_or(0) + roamingIncrement_;
         }
         return;
     }
@@ -233,6 +239,7 @@ void AppData::closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
         dataThisMonth = 0.0;
         dataThisMonthRecd = 0.0;
         dataThisMonthSent = 0.0;
+        if (dataRoamingThisMonth) dataRoamingThisMonth = 0.0;
         return;
     }
 
@@ -250,6 +257,7 @@ void AppData::closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
     dataThisMonth = 0.0;
     dataThisMonthRecd = 0.0;
     dataThisMonthSent = 0.0;
+    if (dataRoamingThisMonth) dataRoamingThisMonth = 0.0;
     monthlyResetOccured = true;
 }
 

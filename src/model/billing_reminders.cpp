@@ -39,7 +39,8 @@ void AppSettings::applySettings() {
     const Reminder reminders[] = {
         {plans.cellular.firstDayOfCycle, kCellular, kCellularReminderId,
          "open app to reset cellular billing cycle"},
-        {plans.wifi.firstDayOfCycle, kWiFi, kWiFiReminderId, "open app to reset WiFi billing cycle"},
+        {plans.wifi.firstDayOfCycle, kWiFi, kWiFiReminderId,
+         "open app to reset WiFi billing cycle"},
     };
     for (const auto &reminder : reminders) {
         // Without a billing cycle there is nothing to be reminded of.

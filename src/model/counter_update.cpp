@@ -1,6 +1,7 @@
 // The counter update of AppData: turns a fresh reading of the interface counters into stored
 // usage, by difference with the reading kept at the previous update.
 #include "model/app_data.h"
+#include "model/cellular_link.h"
 #include "model/custom_counter.h"
 #include "model/device_info.h"
 #include "model/history.h"
@@ -21,6 +22,7 @@ FileResult AppData::performBackgroundUpdateForType(const std::string &type,
     // The flag tells of this update alone; one that stops early started no period.
     monthlyResetOccured = false;
     historyWritten_ = {};
+    roamingIncrement_ = 0;
     getAppData(type);
     const std::string typeName = appDataType == kWiFi ? "Wi-Fi" : "cellular";
     auto notUpdated = [&typeName](const FileResult &why) {
@@ -32,6 +34,7 @@ FileResult AppData::performBackgroundUpdateForType(const std::string &type,
     // A day or period closed without its log is closed again by the next update, which finds the
     // record as it was: the stored reading, and so the traffic, wait for it.
     if (!historyWritten_) return notUpdated(historyWritten_);
+    followCellularLink(roamingIncrement_);
     if (lastLocation && !lastLocation->empty() && *lastLocation != "Unknown")
         lastLocationDataUsed = lastLocation;
     lastLocation = location;
@@ -128,9 +131,8 @@ FileResult AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
                            " usage left as it was");
         return FileResult::failure("the interface counters could not be read: " + snapshot.error);
     }
-    const auto current =
-        DeviceInfo::readDataType(snapshot, dataTypeFromString(appDataType),
-                                 InterfaceClassifier::forServices(services_));
+    const auto current = DeviceInfo::readDataType(snapshot, dataTypeFromString(appDataType),
+                                                  InterfaceClassifier::forServices(services_));
 
     if (!fileExists()) {
         // First run: everything the device counted since it started is the first all-time usage.
@@ -150,6 +152,10 @@ FileResult AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
     }
 
     const DeviceInfo::Reading increment = incrementSinceLastUpdate(current);
+    if (appDataType == kCellular) {
+        const auto modem = activeModem(services_.network.state());
+        roamingIncrement_ = modem && modem->roaming ? increment.total : 0.0;
+    }
 
     const double oldAllTime = dataAllTime.value_or(0);
     const double oldAllTimeSent = dataAllTimeSent.value_or(0);
@@ -183,6 +189,8 @@ FileResult AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
         addToday(dataToday, increment.total);
         addToday(dataTodaySent, increment.sent);
         addToday(dataTodayRecd, increment.received);
+        if (roamingIncrement_ > 0)
+            dataRoamingToday = dataRoamingToday.value_or(0) + roamingIncrement_;
     } else {
         closeDay(increment.sent, increment.received, increment.total);
     }
@@ -214,6 +222,7 @@ void AppData::closeDay(double incrementSent, double incrementReceived, double in
     }
     // The increment of the update that closed the day belongs to neither day.
     dataToday = dataTodaySent = dataTodayRecd = -1.0;
+    if (dataRoamingToday) dataRoamingToday = 0.0;
 }
 
 } // namespace byteward

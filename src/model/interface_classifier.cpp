@@ -163,4 +163,23 @@ std::vector<InterfaceDecision> InterfaceClassifier::decide(const StatsSnapshot &
     return decisions;
 }
 
+std::string nothingCountedNote(const StatsSnapshot &snapshot,
+                               const std::vector<InterfaceDecision> &decisions) {
+    if (!snapshot.ok()) return {};
+    std::string found;
+    std::string example;
+    for (std::size_t i = 0; i < decisions.size(); ++i) {
+        if (decisions[i].counted) return {};
+        if (snapshot.interfaces[i].loopback) continue;
+        if (example.empty()) example = decisions[i].name;
+        found += (found.empty() ? "" : ", ") + decisions[i].name + " (" + decisions[i].reason + ")";
+    }
+    return "No interface counts as cellular or Wi-Fi, so every figure stays at zero. Found: " +
+           (found.empty() ? std::string("none but the loopback") : found) +
+           ". Name yours with: bytewardctl defaults write " +
+           InterfaceClassifier::kCellularInterfacesKey + " -array " +
+           (example.empty() ? "NAME" : example) + " (or " +
+           InterfaceClassifier::kWiFiInterfacesKey + ")";
+}
+
 } // namespace byteward

@@ -16,9 +16,9 @@ namespace byteward {
 struct InterfaceDecision {
     std::string name;
     DataType type = DataType::None;
-    std::string reason;  // why it has its type (or none)
-    std::string carrier; // the typed interface it is stacked on; empty when none
-    std::string upper;   // the typed interface stacked on it, which counts its bytes instead
+    std::string reason;   // why it has its type (or none)
+    std::string carrier;  // the typed interface it is stacked on; empty when none
+    std::string upper;    // the typed interface stacked on it, which counts its bytes instead
     bool counted = false; // its bytes go into its type's figures
 
     bool operator==(const InterfaceDecision &) const = default;
@@ -59,5 +59,10 @@ class InterfaceClassifier {
     NetworkServicesState services_;
     bool meteredIsCellular_ = true;
 };
+
+// Where no interface counts as cellular or Wi-Fi, every figure stays at zero: this says so, lists
+// the interfaces found and shows how to name one. Empty while any interface counts.
+std::string nothingCountedNote(const StatsSnapshot &snapshot,
+                               const std::vector<InterfaceDecision> &decisions);
 
 } // namespace byteward

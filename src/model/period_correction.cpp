@@ -2,6 +2,7 @@
 // history and started again at zero.
 #include "model/period_correction.h"
 
+#include "model/cellular_link.h"
 #include "model/history.h"
 #include "platform/data_lock.h"
 
@@ -38,6 +39,13 @@ FileResult closePeriodByHand(Services &services, AppData &record, const char *ty
     record.dataThisMonth = 0.0;
     record.dataThisMonthRecd = 0.0;
     record.dataThisMonthSent = 0.0;
+    if (record.dataRoamingThisMonth) record.dataRoamingThisMonth = 0.0;
+    // The fresh period belongs to the SIM in use now.
+    if (const auto modem = activeModem(services.network.state());
+        modem && !modem->simHash.empty() && record.appDataType == kCellular) {
+        record.simHash = modem->simHash;
+        record.simNoticeFor.reset();
+    }
     FileResult saved = record.saveAppData();
     // The period stays as it was, so its log goes again (as far as the disk lets it); a reset
     // tried again later writes it anew.

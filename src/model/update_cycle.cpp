@@ -27,6 +27,7 @@ FileResult UpdateCycle::backgroundUpdate(const std::string &location,
     // A record that was not updated holds nothing new to announce.
     for (const DataType type : kDataTypes)
         if (updated[type]) evaluateAlerts(records_[type], type);
+    if (updated[DataType::Cellular]) evaluateRoaming(records_[DataType::Cellular]);
     return updated.cellular.andThen(updated.wifi);
 }
 

@@ -100,8 +100,20 @@ class UpdateCycle : public LocationDelegate {
     static constexpr const char *kNewWiFiCycleMessage =
         "WiFi plan data usage was reset automatically due to start of new billing cycle.";
 
+    // User-defaults keys of the cellular link. Off when absent: cellular data turned off at the
+    // quota (at most once a period), and the roaming quota in megabytes.
+    static constexpr const char *kDataLimitKey = "turnOffCellularAtQuota";
+    static constexpr const char *kRoamingQuotaKey = "roamingQuotaMB";
+    // The notification's action that turns cellular data on again, as its user info names it.
+    static constexpr const char *kActionKey = "action";
+    static constexpr const char *kCellularOnAction = "cellular-on";
+    static constexpr const char *kDataLimitMessage =
+        "Cellular data was turned off: the plan's quota is used up.";
+
   private:
     void evaluateAlerts(AppData &record, DataType type);
+    void evaluateRoaming(const AppData &record);
+    void enforceDataLimit(AppData &record, float remainingPercent);
     void runMilestoneCascade(float percentRemain, const std::string &typeWord, float dataUsed);
 
     Services &services_;

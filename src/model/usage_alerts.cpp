@@ -3,6 +3,7 @@
 #include "model/communications.h"
 #include "model/text_format.h"
 #include "model/update_cycle.h"
+#include "platform/data_lock.h"
 
 #include <array>
 
@@ -26,6 +27,8 @@ constexpr std::array<Milestone, 6> kMilestones{{
 }};
 
 } // namespace
+
+constexpr const char *kRoamingWord = "Roaming";
 
 const char *alertTypeWord(DataType type) {
     return type == DataType::WiFi ? "WiFi" : "Cellular";
@@ -72,6 +75,46 @@ void UpdateCycle::evaluateAlerts(AppData &record, DataType type) {
         appBadgeNumber = projectedPercent;
 
     runMilestoneCascade(remainingPercent, typeWord, used);
+    if (isCellular) enforceDataLimit(record, remainingPercent);
+}
+
+void UpdateCycle::evaluateRoaming(const AppData &record) {
+    const auto quota = services_.defaults.objectForKey(kRoamingQuotaKey);
+    const double quotaBytes = quota ? quota->doubleValue() * 1024.0 * 1024.0 : 0.0;
+    if (!(quotaBytes > 0)) return;
+    if (record.monthlyResetOccured) resetNotificationKeys(DataType::Cellular);
+    const double used = record.dataRoamingThisMonth.value_or(0);
+    const auto remainingPercent = static_cast<float>((quotaBytes - used) / quotaBytes * 100.0);
+    runMilestoneCascade(remainingPercent, kRoamingWord, units_.converToDataUnitFromBytes(used));
+}
+
+void UpdateCycle::enforceDataLimit(AppData &record, float remainingPercent) {
+    if (!(remainingPercent <= 0)) return;
+    const auto enabled = services_.defaults.objectForKey(kDataLimitKey);
+    if (!enabled || !enabled->boolValue()) return;
+    // Once a period: a person who turned data on again past the quota meant it.
+    const Instant period = record.lastBillingDate.value_or(Instant{});
+    if (record.dataLimitPeriod == period) return;
+    if (const std::string failed = services_.network.disconnectCellular(); !failed.empty()) {
+        services_.log.line("data limit: cellular data could not be turned off: " + failed);
+        return;
+    }
+    {
+        DataLock lock(services_.paths.dataDir);
+        AppData stored(services_);
+        stored.getAppData(kCellular);
+        stored.dataLimitPeriod = period;
+        if (FileResult saved = stored.saveAppData(); !saved)
+            services_.log.line("data limit: not recorded: " + saved.error);
+    }
+    record.dataLimitPeriod = period;
+    LocalNotification notification;
+    notification.fireDate = services_.clock.now();
+    notification.timeZone = services_.calendar.timeZoneId();
+    notification.alertBody = kDataLimitMessage;
+    notification.alertAction = "Turn cellular data on";
+    notification.userInfo.set(kActionKey, Value(kCellularOnAction));
+    services_.notifications.scheduleLocalNotification(std::move(notification));
 }
 
 void UpdateCycle::runMilestoneCascade(float percentRemain, const std::string &typeWord,
@@ -113,6 +156,10 @@ void UpdateCycle::resetNotificationKeys(DataType type) {
     for (const auto &milestone : kMilestones) {
         const std::string key = alertTypeWord(type) + std::string(milestone.switchKey);
         if (defaults.objectForKey(key)) defaults.setObject(key, Value(false));
+        // The roaming quota runs with the cellular period.
+        const std::string roaming = kRoamingWord + std::string(milestone.switchKey);
+        if (type == DataType::Cellular && defaults.objectForKey(roaming))
+            defaults.setObject(roaming, Value(false));
     }
     defaults.synchronize();
 }

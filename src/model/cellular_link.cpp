@@ -1,0 +1,71 @@
+// Which SIM the cellular figures belong to, and roaming.
+#include "model/cellular_link.h"
+
+#include "model/app_data.h"
+#include "model/communications.h"
+
+#include <array>
+#include <openssl/evp.h>
+
+namespace byteward {
+
+std::optional<ActiveModem> activeModem(const NetworkServicesState &state) {
+    const ModemInfo *chosen = nullptr;
+    for (const ModemInfo &modem : state.modems) {
+        if (!modem.dataInterfaces.empty()) {
+            chosen = &modem;
+            break;
+        }
+        if (chosen == nullptr && !modem.simIdentifier.empty()) chosen = &modem;
+    }
+    if (chosen == nullptr) return std::nullopt;
+    return ActiveModem{chosen->simIdentifier.empty() ? std::string()
+                                                     : simDigest(chosen->simIdentifier),
+                       chosen->operatorName, chosen->roaming, !chosen->dataInterfaces.empty()};
+}
+
+std::string simDigest(const std::string &identifier) {
+    const std::string input = "byteward-sim:" + identifier;
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    unsigned int length = 0;
+    if (EVP_Digest(input.data(), input.size(), digest.data(), &length, EVP_sha256(), nullptr) != 1)
+        return {};
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    // Half the digest tells SIMs apart as well and keeps the files short.
+    for (unsigned int i = 0; i < length / 2; ++i) {
+        out += kHex[digest[i] >> 4];
+        out += kHex[digest[i] & 0xf];
+    }
+    return out;
+}
+
+std::string otherSimNotice(const std::string &operatorName) {
+    return "Another SIM is in use" + (operatorName.empty() ? "" : " (" + operatorName + ")") +
+           ". The cellular figures belong to the earlier SIM; Settings can start a fresh period "
+           "for this one.";
+}
+
+void AppData::followCellularLink(double roamingIncrement) {
+    if (appDataType != kCellular) return;
+    const auto modem = activeModem(services_.network.state());
+    if (modem && !modem->simHash.empty()) {
+        if (!simHash) {
+            simHash = modem->simHash; // the SIM the figures have belonged to all along
+        } else if (*simHash != modem->simHash && simNoticeFor.value_or("") != modem->simHash) {
+            Communications::sendLocalNotificationNowWithAlertBody(
+                services_, otherSimNotice(modem->operatorName), "View");
+            simNoticeFor = modem->simHash;
+        }
+    }
+    if (roamingIncrement > 0) {
+        const Instant period = lastBillingDate.value_or(Instant{});
+        if (roamingNoticePeriod != period) {
+            Communications::sendLocalNotificationNowWithAlertBody(services_, kRoamingNotice,
+                                                                  "View");
+            roamingNoticePeriod = period;
+        }
+    }
+}
+
+} // namespace byteward

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/network_services.h"
+
+#include <optional>
+#include <string>
+
+namespace byteward {
+
+// The modem that carries the cellular data now, as the cellular record cares about it.
+struct ActiveModem {
+    std::string simHash; // of the active SIM's identifier; empty without a SIM
+    std::string operatorName;
+    bool roaming = false;
+    bool connected = false; // has a connected bearer
+};
+
+// The modem with a connected bearer, else the first one with a SIM; none without a modem.
+std::optional<ActiveModem> activeModem(const NetworkServicesState &state);
+
+// A SIM identifier as the records keep it: a digest, so the files never hold the identifier. The
+// same identifier gives the same digest on every machine.
+std::string simDigest(const std::string &identifier);
+
+// The notices of the cellular link; texts a person reads.
+inline constexpr const char *kRoamingNotice = "Using cellular data while roaming";
+std::string otherSimNotice(const std::string &operatorName);
+
+} // namespace byteward
