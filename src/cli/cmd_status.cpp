@@ -44,7 +44,18 @@ Json statusJson(MainViewController &c, Services &services) {
     Json rows = Json::array();
     for (const auto &[title, value] : c.detailRows())
         rows.push_back({{"title", title}, {"value", value}});
+    for (const auto &[title, value] : c.extraDetailRows())
+        rows.push_back({{"title", title}, {"value", value}});
     out["detailRows"] = rows;
+    Json notices = Json::array();
+    for (const auto &[title, text] : c.notices())
+        notices.push_back({{"title", title}, {"text", text}});
+    out["notices"] = notices;
+    if (c.isCellularMode) {
+        const AppData &record = c.appDataCellular();
+        out["roaming"] = {{"period", record.dataRoamingThisMonth.value_or(0)},
+                          {"today", record.dataRoamingToday.value_or(0)}};
+    }
     out["appBadgeNumber"] =
         c.appBadgeNumber ? Json(static_cast<double>(*c.appBadgeNumber)) : Json(nullptr);
     out["visualView"] = barJson(c.visualView, c.appSettings());
@@ -96,6 +107,14 @@ void printDashboard(MainViewController &c) {
     }
     for (const auto &[title, value] : c.detailRows())
         std::cout << format("  %-18s %s\n", title, value.c_str());
+    for (const auto &[title, value] : c.extraDetailRows())
+        std::cout << format("  %-18s %s\n", title.c_str(), value.c_str());
+}
+
+// Printed once above both dashboards.
+void printNotices(MainViewController &c) {
+    for (const auto &[title, text] : c.notices())
+        std::cout << title << ": " << text << "\n\n";
 }
 
 } // namespace
@@ -136,6 +155,7 @@ void addStatusCommand(CLI::App &app, Action &action) {
                     std::cout << statusJson(controller, context.services()).dump(2) << '\n';
                 } else {
                     if (!cellularMode && modes.size() > 1) std::cout << '\n';
+                    if (cellularMode || modes.size() == 1) printNotices(controller);
                     printDashboard(controller);
                 }
             }

@@ -45,7 +45,7 @@ for name, (kind, rx, tx) in want.items():
 assert rows["lo"]["loopback"] is True
 PY
 expect_status 0 "$ctl" interfaces
-grep -q '^wwan0 *cellular *6000000000 *1000000000$' "$work/out" || fail "interfaces text: $(cat "$work/out")"
+grep -q '^wwan0 *cellular *yes *6000000000 *1000000000  kernel device type wwan$' "$work/out" || fail "interfaces text: $(cat "$work/out")"
 
 # User lists replace the built-in rules of their type.
 expect_status 0 "$ctl" defaults write cellularInterfaces -array 'eth*'

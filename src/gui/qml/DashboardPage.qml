@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -15,6 +17,7 @@ ScreenPage {
     readonly property string suffix: cellular ? "" : "Wifi"
     readonly property bool sideBySide: layoutKind !== "phone" && layoutKind !== "tall"
     readonly property real scale: layoutKind === "tablet" || layoutKind === "landscapeTablet" ? 1.35 : 1
+    readonly property var screenValues: screen ? screen.values : ({})
     readonly property var bar: screen ? screen.values[cellular ? "visualView" : "visualViewWifi"] : undefined
     readonly property color progressColor: screen ? (cellular ? App.colors.cellular : App.colors.wifi) : "white"
 
@@ -70,6 +73,35 @@ ScreenPage {
                         horizontalAlignment: Text.AlignRight
                         Layout.fillWidth: true
                         elide: Text.ElideLeft
+                    }
+                }
+
+                // What the figures cannot say themselves: nothing is counted, or another SIM.
+                Repeater {
+                    model: page.screenValues.notices || []
+                    Rectangle {
+                        id: notice
+                        required property string modelData
+                        required property int index
+                        objectName: "notice" + index
+                        Layout.fillWidth: true
+                        implicitHeight: noticeText.implicitHeight + 16
+                        radius: 6
+                        color: App.colors.cellBackground
+                        border.color: App.colors.subheader
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: notice.modelData
+                        Text {
+                            id: noticeText
+                            x: 8
+                            y: 8
+                            width: parent.width - 16
+                            Accessible.ignored: true
+                            text: notice.modelData
+                            color: App.colors.cellForeground
+                            font.pixelSize: 12 * page.scale
+                            wrapMode: Text.Wrap
+                        }
                     }
                 }
 

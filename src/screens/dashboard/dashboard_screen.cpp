@@ -60,12 +60,16 @@ ValueDict DashboardScreen::labels() const {
 
 ValueArray DashboardScreen::sections() const {
     ValueArray rows;
-    for (const auto &[title, value] : controller_.detailRows()) {
+    auto add = [&rows](const std::string &title, const std::string &value) {
         ValueDict row;
         row.set("title", Value(title));
         row.set("value", Value(value));
         rows.emplace_back(std::move(row));
-    }
+    };
+    for (const auto &[title, value] : controller_.detailRows())
+        add(title, value);
+    for (const auto &[title, value] : controller_.extraDetailRows())
+        add(title, value);
     ValueDict section;
     section.set("title", Value(""));
     section.set("rows", Value(std::move(rows)));
@@ -75,6 +79,10 @@ ValueArray DashboardScreen::sections() const {
 ValueDict DashboardScreen::values() const {
     ValueDict out;
     out.set("isCellularMode", Value(controller_.isCellularMode));
+    ValueArray notices;
+    for (const auto &[title, text] : controller_.notices())
+        notices.emplace_back(title + ": " + text);
+    out.set("notices", Value(std::move(notices)));
     out.set("visualView", barValue(controller_.visualView));
     out.set("visualViewWifi", barValue(controller_.visualViewWifi));
     UserDefaults &defaults = services_.defaults;

@@ -1,6 +1,9 @@
 // The dashboard's render and repaint: which figures are worked out, and when.
 #include "screens/dashboard/main_view_controller.h"
 
+#include "model/cellular_link.h"
+#include "model/interface_classifier.h"
+#include "model/text_format.h"
 #include "screens/kit/string_formatter.h"
 
 namespace byteward {
@@ -89,6 +92,36 @@ std::array<std::pair<const char *, std::string>, 14> MainViewController::detailR
         {"SINCE APP INSTALL", detailValues[3]},
         {"SINCE LAST BOOT", detailValues[4]},
     }};
+}
+
+std::vector<std::pair<std::string, std::string>> MainViewController::extraDetailRows() const {
+    std::vector<std::pair<std::string, std::string>> rows;
+    const AppData &record = cycle_.record(DataType::Cellular);
+    if (isCellularMode && (record.dataRoamingThisMonth || record.dataRoamingToday)) {
+        const std::string unit = AppSettings::text(cycle_.settings().displayUnit);
+        const auto amount = [&](const std::optional<double> &bytes) {
+            return format("%.2f %s",
+                          static_cast<double>(converToDataUnitFromBytes(bytes.value_or(0))),
+                          unit.c_str());
+        };
+        rows.emplace_back("ROAMING", amount(record.dataRoamingThisMonth) + " this period, " +
+                                         amount(record.dataRoamingToday) + " today");
+    }
+    return rows;
+}
+
+std::vector<std::pair<std::string, std::string>> MainViewController::notices() const {
+    std::vector<std::pair<std::string, std::string>> out;
+    const StatsSnapshot snapshot = services_.statistics.read();
+    const std::string nothing =
+        nothingCountedNote(snapshot, InterfaceClassifier::forServices(services_).decide(snapshot));
+    if (!nothing.empty()) out.emplace_back("NOTHING IS COUNTED", nothing);
+    const AppData &cellularRecord = cycle_.record(DataType::Cellular);
+    if (const auto modem = activeModem(services_.network.state());
+        isCellularMode && modem && !modem->simHash.empty() && cellularRecord.simHash &&
+        *cellularRecord.simHash != modem->simHash)
+        out.emplace_back("ANOTHER SIM", otherSimNotice(modem->operatorName));
+    return out;
 }
 
 } // namespace byteward

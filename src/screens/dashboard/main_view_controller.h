@@ -14,6 +14,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace byteward {
 
@@ -79,6 +81,12 @@ class MainViewController : public AlertDelegate {
     void repaintView(bool cellular);
     // The 14 rows of the details table, title and value, for the type this dashboard shows.
     std::array<std::pair<const char *, std::string>, 14> detailRows() const;
+    // Rows that are there only sometimes, after the 14: the roaming traffic of the cellular
+    // dashboard while the record has any.
+    std::vector<std::pair<std::string, std::string>> extraDetailRows() const;
+    // What the person must know before trusting the figures: that no interface counts at all,
+    // or that the cellular figures belong to another SIM. Title and text; empty for none.
+    std::vector<std::pair<std::string, std::string>> notices() const;
     // The plan limits of the settings as last loaded, in the display unit.
     float cellularLimit() const;
     float wifiLimit() const;

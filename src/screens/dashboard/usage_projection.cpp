@@ -118,8 +118,8 @@ void MainViewController::renderMonthlyData(AppData &record, std::optional<float>
     } else if (f.daysToQuota - f.elapsed < 0) {
         labels.lblQuotaOverDate.text = "QUOTA OVER";
     } else {
-        const Instant over = calendar.addDays(*record.lastBillingDate,
-                                              static_cast<int>(std::trunc(f.daysToQuota)));
+        const Instant over =
+            calendar.addDays(*record.lastBillingDate, static_cast<int>(std::trunc(f.daysToQuota)));
         labels.lblQuotaOverDate.text =
             "YES ON " + dates.getLocalizedShortDateNoTimeStringFromDate(over);
     }
