@@ -58,7 +58,8 @@ void AppData::followCellularLink(double roamingIncrement) {
             simNoticeFor = modem->simHash;
         }
     }
-    if (roamingIncrement > 0) {
+    // The traffic that found a new period belongs to neither period.
+    if (roamingIncrement > 0 && !monthlyResetOccured) {
         const Instant period = lastBillingDate.value_or(Instant{});
         if (roamingNoticePeriod != period) {
             Communications::sendLocalNotificationNowWithAlertBody(services_, kRoamingNotice,
