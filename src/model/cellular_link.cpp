@@ -3,6 +3,9 @@
 
 #include "model/app_data.h"
 #include "model/communications.h"
+#include "model/history.h"
+#include "model/period_correction.h"
+#include "model/update_cycle.h"
 
 #include <array>
 #include <openssl/evp.h>
@@ -38,6 +41,21 @@ std::string simDigest(const std::string &identifier) {
         out += kHex[digest[i] & 0xf];
     }
     return out;
+}
+
+bool otherSimInUse(Services &services) {
+    const auto modem = activeModem(services.network.state());
+    if (!modem || modem->simHash.empty()) return false;
+    AppData record(services);
+    record.getAppData(kCellular);
+    return record.simHash && *record.simHash != modem->simHash;
+}
+
+FileResult startPeriodForNewSim(Services &services) {
+    AppData record(services);
+    FileResult closed = closePeriodByHand(services, record, kCellular, History::kCellular);
+    if (closed) UpdateCycle(services).resetNotificationKeys(DataType::Cellular);
+    return closed;
 }
 
 std::string otherSimNotice(const std::string &operatorName) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/network_services.h"
+#include "platform/result.h"
+#include "storage/services.h"
 
 #include <optional>
 #include <string>
@@ -21,6 +23,12 @@ std::optional<ActiveModem> activeModem(const NetworkServicesState &state);
 // A SIM identifier as the records keep it: a digest, so the files never hold the identifier. The
 // same identifier gives the same digest on every machine.
 std::string simDigest(const std::string &identifier);
+
+// True when the modem holds another SIM than the one the cellular figures belong to.
+bool otherSimInUse(Services &services);
+// Closes the cellular period into the history, as a reset by hand does, and gives the new one to
+// the SIM in use. On failure nothing changed.
+[[nodiscard]] FileResult startPeriodForNewSim(Services &services);
 
 // The notices of the cellular link; texts a person reads.
 inline constexpr const char *kRoamingNotice = "Using cellular data while roaming";

@@ -25,14 +25,17 @@ Value digitWheels(const DigitWheels &wheels) {
     for (int component = 0; component < wheels.numberOfComponents(); ++component) {
         std::vector<std::string> rows;
         rows.reserve(static_cast<std::size_t>(wheels.numberOfRows(component)));
-        for (int row = 0; row < wheels.numberOfRows(component); ++row) rows.push_back(wheels.titleForRow(row, component));
+        for (int row = 0; row < wheels.numberOfRows(component); ++row)
+            rows.push_back(wheels.titleForRow(row, component));
         out.push_back(wheel(rows, wheels.selected[static_cast<std::size_t>(component)],
                             wheels.widthForComponent(component)));
     }
     return Value(std::move(out));
 }
 
-Value seconds(Instant date) { return Value(secondsSince1970(date)); }
+Value seconds(Instant date) {
+    return Value(secondsSince1970(date));
+}
 
 // The days a date picker offers, from the earliest allowed to now, each at 00:00 (the first at
 // the earliest instant itself), with the user's short date as its title.
@@ -59,7 +62,9 @@ Value dateRows(const Services &services, Instant earliest, Instant latest) {
 
 } // namespace
 
-PlanSetupScreen::PlanSetupScreen(Services &services, Kind kind) : services_(services), kind_(kind) { load(); }
+PlanSetupScreen::PlanSetupScreen(Services &services, Kind kind) : services_(services), kind_(kind) {
+    load();
+}
 
 PlanSetupScreen::~PlanSetupScreen() = default;
 
@@ -90,7 +95,8 @@ void PlanSetupScreen::load() {
         break;
     case Kind::CustomDate:
     case Kind::CustomWiFiDate:
-        customDate_ = std::make_unique<CustomDatePickerController>(services_, kind_ == Kind::CustomWiFiDate);
+        customDate_ =
+            std::make_unique<CustomDatePickerController>(services_, kind_ == Kind::CustomWiFiDate);
         customDate_->viewDidLoad();
         break;
     case Kind::StartDate:
@@ -109,8 +115,9 @@ void PlanSetupScreen::load() {
 }
 
 ValueDict PlanSetupScreen::labels() const {
-    static const char *const titles[] = {"Plan Type",  "Start Day",  "Cycle Length", "Custom Start Date",
-                                         "Wi-Fi Custom Start Date", "Start Date", "Plan Quota", "Current Usage"};
+    static const char *const titles[] = {
+        "Plan Type",  "Start Day",  "Cycle Length", "Custom Start Date", "Wi-Fi Custom Start Date",
+        "Start Date", "Plan Quota", "Current Usage"};
     ValueDict out;
     out.set("lblTitle", labelValue(titles[static_cast<int>(kind_)]));
     std::string summary;
@@ -134,13 +141,16 @@ ValueDict PlanSetupScreen::values() const {
         std::vector<std::string> rows;
         rows.reserve(static_cast<std::size_t>(startDay_->numberOfRows()));
         for (int row = 0; row < startDay_->numberOfRows(); ++row)
-            rows.push_back(startDay_->planType != 0 ? startDay_->daysOfWeek[static_cast<std::size_t>(row)]
-                                                    : std::to_string(startDay_->daysOfMonth[static_cast<std::size_t>(row)]));
+            rows.push_back(
+                startDay_->planType != 0
+                    ? startDay_->daysOfWeek[static_cast<std::size_t>(row)]
+                    : std::to_string(startDay_->daysOfMonth[static_cast<std::size_t>(row)]));
         out.set("wheels", Value(ValueArray{wheel(rows, -1, 200)}));
     }
     if (days_) {
         std::vector<std::string> rows;
-        for (int length : days_->days) rows.push_back(std::to_string(length));
+        for (int length : days_->days)
+            rows.push_back(std::to_string(length));
         out.set("wheels", Value(ValueArray{wheel(rows, -1, 120)}));
     }
     if (quota_) out.set("wheels", digitWheels(*quota_));
@@ -168,12 +178,18 @@ bool PlanSetupScreen::perform(const std::string &action, const Value &argument) 
     if (action == "select") {
         const auto row = static_cast<int>(field(argument, "row"));
         const auto component = static_cast<int>(field(argument, "component", 0));
-        if (planType_) planType_->tableView(static_cast<unsigned>(std::max(0, row)));
-        else if (startDay_) startDay_->pickerView(row);
-        else if (days_) days_->pickerView(row);
-        else if (quota_) quota_->pickerView(row, component);
-        else if (usage_) usage_->pickerView(row, component);
-        else return false;
+        if (planType_)
+            planType_->tableView(static_cast<unsigned>(std::max(0, row)));
+        else if (startDay_)
+            startDay_->pickerView(row);
+        else if (days_)
+            days_->pickerView(row);
+        else if (quota_)
+            quota_->pickerView(row, component);
+        else if (usage_)
+            usage_->pickerView(row, component);
+        else
+            return false;
         return true;
     }
     if (action == "setDate") {
@@ -181,9 +197,12 @@ bool PlanSetupScreen::perform(const std::string &action, const Value &argument) 
         const Value *s = d != nullptr ? d->find("seconds") : nullptr;
         if (s == nullptr) return false;
         const Instant date = instantFromSeconds(s->doubleValue());
-        if (customDate_) customDate_->setSelectedDate(date);
-        else if (startDate_) startDate_->setSelectedDate(date);
-        else return false;
+        if (customDate_)
+            customDate_->setSelectedDate(date);
+        else if (startDate_)
+            startDate_->setSelectedDate(date);
+        else
+            return false;
         return true;
     }
     return false;

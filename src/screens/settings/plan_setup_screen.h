@@ -11,7 +11,16 @@ namespace byteward {
 // its summary label, and for the date screens the bounds and the date shown.
 class PlanSetupScreen final : public Screen {
   public:
-    enum class Kind { PlanType, StartDay, Days, CustomDate, CustomWiFiDate, StartDate, Quota, CurrentUsage };
+    enum class Kind {
+        PlanType,
+        StartDay,
+        Days,
+        CustomDate,
+        CustomWiFiDate,
+        StartDate,
+        Quota,
+        CurrentUsage
+    };
 
     PlanSetupScreen(Services &services, Kind kind);
     ~PlanSetupScreen() override;

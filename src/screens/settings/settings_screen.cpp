@@ -41,6 +41,7 @@ ValueArray SettingsScreen::sections() const {
     for (const auto &section : controller_.sections()) {
         ValueArray rows;
         for (const auto &row : section.rows) {
+            if (!controller_.rowShown(row)) continue;
             ValueDict r;
             r.set("key", Value(row.key));
             r.set("title", Value(row.title));

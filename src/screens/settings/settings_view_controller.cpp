@@ -1,5 +1,6 @@
 #include "screens/settings/settings_view_controller.h"
 
+#include "model/cellular_link.h"
 #include "model/text_format.h"
 #include "platform/files.h"
 #include "storage/plist_codec.h"
@@ -85,6 +86,8 @@ std::vector<SettingsSection> SettingsViewController::parseSchema(std::string_vie
                                           : SettingsRow::Kind::Button;
             row.key = text(*d, "key");
             row.title = text(*d, "title");
+            if (const Value *on = d->find("default"); on != nullptr && on->isBool())
+                row.defaultOn = on->boolValue();
             if (!namedChoices(text(*d, "choices"), row)) {
                 if (const Value *values = d->find("values"); values != nullptr && values->isArray())
                     row.values = *values->asArray();
@@ -113,7 +116,11 @@ const SettingsRow *SettingsViewController::row(const std::string &key) const {
 
 bool SettingsViewController::switchValue(const SettingsRow &r) const {
     const auto stored = services_.defaults.objectForKey(r.key);
-    return !stored || stored->boolValue();
+    return stored ? stored->boolValue() : r.defaultOn;
+}
+
+bool SettingsViewController::rowShown(const SettingsRow &r) const {
+    return r.key != kFreshSimPeriodKey || otherSimInUse(services_);
 }
 
 int SettingsViewController::choiceIndex(const SettingsRow &r) const {
@@ -145,7 +152,8 @@ std::string SettingsViewController::displayValue(const SettingsRow &r) const {
         if (!stored) return {};
         if (const ValueArray *items = stored->asArray()) {
             std::string text;
-            for (const auto &item : *items) text += (text.empty() ? "" : ", ") + item.stringValue();
+            for (const auto &item : *items)
+                text += (text.empty() ? "" : ", ") + item.stringValue();
             return text;
         }
         return stored->stringValue();
@@ -167,12 +175,16 @@ void SettingsViewController::setList(const std::string &key, const std::string &
         item.clear();
     };
     for (const char c : text) {
-        if (c == ',') flush();
-        else item += c;
+        if (c == ',')
+            flush();
+        else
+            item += c;
     }
     flush();
-    if (items.empty()) services_.defaults.removeObjectForKey(key);
-    else services_.defaults.setObject(key, Value(std::move(items)));
+    if (items.empty())
+        services_.defaults.removeObjectForKey(key);
+    else
+        services_.defaults.setObject(key, Value(std::move(items)));
     services_.defaults.synchronize();
 }
 
@@ -205,6 +217,11 @@ bool SettingsViewController::setNumber(const std::string &key, const std::string
 }
 
 void SettingsViewController::tapButton(const std::string &key) {
+    if (key == kFreshSimPeriodKey) {
+        if (FileResult started = startPeriodForNewSim(services_); !started)
+            services_.log.line("Settings: no fresh period for the new SIM: " + started.error);
+        return;
+    }
     if (onButton) onButton(key);
 }
 

@@ -21,6 +21,7 @@ struct SettingsRow {
     std::string title;
     std::vector<Value> values;       // a choice's stored values
     std::vector<std::string> titles; // and what the user sees for each
+    bool defaultOn = true;           // a switch never stored
 };
 
 struct SettingsSection {
@@ -48,7 +49,10 @@ class SettingsViewController {
 
     // What a row shows now: "on"/"off", a choice's title, an amount, or "" for a button.
     std::string displayValue(const SettingsRow &row) const;
-    bool switchValue(const SettingsRow &row) const; // a switch never stored counts as on
+    bool switchValue(const SettingsRow &row) const; // a switch never stored: its default
+    // Rows offered only when they apply: the fresh period for another SIM.
+    bool rowShown(const SettingsRow &row) const;
+    static constexpr const char *kFreshSimPeriodKey = "FreshSimPeriod";
     int
     choiceIndex(const SettingsRow &row) const; // -1 when the stored value is none of the choices
 

@@ -1,3 +1,4 @@
+#include "model/app_data.h"
 #include "model/app_settings.h"
 #include "screens/settings/settings_screen.h"
 #include "screens/settings/settings_view_controller.h"
@@ -95,7 +96,10 @@ TEST_F(SettingsTabTest, SchemaOffersEverySettingOnceWithTheRightControl) {
         {"StartDate", Kind::Screen},           {"Quota", Kind::Screen},
         {"CurrentUsage", Kind::Screen},        {"CustomWiFiDatePicker", Kind::Screen},
         {"ResetDaysWiFi", Kind::Number},       {"cellularInterfaces", Kind::List},
-        {"wifiInterfaces", Kind::List},
+        {"wifiInterfaces", Kind::List},        {"FreshSimPeriod", Kind::Button},
+        {"meteredConnectionsAreCellular", Kind::Switch},
+        {"turnOffCellularAtQuota", Kind::Switch},
+        {"roamingQuotaMB", Kind::Number},
     };
     std::map<std::string, int> seen;
     for (const auto &section : controller.sections()) {
@@ -185,15 +189,48 @@ TEST_F(SettingsTabTest, WhatTheTabStoresIsWhatTheSettingsRecordReads) {
     }
 }
 
-TEST_F(SettingsTabTest, SwitchesShowOnUntilTurnedOff) {
-    const std::pair<std::optional<Value>, bool> cases[] = {
-        {std::nullopt, true}, {Value(false), false}, {Value(true), true}, {Value("NO"), false}};
-    for (const auto &[stored, on] : cases) {
-        SCOPED_TRACE(stored ? stored->stringValue() : "never stored");
-        store("over_notification", stored);
-        EXPECT_EQ(shown("over_notification").find("on")->boolValue(), on);
-        EXPECT_EQ(shownField("over_notification", "value"), on ? "on" : "off");
+TEST_F(SettingsTabTest, SwitchesShowTheirDefaultUntilTurned) {
+    struct Case {
+        const char *key;
+        std::optional<Value> stored;
+        bool on;
+    };
+    const Case cases[] = {
+        {"over_notification", std::nullopt, true},
+        {"over_notification", Value(false), false},
+        {"over_notification", Value(true), true},
+        {"over_notification", Value("NO"), false},
+        {"meteredConnectionsAreCellular", std::nullopt, true},
+        // Turning a connection off is never done unasked.
+        {"turnOffCellularAtQuota", std::nullopt, false},
+        {"turnOffCellularAtQuota", Value(true), true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " " + (c.stored ? c.stored->stringValue() : "never"));
+        store(c.key, c.stored);
+        EXPECT_EQ(shown(c.key).find("on")->boolValue(), c.on);
+        EXPECT_EQ(shownField(c.key, "value"), c.on ? "on" : "off");
     }
+}
+
+TEST_F(SettingsTabTest, AFreshPeriodIsOfferedOnlyForAnotherSim) {
+    auto offered = [&] {
+        for (const auto &section : screen.sections())
+            for (const auto &r : *section.asDict()->find("rows")->asArray())
+                if (r.asDict()->find("key")->stringValue() == "FreshSimPeriod") return true;
+        return false;
+    };
+    env.statistics.set("wwan0", 1000, 100);
+    env.network.current.modems = {{"/m/0", {"wwan0"}, {}, "8901", "First", false}};
+    AppData first(env.services());
+    ASSERT_TRUE(first.performBackgroundUpdateForType(kCellular, "", false));
+    EXPECT_FALSE(offered()) << "the figures belong to this SIM";
+    env.network.current.modems[0].simIdentifier = "8902";
+    EXPECT_TRUE(offered());
+    EXPECT_TRUE(screen.perform("tap", Value(args({{"key", std::string("FreshSimPeriod")}}))));
+    EXPECT_FALSE(offered()) << "the new period belongs to the SIM in use";
+    env.network.current.modems.clear();
+    EXPECT_FALSE(offered()) << "no modem, nothing to offer";
 }
 
 TEST_F(SettingsTabTest, ChoicesStoreTheirValueOfTheRightKind) {
