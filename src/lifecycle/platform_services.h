@@ -10,7 +10,8 @@
 namespace byteward {
 
 // The real Linux services of one process: counters from sysfs, the kernel's boot clock, the
-// system clock (or BYTEWARD_NOW), the user's calendar, the XDG files and the system log.
+// system clock (or BYTEWARD_NOW), the user's calendar, the XDG files, the system log, and
+// ModemManager and NetworkManager on the system bus (none when BYTEWARD_NETWORK_SERVICES=none).
 class PlatformServices {
   public:
     // Throws std::runtime_error when BYTEWARD_NOW holds something that is not a date.

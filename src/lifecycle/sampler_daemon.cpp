@@ -70,10 +70,13 @@ int SamplerDaemon::run() {
                   std::chrono::duration<double>(interval_).count());
     services_.log.line(every);
     power_.takeDelayLock();
+    // The first read also subscribes to the services' announcements.
+    services_.network.state();
     sample();
     do {
         power_.dispatch([this](const PowerEvent &event) { onPowerEvent(event); });
         dispatchLocation();
+        followNetworkServices();
         if (SteadyClock::now() >= nextTick_)
             sample();
         else
@@ -123,6 +126,14 @@ void SamplerDaemon::dispatchLocation() {
     }
 }
 
+// The traffic so far belongs to the old state (the bearer that just went, the SIM before the
+// switch), so it is counted before the services are read again.
+void SamplerDaemon::followNetworkServices() {
+    if (!services_.network.takeAnnouncements()) return;
+    sample();
+    services_.network.refresh();
+}
+
 void SamplerDaemon::deliver() {
     try {
         services_.notifications.deliverDueNotifications(sink_);
@@ -160,9 +171,12 @@ bool SamplerDaemon::wait() {
     const milliseconds timeout = timeUntilWake(untilTick, nextFireDate, services_.clock.now());
 
     const int locationFd = location_ != nullptr ? location_->pollFd() : -1;
-    pollfd fds[] = {{stopFd_, POLLIN, 0}, {power_.pollFd(), POLLIN, 0}, {locationFd, POLLIN, 0}};
+    pollfd fds[] = {{stopFd_, POLLIN, 0},
+                    {power_.pollFd(), POLLIN, 0},
+                    {locationFd, POLLIN, 0},
+                    {services_.network.pollFd(), POLLIN, 0}};
     const int ready =
-        ::poll(fds, 3, static_cast<int>(std::min<milliseconds::rep>(timeout.count(), INT_MAX)));
+        ::poll(fds, 4, static_cast<int>(std::min<milliseconds::rep>(timeout.count(), INT_MAX)));
     if (ready < 0) {
         if (errno == EINTR) return true;
         services_.log.line(std::string("Background sampling cannot wait: ") + std::strerror(errno));

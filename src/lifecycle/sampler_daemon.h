@@ -38,6 +38,7 @@ class StopSignals {
 // figure), followed by posting the badge and delivering what is due; it is skipped, all but the
 // delivery, while the user has switched backgrounding off. With a location service it also owns
 // location monitoring while backgrounding is on: each fix's place makes one more update cycle.
+// When the network services announce a change, it samples under the old state, then reads the new.
 class SamplerDaemon {
   public:
     // `stopFd` turning readable (a StopSignals descriptor, or any pipe) asks for the last sample.
@@ -57,6 +58,7 @@ class SamplerDaemon {
     void onPowerEvent(const PowerEvent &event);
     void followBackgroundingSwitch(bool enabled);
     void dispatchLocation();
+    void followNetworkServices();
     // Waits for the next tick, a notification falling due, an announcement or a stop request.
     // False when asked to stop.
     bool wait();

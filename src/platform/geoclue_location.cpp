@@ -1,12 +1,11 @@
 #include "platform/geoclue_location.h"
 
+#include "platform/bus_socket.h"
+
 #include <chrono>
-#include <cstdlib>
 #include <map>
 #include <optional>
 #include <sdbus-c++/sdbus-c++.h>
-#include <string_view>
-#include <sys/stat.h>
 #include <vector>
 
 namespace byteward {
@@ -26,24 +25,6 @@ constexpr auto kRetryAfter = std::chrono::minutes(5);
 
 std::string why(const std::exception &error) {
     return error.what();
-}
-
-// sd-bus keeps the connection it could not open (a leak in sdbus-c++ 1.2), and a daemon asks at
-// every sample: a bus socket that is not there is told without asking sd-bus.
-std::optional<std::string> missingSocket(const std::string &busAddress) {
-    const char *system = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-    const std::string address =
-        !busAddress.empty()
-            ? busAddress
-            : (system != nullptr ? system : "unix:path=/run/dbus/system_bus_socket");
-    constexpr std::string_view kUnixPath = "unix:path=";
-    if (!address.starts_with(kUnixPath) || address.find(';') != std::string::npos)
-        return std::nullopt;
-    std::string path = address.substr(kUnixPath.size());
-    path = path.substr(0, path.find(','));
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) return "no bus at " + path;
-    return std::nullopt;
 }
 
 } // namespace
@@ -78,7 +59,7 @@ void GeoClueLocationService::lost(const std::exception &error) {
 
 bool GeoClueLocationService::connect() const {
     if (bus_) return true;
-    if (const auto missing = missingSocket(options_.busAddress)) {
+    if (const auto missing = missingBusSocket(options_.busAddress)) {
         failed("not available (" + *missing + ")");
         return false;
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <string>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -235,6 +236,63 @@ TEST_F(SamplerDaemonTest, OwnsLocationMonitoringWhileBackgroundingIsOn) {
         AppData record(env.services());
         record.getAppData(kCellular);
         EXPECT_EQ(record.lastLocationDataUsed.value_or("(none)"), c.placeUsed);
+    }
+}
+
+// Marks each sample in the journal with how often the network services had been read again by
+// then; the chosen sample raises SIGTERM.
+class RefreshJournalSink final : public NotificationSink {
+  public:
+    RefreshJournalSink(Journal &journal, const test::FakeNetworkServices &network, int stopAtBadge)
+        : journal_(journal), network_(network), stopAtBadge_(stopAtBadge) {}
+    bool showNotification(const LocalNotification &) override { return true; }
+    bool setBadge(std::optional<long long>) override {
+        journal_.push_back("sample after " + std::to_string(network_.refreshes) + " refreshes");
+        if (++badges_ == stopAtBadge_) std::raise(SIGTERM);
+        return true;
+    }
+
+  private:
+    Journal &journal_;
+    const test::FakeNetworkServices &network_;
+    int stopAtBadge_;
+    int badges_ = 0;
+};
+
+TEST_F(SamplerDaemonTest, AnAnnouncedNetworkChangeIsSampledUnderTheOldStateThenReadAgain) {
+    NetworkServicesState roaming;
+    roaming.modemManager = true;
+    roaming.modems.push_back(ModemInfo{"/modem/0", {"wwan0"}, {"wwan0"}, "8944", "Net", true});
+    struct Case {
+        const char *name;
+        bool announce;
+        int stopAtBadge;
+        Journal expected;
+    } cases[] = {
+        {"announced: a sample, then the new state, then the last sample",
+         true,
+         2,
+         {"sample after 0 refreshes", "sample after 0 refreshes", "sample after 1 refreshes"}},
+        {"nothing announced: never read again",
+         false,
+         1,
+         {"sample after 0 refreshes", "sample after 0 refreshes"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TestEnv env;
+        env.statistics.set("wwan0", 1000, 0);
+        AppSettings(env.services()).getSettings();
+        env.network.next = roaming;
+        env.network.announce = c.announce;
+        Journal journal, powerJournal;
+        RefreshJournalSink sink(journal, env.network, c.stopAtBadge);
+        ScriptedPower power(powerJournal, {});
+
+        EXPECT_EQ(SamplerDaemon(env.services(), sink, power, 1h, stopSignals.fd()).run(), 0);
+
+        EXPECT_EQ(journal, c.expected);
+        EXPECT_EQ(env.network.current == roaming, c.announce);
     }
 }
 
