@@ -95,19 +95,28 @@ void UpdateCycle::enforceDataLimit(AppData &record, float remainingPercent) {
     // Once a period: a person who turned data on again past the quota meant it.
     const Instant period = record.lastBillingDate.value_or(Instant{});
     if (record.dataLimitPeriod == period) return;
-    if (const std::string failed = services_.network.disconnectCellular(); !failed.empty()) {
-        services_.log.line("data limit: cellular data could not be turned off: " + failed);
-        return;
-    }
-    {
+    // Claimed in the record first, under the data lock: another process's cycle that reaches the
+    // quota at the same moment finds the claim and leaves the switch alone.
+    const auto claim = [&](std::optional<Instant> value) {
         DataLock lock(services_.paths.dataDir);
         AppData stored(services_);
         stored.getAppData(kCellular);
-        stored.dataLimitPeriod = period;
-        if (FileResult saved = stored.saveAppData(); !saved)
+        if (value && stored.dataLimitPeriod == value) return false;
+        stored.dataLimitPeriod = value;
+        if (FileResult saved = stored.saveAppData(); !saved) {
             services_.log.line("data limit: not recorded: " + saved.error);
-    }
+            return false;
+        }
+        return true;
+    };
+    if (!claim(period)) return;
     record.dataLimitPeriod = period;
+    if (const std::string failed = services_.network.disconnectCellular(); !failed.empty()) {
+        services_.log.line("data limit: cellular data could not be turned off: " + failed);
+        (void)claim(std::nullopt); // the next cycle tries again
+        record.dataLimitPeriod.reset();
+        return;
+    }
     LocalNotification notification;
     notification.fireDate = services_.clock.now();
     notification.timeZone = services_.calendar.timeZoneId();
