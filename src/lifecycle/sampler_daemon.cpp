@@ -81,6 +81,8 @@ int SamplerDaemon::run() {
             sample();
         else
             deliver();
+        // Also drains what the notification server said during the delivery.
+        followNotificationActions();
     } while (wait());
     // Whatever moved since the last tick is counted before we go.
     sample();
@@ -128,6 +130,16 @@ void SamplerDaemon::dispatchLocation() {
 
 // The traffic so far belongs to the old state (the bearer that just went, the SIM before the
 // switch), so it is counted before the services are read again.
+void SamplerDaemon::followNotificationActions() {
+    for (const std::string &action : sink_.takeInvokedActions()) {
+        if (action != UpdateCycle::kCellularOnAction) continue;
+        const std::string failed = services_.network.reconnectCellular();
+        services_.log.line(failed.empty()
+                               ? "Cellular data turned on again from the notification"
+                               : "Cellular data could not be turned on again: " + failed);
+    }
+}
+
 void SamplerDaemon::followNetworkServices() {
     if (!services_.network.takeAnnouncements()) return;
     sample();
@@ -174,9 +186,10 @@ bool SamplerDaemon::wait() {
     pollfd fds[] = {{stopFd_, POLLIN, 0},
                     {power_.pollFd(), POLLIN, 0},
                     {locationFd, POLLIN, 0},
-                    {services_.network.pollFd(), POLLIN, 0}};
+                    {services_.network.pollFd(), POLLIN, 0},
+                    {sink_.actionFd(), POLLIN, 0}};
     const int ready =
-        ::poll(fds, 4, static_cast<int>(std::min<milliseconds::rep>(timeout.count(), INT_MAX)));
+        ::poll(fds, 5, static_cast<int>(std::min<milliseconds::rep>(timeout.count(), INT_MAX)));
     if (ready < 0) {
         if (errno == EINTR) return true;
         services_.log.line(std::string("Background sampling cannot wait: ") + std::strerror(errno));

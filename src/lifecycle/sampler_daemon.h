@@ -59,6 +59,8 @@ class SamplerDaemon {
     void followBackgroundingSwitch(bool enabled);
     void dispatchLocation();
     void followNetworkServices();
+    // Carries out the actions chosen on notifications: turning cellular data on again.
+    void followNotificationActions();
     // Waits for the next tick, a notification falling due, an announcement or a stop request.
     // False when asked to stop.
     bool wait();

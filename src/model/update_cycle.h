@@ -4,6 +4,7 @@
 #include "model/app_settings.h"
 #include "model/data_type.h"
 #include "model/display_units.h"
+#include "platform/local_notification.h"
 #include "platform/location.h"
 #include "platform/result.h"
 #include "storage/services.h"
@@ -105,8 +106,8 @@ class UpdateCycle : public LocationDelegate {
     static constexpr const char *kDataLimitKey = "turnOffCellularAtQuota";
     static constexpr const char *kRoamingQuotaKey = "roamingQuotaMB";
     // The notification's action that turns cellular data on again, as its user info names it.
-    static constexpr const char *kActionKey = "action";
-    static constexpr const char *kCellularOnAction = "cellular-on";
+    static constexpr const char *kActionKey = kNotificationActionKey;
+    static constexpr const char *kCellularOnAction = "byteward-cellular-on";
     static constexpr const char *kDataLimitMessage =
         "Cellular data was turned off: the plan's quota is used up.";
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <sdbus-c++/sdbus-c++.h>
+#include <utility>
 #include <vector>
 
 namespace byteward {
@@ -20,6 +21,7 @@ struct DesktopNotificationSink::Bus {
     std::unique_ptr<sdbus::IConnection> connection;
     std::unique_ptr<sdbus::IProxy> notifications;
     std::unique_ptr<sdbus::IObject> launcherEntry;
+    std::vector<std::string> invoked; // our actions chosen since they were last taken
 };
 
 DesktopNotificationSink::DesktopNotificationSink(Log *log) : log_(log) {
@@ -47,6 +49,16 @@ DesktopNotificationSink::Bus *DesktopNotificationSink::bus() {
         bus->notifications = sdbus::createProxy(*bus->connection, "org.freedesktop.Notifications",
                                                 "/org/freedesktop/Notifications");
         bus->launcherEntry = sdbus::createObject(*bus->connection, kLauncherPath);
+        // The server tells every client of every action. Ours carry our prefix, and count
+        // whichever of our processes showed the notification: a command that posted it has
+        // long exited when the person chooses.
+        Bus *raw = bus.get();
+        bus->notifications->uponSignal("ActionInvoked")
+            .onInterface("org.freedesktop.Notifications")
+            .call([raw](std::uint32_t /*id*/, const std::string &action) {
+                if (action.rfind(kActionPrefix, 0) == 0) raw->invoked.push_back(action);
+            });
+        bus->notifications->finishRegistration();
         bus_ = std::move(bus);
     } catch (const std::exception &error) {
         failed(std::string("no session bus: ") + error.what());
@@ -64,7 +76,10 @@ bool DesktopNotificationSink::showNotification(const LocalNotification &notifica
     Bus *bus = this->bus();
     if (bus == nullptr) return false;
     std::vector<std::string> actions;
-    if (!notification.alertAction.empty()) actions = {"default", notification.alertAction};
+    const Value *offered = notification.userInfo.find(kNotificationActionKey);
+    const std::string action = offered != nullptr ? offered->stringValue() : std::string();
+    if (!notification.alertAction.empty())
+        actions = {action.empty() ? std::string("default") : action, notification.alertAction};
     std::map<std::string, sdbus::Variant> hints{{"desktop-entry", sdbus::Variant(kDesktopId)}};
     if (!notification.soundDefault) hints.emplace("suppress-sound", sdbus::Variant(true));
     try {
@@ -98,6 +113,28 @@ bool DesktopNotificationSink::setBadge(std::optional<long long> count) {
     } catch (const std::exception &error) {
         failed(std::string("launcher badge: ") + error.what());
         return false;
+    }
+}
+
+std::vector<std::string> DesktopNotificationSink::takeInvokedActions() {
+    if (!bus_) return {};
+    try {
+        while (bus_->connection->processPendingRequest()) {
+        }
+    } catch (const std::exception &error) {
+        failed(std::string("session bus lost: ") + error.what());
+        bus_.reset();
+        return {};
+    }
+    return std::exchange(bus_->invoked, {});
+}
+
+int DesktopNotificationSink::actionFd() const {
+    if (!bus_) return -1;
+    try {
+        return bus_->connection->getEventLoopPollData().fd;
+    } catch (const std::exception &) {
+        return -1;
     }
 }
 

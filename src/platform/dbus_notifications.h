@@ -19,6 +19,8 @@ class DesktopNotificationSink final : public NotificationSink {
     static constexpr const char *kDesktopId = "byteward";
     static constexpr const char *kLauncherUri = "application://byteward.desktop";
     static constexpr const char *kLauncherPath = "/com/canonical/unity/launcherentry/byteward";
+    // Actions (a notification user info's "action") are heard only with this prefix.
+    static constexpr const char *kActionPrefix = "byteward-";
 
     // `log`, when given, hears why the bus or the server could not be reached (once per reason).
     explicit DesktopNotificationSink(Log *log = nullptr);
@@ -28,6 +30,8 @@ class DesktopNotificationSink final : public NotificationSink {
 
     bool showNotification(const LocalNotification &notification) override;
     bool setBadge(std::optional<long long> count) override;
+    std::vector<std::string> takeInvokedActions() override;
+    int actionFd() const override;
 
   private:
     struct Bus;

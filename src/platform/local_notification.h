@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace byteward {
 
@@ -28,6 +29,9 @@ struct LocalNotification {
     bool operator==(const LocalNotification &) const = default;
 };
 
+// The user-info key of an action a notification offers (a button); its value names the action.
+inline constexpr const char *kNotificationActionKey = "action";
+
 // One notification as it was delivered.
 struct DeliveredNotification {
     Instant deliveredAt;
@@ -44,6 +48,11 @@ class NotificationSink {
     virtual bool showNotification(const LocalNotification &notification) = 0;
     // Empty hides the badge. False when the badge could not be sent.
     virtual bool setBadge(std::optional<long long> count) = 0;
+    // The actions the person chose on notifications that offered one, oldest first, each once.
+    // Only a sink that stays connected hears them.
+    virtual std::vector<std::string> takeInvokedActions() { return {}; }
+    // Readable when a chosen action may be waiting; -1 when none can come.
+    virtual int actionFd() const { return -1; }
 };
 
 } // namespace byteward

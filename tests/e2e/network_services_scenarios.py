@@ -48,7 +48,7 @@ def cleanup():
 def fail(message):
     print("FAIL:", message)
     if os.path.exists(os.path.join(work, "daemon.log")):
-        print(open(os.path.join(work, "daemon.log")).read()[-3000:])
+        print("\n".join(l for l in open(os.path.join(work, "daemon.log")).read().splitlines() if not l.startswith(("Current", "Ideal", "usageText")))[-3000:])
     cleanup()
     sys.exit(1)
 
@@ -90,13 +90,39 @@ if fake.stdout.readline().strip() != "ready":
     print("skipped: the fake services did not start (python3-gi?)")
     cleanup()
     sys.exit(77)
+# The session bus, with python3-dbusmock's notification server on it.
+with open(os.path.join(work, "session.conf"), "w") as f:
+    f.write(f"""<busconfig><type>session</type><listen>unix:path={work}/session</listen>
+<auth>EXTERNAL</auth><policy context="default"><allow send_destination="*" eavesdrop="true"/>
+<allow eavesdrop="true"/><allow own="*"/></policy></busconfig>""")
+session_daemon = subprocess.Popen(["dbus-daemon", "--config-file", os.path.join(work, "session.conf"),
+                                   "--nofork", "--print-address=1"], stdout=subprocess.PIPE, text=True)
+processes.append(session_daemon)
+session_address = session_daemon.stdout.readline().strip()
+notifier = subprocess.Popen([sys.executable, "-m", "dbusmock", "--session", "--template",
+                             "notification_daemon"], stdout=subprocess.DEVNULL,
+                            env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=session_address))
+processes.append(notifier)
+session = dbus.bus.BusConnection(session_address)
+for _ in range(100):
+    if session.name_has_owner("org.freedesktop.Notifications"):
+        break
+    time.sleep(0.1)
+else:
+    print("skipped: python3-dbusmock's notification server did not start")
+    cleanup()
+    sys.exit(77)
+notification_mock = dbus.Interface(
+    session.get_object("org.freedesktop.Notifications", "/org/freedesktop/Notifications"),
+    "org.freedesktop.DBus.Mock")
+
 bus = dbus.bus.BusConnection(address)
 control = dbus.Interface(bus.get_object("org.byteward.Test", "/control"),
                          "org.byteward.Test.NetworkServices")
 
 os.makedirs(net)
 env = dict(os.environ, BYTEWARD_NET_ROOT=net, DBUS_SYSTEM_BUS_ADDRESS=address,
-           DBUS_SESSION_BUS_ADDRESS=f"unix:path={work}/no-session-bus", TZ="UTC",
+           DBUS_SESSION_BUS_ADDRESS=session_address, TZ="UTC",
            XDG_DATA_HOME=f"{work}/data", XDG_CONFIG_HOME=f"{work}/config",
            XDG_STATE_HOME=f"{work}/state")
 env.pop("BYTEWARD_NETWORK_SERVICES", None)
@@ -235,7 +261,32 @@ calls = [str(c) for c in control.Calls()]
 expect("one disconnect, of the modem only",
        [c.split(" ")[0] for c in calls if "Disconnect" in c], ["Device.Disconnect"])
 expect("the data limit's notice", posted("Cellular data was turned off"), 1)
-control.SetDevice("wwan0", True, 0)  # the person turned it on again
+# The daemon shows the notice when something wakes it; the person chooses its action.
+control.AddDevice("eth9", 1)
+
+
+def notice_shown():
+    for _, method, arguments in notification_mock.GetCalls():
+        if method == "Notify" and "Cellular data was turned off" in str(arguments[4]):
+            return arguments
+    return None
+
+
+wait_for("the data limit's notice on the desktop", notice_shown)
+arguments = notice_shown()
+expect("the notice offers the action", [str(a) for a in arguments[5]],
+       ["byteward-cellular-on", "Turn cellular data on"])
+# The mock's ids count from 1 in the order of the Notify calls.
+notify_calls = [a for _, m, a in notification_mock.GetCalls() if m == "Notify"]
+notice_id = dbus.UInt32(1 + notify_calls.index(arguments))
+notification_mock.EmitSignal("org.freedesktop.Notifications", "ActionInvoked", "us",
+                             [dbus.UInt32(notice_id + 100), "default"])  # another program's
+notification_mock.EmitSignal("org.freedesktop.Notifications", "ActionInvoked", "us",
+                             [notice_id, "byteward-cellular-on"])
+wait_for("cellular data turned on again",
+         lambda: any(str(c).startswith("ActivateConnection") for c in control.Calls()))
+expect("turned on once", sum(str(c).startswith("ActivateConnection") for c in control.Calls()), 1)
+control.SetDevice("wwan0", True, 0)
 raise_counter("mdm0", 1024 * 1024)
 run("update")
 calls = [str(c) for c in control.Calls()]
