@@ -13,6 +13,7 @@ namespace {
 // The record's fields under their property names; absent fields are left out.
 nlohmann::ordered_json valueJson(const Value &value, const Calendar &calendar) {
     if (const Instant *date = value.asDate()) return formatIso8601(*date, calendar);
+    if (value.isBool()) return value.boolValue();
     if (value.isInteger()) return value.integerValue();
     if (value.isReal()) return value.doubleValue();
     if (const ValueArray *items = value.asArray()) {

@@ -176,7 +176,7 @@ std::string nothingCountedNote(const StatsSnapshot &snapshot,
     }
     return "No interface counts as cellular or Wi-Fi, so every figure stays at zero. Found: " +
            (found.empty() ? std::string("none but the loopback") : found) +
-           ". Name yours with: bytewardctl defaults write " +
+           ". Name yours in Settings under INTERFACES, or with: bytewardctl defaults write " +
            InterfaceClassifier::kCellularInterfacesKey + " -array " +
            (example.empty() ? "NAME" : example) + " (or " +
            InterfaceClassifier::kWiFiInterfacesKey + ")";

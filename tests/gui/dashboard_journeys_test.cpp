@@ -258,5 +258,41 @@ TEST_F(DashboardJourneys, AWriteThatFailsIsToldOnceAndTheAppGoesOn) {
     EXPECT_EQ(shown(QStringLiteral("lblMonthlyUsage")), QStringLiteral("60.00"));
 }
 
+TEST_F(DashboardJourneys, AMachineWithNothingToCountSaysSoUntilAnInterfaceIsNamed) {
+    skipGreetings();
+    // A desktop on wired Ethernet only.
+    for (const char *name : {"wwan0", "wlan0"})
+        std::filesystem::remove_all(root() / "net" / name);
+    writeFile(root() / "net" / "eth0" / "uevent", "INTERFACE=eth0\n");
+    writeFile(root() / "net" / "eth0" / "flags", "0x1003\n");
+    setCounters("eth0", 4'000'000, 1'000'000);
+    start();
+    selectTab(0);
+    QQuickItem *notice = find(QStringLiteral("notice0"));
+    ASSERT_NE(notice, nullptr);
+    const std::string text = notice->property("modelData").toString().toStdString();
+    EXPECT_EQ(text.rfind("NOTHING IS COUNTED: No interface counts", 0), 0u) << text;
+    EXPECT_NE(text.find("eth0 (no rule names it)"), std::string::npos) << text;
+    EXPECT_NE(text.find("cellularInterfaces -array eth0"), std::string::npos) << text;
+    picture(QStringLiteral("nothing-counted"));
+
+    // Settings names the interface; the data limit is off until turned on.
+    selectTab(4);
+    click(QStringLiteral("list_cellularInterfaces"));
+    type(QStringLiteral("eth0"));
+    press(Qt::Key_Return);
+    ASSERT_TRUE(storedDefault("cellularInterfaces"));
+    EXPECT_EQ(storedDefault("cellularInterfaces")->asArray()->at(0).stringValue(), "eth0");
+    QQuickItem *limit = find(QStringLiteral("switch_turnOffCellularAtQuota"));
+    EXPECT_FALSE(limit->property("checked").toBool());
+    click(limit);
+    EXPECT_EQ(storedDefault("turnOffCellularAtQuota"), Value(true));
+    EXPECT_EQ(findOptional(QStringLiteral("setting_FreshSimPeriod")), nullptr)
+        << "no other SIM, nothing to offer";
+
+    selectTab(0);
+    EXPECT_EQ(findOptional(QStringLiteral("notice0")), nullptr);
+}
+
 } // namespace
 } // namespace byteward::test
