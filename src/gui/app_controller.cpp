@@ -36,7 +36,7 @@ AppController::AppController(PlatformServices &platform, Options options, QObjec
     Services &services = platform_.services();
     sink_ = std::make_unique<ForegroundSink>(desktop_, *this);
     ScreenContext screens{options_.showAlerts ? &presenter_ : nullptr, &events_,
-                           &platform_.analytics()};
+                          &platform_.analytics()};
     auto geoClue = std::make_unique<GeoClueLocationService>(platform.log(), places_,
                                                             GeoClueLocationService::Options{});
     if (options_.locationWakeUps && geoClue->locationServicesEnabled())
@@ -74,7 +74,7 @@ AppController::AppController(PlatformServices &platform, Options options, QObjec
     countersController_ = std::make_unique<CustomCounterViewController>(
         services,
         ScreenContext{options_.showAlerts ? &presenter_ : nullptr, &events_,
-                       &platform_.analytics()},
+                      &platform_.analytics()},
         navigator_);
 
     // Stores are written on the render thread too (the bar's colour): the alert comes on this
@@ -144,6 +144,7 @@ void AppController::launch() {
     run("Choosing the start tab", [this] { delegate_->selectStartupTab(); });
     shownTab_ = delegate_->tabSelectedIndex;
     updateScreens();
+    watchNetwork();
     if (options_.fetchIntervalSeconds > 0) {
         fetchTimer_.start(options_.fetchIntervalSeconds * 1000);
         deliveryTimer_.start(30 * 1000);
@@ -218,6 +219,20 @@ void AppController::watchLocation() {
         run("Location update", [this] { location_->dispatch(); });
         watchLocation();
         refreshScreens();
+    });
+}
+
+void AppController::watchNetwork() {
+    NetworkServices &network = platform_.services().network;
+    const int fd = network.pollFd();
+    if (networkNotifier_ || fd < 0) return; // one descriptor for the services' whole life
+    networkNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(networkNotifier_.get(), &QSocketNotifier::activated, this, [this, &network] {
+        // A bearer or a metered connection came or went: what moved so far is counted under
+        // the old view before the new one applies, as the daemon does.
+        if (!network.takeAnnouncements()) return;
+        sample();
+        network.refresh();
     });
 }
 

@@ -130,6 +130,8 @@ class AppController : public QObject {
     void updateScreens();
     void refreshScreens();
     void watchLocation();
+    // Samples at each change the modem and network managers announce.
+    void watchNetwork();
     // Shows the tab the delegate selected, where it was not the person's own tap.
     void showSelectedTab();
     // Runs work from a Qt callback; a held data lock brings a new sample shortly.
@@ -154,6 +156,7 @@ class AppController : public QObject {
     ConfiguredGeocoder places_;
     std::unique_ptr<LocationService> location_;
     std::unique_ptr<QSocketNotifier> locationNotifier_;
+    std::unique_ptr<QSocketNotifier> networkNotifier_;
     std::unique_ptr<BytewardAppDelegate> delegate_;
     std::unique_ptr<DashboardScreen> cellularScreen_;
     std::unique_ptr<DashboardScreen> wifiScreen_;

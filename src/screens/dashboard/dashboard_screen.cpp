@@ -80,8 +80,11 @@ ValueDict DashboardScreen::values() const {
     ValueDict out;
     out.set("isCellularMode", Value(controller_.isCellularMode));
     ValueArray notices;
-    for (const auto &[title, text] : controller_.notices())
-        notices.emplace_back(title + ": " + text);
+    for (const auto &[title, text] : controller_.notices()) {
+        std::string line = title;
+        line.append(": ").append(text);
+        notices.emplace_back(std::move(line));
+    }
     out.set("notices", Value(std::move(notices)));
     out.set("visualView", barValue(controller_.visualView));
     out.set("visualViewWifi", barValue(controller_.visualViewWifi));
