@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What running processes cost over a period: CPU time, peak resident memory and wake-ups.
 
     proc_sample.py SECONDS NAME:PID...

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Prints bench/run's results as ratios against the targets: report.py RESULTS_DIR."""
 import json
 import os

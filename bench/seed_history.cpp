@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Gives the stores of the user's data directory (XDG_DATA_HOME) the history of a long-lived
 // installation, for the whole-program runs: seed_history YEARS [COUNTERS].
 #include "lifecycle/platform_services.h"

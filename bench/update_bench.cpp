@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What an update costs against the floor (one read of the interface counters), and how the costs
 // grow with years of history and many custom counters. bench/run turns these into ratios.
 #include "model/app_data.h"

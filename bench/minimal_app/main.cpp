@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The yardstick for the app's start: a minimal Qt Quick application. With --first-frame it quits
 // as soon as its first frame is on screen, as `byteward --first-frame` does. Built as
 // minimal_controls it is a minimal Qt Quick Controls application in a QApplication, as the app

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "cli/command.h"
 #include "platform/dbus_notifications.h"
 #include "screens/dashboard/main_view_controller.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // bytewardctl: Byteward's command-line front end.
 #include "byteward_version.h"
 #include "cli/command.h"

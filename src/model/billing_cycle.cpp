@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The billing-cycle operations of AppData: the period's dates under each plan rule, and the
 // period pass that keeps the period counters and closes finished periods into the history.
 #include "model/app_data.h"

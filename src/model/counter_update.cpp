@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The counter update of AppData: turns a fresh reading of the interface counters into stored
 // usage, by difference with the reading kept at the previous update.
 #include "model/app_data.h"

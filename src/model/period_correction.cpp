@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Corrections of the current period by hand: set to the provider's figure, or closed into the
 // history and started again at zero.
 #include "model/period_correction.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The arithmetic of a period against its plan: the ideal pace, the projection and the badge
 // figure, and the values the home-screen widget shows.
 #include "model/text_format.h"

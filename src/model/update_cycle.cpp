@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The update cycle: both usage records brought up to date, then the alerts; and the location
 // fixes that start one.
 #include "model/update_cycle.h"

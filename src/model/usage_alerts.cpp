@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The update cycle's milestone alerts and badge figure.
 #include "model/app_settings.h"
 #include "model/communications.h"

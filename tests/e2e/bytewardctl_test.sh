@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole-program checks of bytewardctl against a fake statistics tree and private XDG folders.
 set -uo pipefail
 ctl=$1

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Kill runs: store_writer writes one store through the product's code, operation after
 operation, and is killed (SIGKILL) after a random delay. Every time, the store must still load
 and hold the result of the last operation that returned or of the one after it: old or new,

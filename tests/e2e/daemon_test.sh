@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The daemon as a whole program, with no D-Bus at all and on a bus with neither logind, a
 # notification server nor GeoClue2: it counts traffic at its ticks, and SIGTERM or SIGINT take a last sample
 # and exit 0. Its systemd user unit starts bytewardctl.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # bytewardctl export against a history made by real update cycles, with stand-in mail clients.
 set -uo pipefail
 ctl=$1

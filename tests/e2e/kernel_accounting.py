@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Byteward against the kernel's own byte counters.
 
 Two network namespaces made here are joined by veth pairs named like a modem (wwan0, wwan1)

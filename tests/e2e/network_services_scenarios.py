@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """bytewardctl and its daemon against ModemManager and NetworkManager.
 
 A private message bus stands in for the system bus, served by the fake of both services

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Billing periods seen through bytewardctl after time has passed without an update: what
 `status --no-update` and `widget` show once a period has ended, and what the next `update` writes
 after an absence of one period or many, on each kind of plan."""

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real kernel and a phone's stacked data path: a VLAN (or, where the kernel has no VLANs, a
 # macvlan) named like a Qualcomm phone's data interface (rmnet_data0) on a veth named like its
 # modem carrier (rmnet_ipa0). The kernel counts

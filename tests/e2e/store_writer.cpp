@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A test-only program that writes Byteward's stores through the product's own store code, one
 // numbered operation after another, so a harness can kill it at any moment and check what it
 // left behind.

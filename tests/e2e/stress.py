@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Many processes, one set of files: update cycles (bytewardctl update and status, the same
 core cycle the app runs at every render), the background daemon and CLI edits (custom counters
 added, paused, resumed and removed, settings written, the period adjusted and reset by hand) all

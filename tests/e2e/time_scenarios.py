@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Clock and zone anomalies under `bytewardctl update`: daylight-saving changes forward and back
 in several zones (some at midnight), a zone change between two updates, and the clock stepped
 back a day. Every update moves 1000 bytes. Whatever the clock does: no negative amount, every

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Whole-program scenarios: bytewardctl update, status, history, counters and notifications
 driven through a fake statistics tree, a fixed clock and private XDG directories."""
 import atexit

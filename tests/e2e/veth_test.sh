@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real kernel: known traffic through a veth pair between two network namespaces made here
 # is counted to the byte. Frames use a local experimental EtherType and never leave the pair.
 # Needs root and network namespaces; skips (77) without them.

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """bytewardctl when its files cannot be written: every command asked to store something exits 1
 with a message saying what was not saved and why, and every stored file keeps what it held.
 

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """ModemManager and NetworkManager as Byteward sees them, on a bus of the test's choosing.
 
     network_services.py --address BUS_ADDRESS [--no-modem-manager] [--no-network-manager]

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The keyed archives: the history and the custom counters. Any bytes either decode to records
 // or leave the file aside; a store that decoded takes a new record without losing the old ones.
 #include "fuzz_env.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // CSV fields: whatever text a log or a locale puts in a field, a reader that follows the quoting
 // rules gets the same fields back, and no field starts a new line or a comment.
 #include "fuzz_env.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Property lists as the record and defaults files hold them: any bytes either fail to parse or
 // give a value that survives writing and reading again in both forms.
 #include "fuzz_env.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A usage record file and the user defaults beside it: loading never crashes, a record that
 // loads saves and loads again to the same fields, and a file that does not load is kept aside.
 #include "fuzz_env.h"

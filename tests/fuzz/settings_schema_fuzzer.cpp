@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The settings schema: any bytes give sections or an error, and every row parsed can be shown.
 #include "fuzz_env.h"
 #include "screens/settings/settings_view_controller.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What people type: dates (BYTEWARD_NOW, `defaults write -date`), `defaults write` values of
 // each kind, and amounts in the settings. Whatever is accepted is a sane value.
 #include "cli/value_text.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What a screen reader finds on every screen, through the same accessibility tree that Qt hands
 // to AT-SPI: every control has a name, and the dashboards' figures are there to be read.
 #include "gui/journey.h"

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Byteward developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Byteward as a screen reader finds it: the real app on an X server, read and operated through
 the accessibility bus (AT-SPI), as Orca does. Run inside a D-Bus session on a display:
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The Counters tab by pointer and keyboard: adding, naming, editing and cancelling, resetting
 // then saving or cancelling, pausing, moving, deleting and opening a counter's details.
 #include "gui/journey.h"

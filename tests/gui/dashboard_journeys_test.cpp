@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The dashboards as a person sees them: adjusting and resetting a period from Settings, the tab
 // highlight's colour on every tab, the start tab, the app's own sampling, hiding and showing,
 // and a window that keeps answering while another process holds the data.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The History tab by pointer: a period's days, deleting a log, clearing everything (the list
 // empties at once), the exports with and without a mail client, and the chart opened from the
 // menu and closed by turning the window upright.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The journeys run in one application, as the app does: Qt Charts needs a QApplication.
 #include <QApplication>
 #include <QtQml/qqmlextensionplugin.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Each plan setup screen opened from the Settings tab, turned with a person's input, closed with
 // its back button: the value it stored, and a settings list that still answers afterwards.
 #include "gui/journey.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Starting, greeting, quitting: the alerts of the first starts, one after another, and the last
 // sample taken however the app is ended.
 #include "byteward_version.h"

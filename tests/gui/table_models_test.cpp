@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The adapter's list models and labels: a new set of rows tells views only of the rows that
 // changed, came or went, the delegates of the others stay, and a label tells only of its own
 // change.

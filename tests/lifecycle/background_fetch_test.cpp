@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A background wake-up takes its samples through the model alone. What it leaves behind (every
 // file, the log, the notifications, the badge) must be what rendering both dashboards left,
 // since that is what the app shows and what people have seen for years.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Hand-made damaged files, one store at a time, under a real update cycle: a file that cannot be
 // read is kept aside byte for byte with a log line naming it, odd values never reach a total,
 // and the other stores lose nothing.

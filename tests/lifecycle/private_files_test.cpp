@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Everything Byteward keeps is private to the user, whatever the umask: directories 0700 and
 // files 0600, those kept aside after damage included.
 #include "model/app_settings.h"

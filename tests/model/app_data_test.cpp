@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "model/app_data.h"
 #include "storage/plist_codec.h"
 #include "support/test_env.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "model/custom_counter.h"
 #include "platform/files.h"
 #include "storage/keyed_archive.h"

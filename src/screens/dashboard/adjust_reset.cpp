@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Correcting the current billing period by hand (set it to the provider's figure, or start it
 // again at zero) and the one-time rating prompt.
 #include "model/history.h"

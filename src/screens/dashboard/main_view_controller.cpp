@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The dashboard's render and repaint: which figures are worked out, and when.
 #include "screens/dashboard/main_view_controller.h"
 

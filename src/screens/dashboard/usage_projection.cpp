@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The dashboard's figures in words: usage against the plan, the ideal pace, the projection, the
 // status word and the bar's values, from the update cycle's arithmetic.
 #include "model/text_format.h"

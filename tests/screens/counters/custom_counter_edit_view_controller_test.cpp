@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/files.h"
 #include "screens/counters/counter_screens.h"
 #include "screens/counters/custom_counter_edit_view_controller.h"

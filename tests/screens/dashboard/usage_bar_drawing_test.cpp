@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/analytics_log.h"
 #include "screens/dashboard/usage_visual_view.h"
 #include "screens/kit/notification_center.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Byteward developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "screens/kit/date_picker_view_controller.h"
 #include "screens/kit/string_formatter.h"
 #include "screens/kit/text_field_view_controller.h"
