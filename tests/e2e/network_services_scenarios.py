@@ -74,17 +74,24 @@ def raise_counter(name, received):
         os.replace(path + ".new", path)
 
 
-# The bus, the services and the environment every command runs in.
-with open(os.path.join(work, "bus.conf"), "w") as f:
-    f.write(f"""<busconfig><type>system</type><listen>unix:path={work}/bus</listen>
+def start_bus(kind):
+    """A private dbus-daemon of this kind ("system" or "session"); answers its address."""
+    config = os.path.join(work, f"{kind}.conf")
+    with open(config, "w") as f:
+        f.write(f"""<busconfig><type>{kind}</type><listen>unix:path={work}/{kind}</listen>
 <auth>EXTERNAL</auth><policy context="default"><allow send_destination="*" eavesdrop="true"/>
 <allow eavesdrop="true"/><allow own="*"/></policy></busconfig>""")
-bus_daemon = subprocess.Popen(["dbus-daemon", "--config-file", os.path.join(work, "bus.conf"),
-                               "--nofork", "--print-address=1"], stdout=subprocess.PIPE, text=True)
-processes.append(bus_daemon)
-address = bus_daemon.stdout.readline().strip()
-if not address:
-    fail("the private bus did not start")
+    daemon = subprocess.Popen(["dbus-daemon", "--config-file", config, "--nofork",
+                               "--print-address=1"], stdout=subprocess.PIPE, text=True)
+    processes.append(daemon)
+    bus_address = daemon.stdout.readline().strip()
+    if not bus_address:
+        fail(f"the private {kind} bus did not start")
+    return bus_address
+
+
+# The bus, the services and the environment every command runs in.
+address = start_bus("system")
 fake = subprocess.Popen([sys.executable, fake_script, "--address", address],
                         stdout=subprocess.PIPE, text=True)
 processes.append(fake)
@@ -93,14 +100,7 @@ if fake.stdout.readline().strip() != "ready":
     cleanup()
     sys.exit(77)
 # The session bus, with python3-dbusmock's notification server on it.
-with open(os.path.join(work, "session.conf"), "w") as f:
-    f.write(f"""<busconfig><type>session</type><listen>unix:path={work}/session</listen>
-<auth>EXTERNAL</auth><policy context="default"><allow send_destination="*" eavesdrop="true"/>
-<allow eavesdrop="true"/><allow own="*"/></policy></busconfig>""")
-session_daemon = subprocess.Popen(["dbus-daemon", "--config-file", os.path.join(work, "session.conf"),
-                                   "--nofork", "--print-address=1"], stdout=subprocess.PIPE, text=True)
-processes.append(session_daemon)
-session_address = session_daemon.stdout.readline().strip()
+session_address = start_bus("session")
 notifier = subprocess.Popen([sys.executable, "-m", "dbusmock", "--session", "--template",
                              "notification_daemon"], stdout=subprocess.DEVNULL,
                             env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=session_address))
