@@ -115,7 +115,8 @@ void addAddCommand(CLI::App &command, Action &action) {
     add->add_flag("--wifi", o->wifi, "Count Wi-Fi traffic (with neither: both)");
     add->add_option("--direction", o->direction, "The figures shown: sent, received or both")
         ->check(CLI::IsMember({"sent", "received", "both"}));
-    auto *end = add->add_option("--end", o->end, "Stop counting at this date (ISO-8601)");
+    auto *end = add->add_option("--end", o->end, "Stop counting at this date (ISO-8601)")
+                    ->type_name("DATE");
     add->add_flag("--notify", o->notify, "Announce the end date with a notification")->needs(end);
     add->callback([&action, o] {
         action = [o](Context &context) {

@@ -98,7 +98,8 @@ void addExportCommand(CLI::App &app, Action &action) {
         ->required()
         ->check(CLI::IsMember({"csv", "html"}));
     auto *out =
-        command->add_option("--out", o->out, "Write to this file (default: standard output)");
+        command->add_option("--out", o->out, "Write to this file (default: standard output)")
+            ->type_name("FILE");
     auto *cycles = command->add_flag("--cycles", o->cycles,
                                      "Export the billing-cycle logs, oldest first (the default)");
     auto *daily =

@@ -66,8 +66,10 @@ void addHistoryCommand(CLI::App &app, Action &action) {
                                    "Only the daily logs of cellular or wifi, newest first")
                       ->check(CLI::IsMember({"cellular", "wifi"}));
     auto *from =
-        command->add_option("--from", o->from, "With --daily: the earliest date (ISO-8601)");
-    auto *to = command->add_option("--to", o->to, "With --daily: the latest date (ISO-8601)");
+        command->add_option("--from", o->from, "With --daily: the earliest date (ISO-8601)")
+            ->type_name("DATE");
+    auto *to = command->add_option("--to", o->to, "With --daily: the latest date (ISO-8601)")
+                   ->type_name("DATE");
     cycles->excludes(daily);
     daily->needs(from)->needs(to);
     from->needs(daily);

@@ -28,6 +28,9 @@ void addStatusCommand(CLI::App &app, Action &action);
 void addWidgetCommand(CLI::App &app, Action &action);
 void addDaemonCommand(CLI::App &app, Action &action);
 void addAdjustCommands(CLI::App &app, Action &action);
+// Commands that describe the command line itself (shell completions, the manual's command
+// reference): they run without the platform services, so the build can run them.
+void addDescribeCommands(CLI::App &app, std::function<int()> &describeAction);
 
 // Prints an object as JSON, or as "key: value" lines for people.
 void printObject(const nlohmann::ordered_json &object, bool json);

@@ -50,6 +50,8 @@ int run(int argc, char **argv) {
     addNotificationsCommand(app, action);
     addWidgetCommand(app, action);
     addDaemonCommand(app, action);
+    std::function<int()> describeAction;
+    addDescribeCommands(app, describeAction);
 
     // --verbose is accepted after the command too, except where the rest of the line is a value.
     std::function<void(CLI::App *)> acceptVerbose = [&](CLI::App *command) {
@@ -73,6 +75,8 @@ int run(int argc, char **argv) {
         app.exit(e);
         return 2;
     }
+    if (describeAction)
+        return describeAction();
 
     try {
         Context context(verbose);
