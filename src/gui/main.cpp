@@ -17,12 +17,12 @@
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 #include <algorithm>
-#include <optional>
 #include <clocale>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -243,7 +243,7 @@ int main(int argc, char **argv) {
     QApplication application(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("Byteward"));
     QGuiApplication::setApplicationVersion(QString::fromLatin1(byteward::kVersion));
-    QGuiApplication::setDesktopFileName(QStringLiteral("byteward"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.byteward.Byteward"));
     std::setlocale(LC_NUMERIC, "C");
 
     QCommandLineParser parser;
