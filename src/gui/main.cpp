@@ -6,6 +6,7 @@
 #include "gui/app_controller.h"
 #include "gui/app_shell.h"
 #include "gui/quit_signals.h"
+#include "gui/status_icon.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -315,6 +316,9 @@ int main(int argc, char **argv) {
             }
             return failed;
         }
+        // Closing the window still quits: the icon is a view of the usage, not a way to keep the
+        // app running unseen (the daemon does that).
+        byteward::gui::StatusIcon statusIcon(app, *window);
         return QGuiApplication::exec();
     } catch (const std::exception &error) {
         std::cerr << "byteward: " << error.what() << '\n';
