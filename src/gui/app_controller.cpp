@@ -142,6 +142,8 @@ void AppController::launch() {
     countersAdapter_ = std::make_unique<ScreenAdapter>(countersController_.get(), log, this);
     historyAdapter_ = std::make_unique<ScreenAdapter>(historyController_.get(), log, this);
     settingsAdapter_ = std::make_unique<ScreenAdapter>(settingsScreen_.get(), log, this);
+    for (ScreenAdapter *source : {cellularAdapter_.get(), settingsAdapter_.get()})
+        connect(source, &ScreenAdapter::updated, this, &AppController::statusChanged);
     // Each dashboard renders once as it loads; the render at launch chooses the start tab.
     renderDashboards();
     run("Choosing the start tab", [this] { delegate_->selectStartupTab(); });
@@ -262,6 +264,14 @@ void AppController::updateColors() {
                  .barBackground = hex(BytewardColors::progressBarBackgroundColor()),
                  .cellular = cellular,
                  .wifi = wifi});
+}
+
+std::optional<StatusItem> AppController::statusItem() {
+    std::optional<StatusItem> item;
+    guarded(platform_.log(), "Reading the status item", [&] {
+        item = statusItemOf(delegate_->cellularDashboard(), platform_.services().defaults);
+    });
+    return item;
 }
 
 void AppController::selectTab(int index) {

@@ -15,6 +15,7 @@
 #include "platform/xdg_mail_client.h"
 #include "screens/counters/custom_counter_view_controller.h"
 #include "screens/dashboard/dashboard_screen.h"
+#include "screens/dashboard/status_item.h"
 #include "screens/history/history_view_controller.h"
 #include "screens/kit/notification_center.h"
 #include "screens/kit/placeholder_screen.h"
@@ -30,6 +31,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QQmlEngine;
 class QJSEngine;
@@ -104,6 +106,10 @@ class AppController : public QObject {
     // with its badge.
     void sample();
 
+    // What the desktop's status area shows, as the dashboards last worked it out; empty when the
+    // settings cannot be read just now.
+    std::optional<StatusItem> statusItem();
+
     // Opens the history chart as its "View Chart" button does.
     void showHistoryChart() {
         Alert sheet;
@@ -123,6 +129,8 @@ class AppController : public QObject {
     void planScreenDismissed();
     void currentTabChanged();
     void themeChanged();
+    // The dashboards or the settings were read again: the status item may be different.
+    void statusChanged();
 
   private:
     class ForegroundSink;

@@ -6,6 +6,7 @@
 #include "gui/app_controller.h"
 #include "gui/app_shell.h"
 #include "gui/quit_signals.h"
+#include "gui/status_icon.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,12 +18,12 @@
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 #include <algorithm>
-#include <optional>
 #include <clocale>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -243,7 +244,7 @@ int main(int argc, char **argv) {
     QApplication application(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("Byteward"));
     QGuiApplication::setApplicationVersion(QString::fromLatin1(byteward::kVersion));
-    QGuiApplication::setDesktopFileName(QStringLiteral("byteward"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.byteward.Byteward"));
     std::setlocale(LC_NUMERIC, "C");
 
     QCommandLineParser parser;
@@ -315,6 +316,9 @@ int main(int argc, char **argv) {
             }
             return failed;
         }
+        // Closing the window still quits: the icon is a view of the usage, not a way to keep the
+        // app running unseen (the daemon does that).
+        byteward::gui::StatusIcon statusIcon(app, *window);
         return QGuiApplication::exec();
     } catch (const std::exception &error) {
         std::cerr << "byteward: " << error.what() << '\n';

@@ -98,6 +98,7 @@ void ScreenAdapter::update() {
         values_ = values.toMap();
         emit valuesChanged();
     }
+    emit updated();
 }
 
 void ScreenAdapter::updateLabels(const QVariantMap &labels) {

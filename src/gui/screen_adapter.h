@@ -56,6 +56,8 @@ class ScreenAdapter : public QObject {
 
   signals:
     void valuesChanged();
+    // The screen was read again, whether or not anything QML shows changed.
+    void updated();
 
   private:
     void updateLabels(const QVariantMap &labels);

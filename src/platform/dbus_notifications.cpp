@@ -90,7 +90,7 @@ bool DesktopNotificationSink::showNotification(const LocalNotification &notifica
         bus->notifications->callMethod("Notify")
             .onInterface("org.freedesktop.Notifications")
             .withTimeout(kCallTimeout)
-            .withArguments("Byteward", std::uint32_t{0}, kDesktopId, "Byteward",
+            .withArguments("Byteward", std::uint32_t{0}, kIconName, "Byteward",
                            escapeNotificationMarkup(notification.alertBody), actions, hints,
                            std::int32_t{-1})
             .storeResultsTo(id);

@@ -19,8 +19,10 @@ namespace byteward {
 // lives, so the long-running process should own it.
 class DesktopNotificationSink final : public NotificationSink {
   public:
-    static constexpr const char *kDesktopId = "byteward";
-    static constexpr const char *kLauncherUri = "application://byteward.desktop";
+    // The desktop file's name without ".desktop"; the icon keeps the short name it installs as.
+    static constexpr const char *kDesktopId = "io.github.byteward.Byteward";
+    static constexpr const char *kIconName = "byteward";
+    static constexpr const char *kLauncherUri = "application://io.github.byteward.Byteward.desktop";
     static constexpr const char *kLauncherPath = "/com/canonical/unity/launcherentry/byteward";
     // Actions (a notification user info's "action") are heard only with this prefix.
     static constexpr const char *kActionPrefix = "byteward-";

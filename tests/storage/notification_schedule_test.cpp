@@ -444,9 +444,10 @@ TEST(DesktopNotificationSink, TalksToTheNotificationServerAndTheLauncherOnTheSes
     server->leaveEventLoop();
     EXPECT_EQ(calls, (std::vector<std::string>{
                          "Byteward|0|byteward|Byteward|Counter &lt;Home &amp; Away&gt;|-1|default|"
-                         "View|desktop-entry=byteward"}));
-    EXPECT_EQ(badges, (std::vector<std::string>{"application://byteward.desktop 5 visible",
-                                                "application://byteward.desktop 0 hidden"}));
+                         "View|desktop-entry=io.github.byteward.Byteward"}));
+    EXPECT_EQ(badges, (std::vector<std::string>{
+                          "application://io.github.byteward.Byteward.desktop 5 visible",
+                          "application://io.github.byteward.Byteward.desktop 0 hidden"}));
 }
 
 } // namespace

@@ -103,6 +103,7 @@ TEST_F(SettingsTabTest, SchemaOffersEverySettingOnceWithTheRightControl) {
         {"meteredConnectionsAreCellular", Kind::Switch},
         {"turnOffCellularAtQuota", Kind::Switch},
         {"roamingQuotaMB", Kind::Number},
+        {"showStatusIcon", Kind::Switch},
     };
     std::map<std::string, int> seen;
     for (const auto &section : controller.sections()) {
@@ -207,6 +208,7 @@ TEST_F(SettingsTabTest, SwitchesShowTheirDefaultUntilTurned) {
         // Turning a connection off is never done unasked.
         {"turnOffCellularAtQuota", std::nullopt, false},
         {"turnOffCellularAtQuota", Value(true), true},
+        {"showStatusIcon", std::nullopt, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.key) + " " + (c.stored ? c.stored->stringValue() : "never"));
