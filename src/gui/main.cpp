@@ -6,6 +6,7 @@
 #include "gui/app_controller.h"
 #include "gui/app_shell.h"
 #include "gui/quit_signals.h"
+#include "platform/i18n.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -245,6 +246,7 @@ int main(int argc, char **argv) {
     QGuiApplication::setApplicationVersion(QString::fromLatin1(byteward::kVersion));
     QGuiApplication::setDesktopFileName(QStringLiteral("byteward"));
     std::setlocale(LC_NUMERIC, "C");
+    byteward::bindTranslations();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "model/interface_classifier.h"
+#include "model/text_format.h"
+#include "platform/i18n.h"
 
 #include <algorithm>
 #include <array>
@@ -177,12 +179,14 @@ std::string nothingCountedNote(const StatsSnapshot &snapshot,
         if (example.empty()) example = decisions[i].name;
         found += (found.empty() ? "" : ", ") + decisions[i].name + " (" + decisions[i].reason + ")";
     }
-    return "No interface counts as cellular or Wi-Fi, so every figure stays at zero. Found: " +
-           (found.empty() ? std::string("none but the loopback") : found) +
-           ". Name yours in Settings under INTERFACES, or with: bytewardctl defaults write " +
-           InterfaceClassifier::kCellularInterfacesKey + " -array " +
-           (example.empty() ? "NAME" : example) + " (or " +
-           InterfaceClassifier::kWiFiInterfacesKey + ")";
+    // TRANSLATORS: the found interfaces, then the command with its setting keys, kept as is.
+    return format(tr("No interface counts as cellular or Wi-Fi, so every figure stays at zero. "
+                     "Found: %s. Name yours in Settings under INTERFACES, or with: bytewardctl "
+                     "defaults write %s -array %s (or %s)"),
+                  found.empty() ? tr("none but the loopback") : found.c_str(),
+                  InterfaceClassifier::kCellularInterfacesKey,
+                  example.empty() ? "NAME" : example.c_str(),
+                  InterfaceClassifier::kWiFiInterfacesKey);
 }
 
 } // namespace byteward

@@ -6,6 +6,8 @@
 #include "model/csv_writer.h"
 #include "model/data_formatter.h"
 #include "model/mail_composer.h"
+#include "model/text_format.h"
+#include "platform/i18n.h"
 #include "screens/kit/string_formatter.h"
 
 #include <charconv>
@@ -143,24 +145,25 @@ std::optional<Alert> HistoryExport::alertForOutcome(Outcome outcome, Kind kind) 
     const std::string file = csvPath(services_).string();
     Alert alert;
     alert.tag = kAlertTag;
-    alert.cancelButton = "OK";
-    alert.title = "Cannot Send Mail";
+    alert.cancelButton = tr("OK");
+    alert.title = tr("Cannot Send Mail");
     switch (outcome) {
     case Outcome::HandedOver:
         return std::nullopt;
     case Outcome::NoMailClient:
-        alert.message = "No mail client was found. Install Thunderbird, or set up a mail program "
-                        "that xdg-email can open.";
+        alert.message = tr("No mail client was found. Install Thunderbird, or set up a mail "
+                           "program that xdg-email can open.");
         break;
     case Outcome::HandOffFailed:
-        alert.message = "The mail client did not open the message.";
+        alert.message = tr("The mail client did not open the message.");
         break;
     case Outcome::FileNotWritten:
-        alert.title = "Export Failed";
-        alert.message = "The CSV file could not be written to " + file + ".";
+        alert.title = tr("Export Failed");
+        alert.message = format(tr("The CSV file could not be written to %s."), file.c_str());
         return alert;
     }
-    if (kind == Kind::Csv) alert.message += " The CSV file was written to " + file + ".";
+    if (kind == Kind::Csv)
+        alert.message += format(tr(" The CSV file was written to %s."), file.c_str());
     return alert;
 }
 

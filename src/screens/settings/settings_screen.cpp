@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Byteward developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "platform/i18n.h"
 #include "screens/settings/settings_screen.h"
 
 namespace byteward {
@@ -35,7 +36,7 @@ std::string field(const Value &argument, const char *key) {
 
 ValueDict SettingsScreen::labels() const {
     ValueDict out;
-    out.set("lblTitle", labelValue("Settings"));
+    out.set("lblTitle", labelValue(tr("Settings")));
     return out;
 }
 
