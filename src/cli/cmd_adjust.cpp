@@ -25,7 +25,7 @@ class AnsweringPresenter final : public Presenter {
 void addAdjustCommands(CLI::App &app, Action &action) {
     auto *adjust = app.add_subcommand(
         "adjust", tr("Set the current period's usage of a data type, in the display unit, as the "
-                  "settings tab's adjustment does"));
+                     "settings tab's adjustment does"));
     auto type = std::make_shared<std::string>();
     auto amount = std::make_shared<std::string>();
     adjust->add_option("type", *type, tr("cellular or wifi"))
@@ -53,7 +53,8 @@ void addAdjustCommands(CLI::App &app, Action &action) {
     });
 
     auto *reset = app.add_subcommand(
-        "reset", tr("Close the current period of a data type into the history and start it at zero"));
+        "reset",
+        tr("Close the current period of a data type into the history and start it at zero"));
     auto resetType = std::make_shared<std::string>();
     reset->add_option("type", *resetType, tr("cellular or wifi"))
         ->required()

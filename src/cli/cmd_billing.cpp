@@ -12,7 +12,8 @@
 namespace byteward::cli {
 
 void addBillingCommand(CLI::App &app, Action &action) {
-    auto *command = app.add_subcommand("billing", tr("Show the current billing period of a data type"));
+    auto *command =
+        app.add_subcommand("billing", tr("Show the current billing period of a data type"));
     auto type = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
     command->add_option("type", *type, tr("cellular or wifi"))

@@ -69,8 +69,9 @@ void printCounter(const CustomCounter &c, const Calendar &calendar) {
     std::printf(tr("  cellular  sent %.0f  received %.0f  total %.0f\n"),
                 c.cellularDataSent.value_or(0), c.cellularDataReceived.value_or(0),
                 c.cellularDataTotal.value_or(0));
-    std::printf(tr("  wifi      sent %.0f  received %.0f  total %.0f\n"), c.wifiDataSent.value_or(0),
-                c.wifiDataReceived.value_or(0), c.wifiDataTotal.value_or(0));
+    std::printf(tr("  wifi      sent %.0f  received %.0f  total %.0f\n"),
+                c.wifiDataSent.value_or(0), c.wifiDataReceived.value_or(0),
+                c.wifiDataTotal.value_or(0));
 }
 
 int listCounters(Context &context, bool json) {
@@ -98,7 +99,8 @@ void changeCounter(Services &services, const std::string &uniqueId, Change chang
     DataLock lock(services.paths.dataDir);
     auto counters = CustomCounter::getAllCustomCounters(services);
     const auto found = findCounter(counters, uniqueId);
-    if (found == counters.end()) throw Failure(format(tr("no custom counter has the id %s"), uniqueId.c_str()));
+    if (found == counters.end())
+        throw Failure(format(tr("no custom counter has the id %s"), uniqueId.c_str()));
     change(*found);
     if (const FileResult saved = CustomCounter::saveCustomCounterData(services, counters); !saved)
         throw Failure(format(tr("the custom counter was not saved: %s"), saved.error.c_str()));
@@ -117,11 +119,13 @@ void addAddCommand(CLI::App &command, Action &action) {
     add->add_option("--direction", o->direction, tr("The figures shown: sent, received or both"))
         ->check(CLI::IsMember({"sent", "received", "both"}));
     auto *end = add->add_option("--end", o->end, tr("Stop counting at this date (ISO-8601)"));
-    add->add_flag("--notify", o->notify, tr("Announce the end date with a notification"))->needs(end);
+    add->add_flag("--notify", o->notify, tr("Announce the end date with a notification"))
+        ->needs(end);
     add->callback([&action, o] {
         action = [o](Context &context) {
             Services &services = context.services();
-            if (o->name.empty()) throw UsageError(tr("the name of a custom counter cannot be empty"));
+            if (o->name.empty())
+                throw UsageError(tr("the name of a custom counter cannot be empty"));
             CustomCounter counter = CustomCounter::initWithName(o->name, services.clock.now());
             if (o->cellular || o->wifi) {
                 counter.trackCellular = o->cellular;
@@ -137,7 +141,8 @@ void addAddCommand(CLI::App &command, Action &action) {
             }
             counter.notifyOnEnd = o->notify;
             if (const FileResult added = CustomCounter::addCustomCounter(services, counter); !added)
-                throw Failure(format(tr("the custom counter was not saved: %s"), added.error.c_str()));
+                throw Failure(
+                    format(tr("the custom counter was not saved: %s"), added.error.c_str()));
             std::cout << counter.uniqueId << '\n';
             return 0;
         };
@@ -145,7 +150,8 @@ void addAddCommand(CLI::App &command, Action &action) {
 }
 
 void addRemoveCommand(CLI::App &command, Action &action) {
-    auto *remove = command.add_subcommand("remove", tr("Delete a custom counter and its end alert"));
+    auto *remove =
+        command.add_subcommand("remove", tr("Delete a custom counter and its end alert"));
     auto id = std::make_shared<std::string>();
     remove->add_option("id", *id, tr("The counter's id"))->required();
     remove->callback([&action, id] {
@@ -154,11 +160,13 @@ void addRemoveCommand(CLI::App &command, Action &action) {
             DataLock lock(services.paths.dataDir);
             const auto counters = CustomCounter::getAllCustomCounters(services);
             const auto found = findCounter(counters, *id);
-            if (found == counters.end()) throw Failure(format(tr("no custom counter has the id %s"), id->c_str()));
+            if (found == counters.end())
+                throw Failure(format(tr("no custom counter has the id %s"), id->c_str()));
             // The stored counter, so its end alert is cancelled as well.
             if (const FileResult removed = CustomCounter::removeCustomCounter(services, *found);
                 !removed)
-                throw Failure(format(tr("the custom counter was not removed: %s"), removed.error.c_str()));
+                throw Failure(
+                    format(tr("the custom counter was not removed: %s"), removed.error.c_str()));
             return 0;
         };
     });
@@ -192,12 +200,13 @@ void addMoveCommand(CLI::App &command, Action &action) {
             DataLock lock(services.paths.dataDir);
             const std::size_t count = CustomCounter::getAllCustomCounters(services).size();
             if (o->from >= count || o->to >= count)
-                throw UsageError(format(tr("FROM and TO must be below %zu, the number of custom counters"),
-                                        count));
+                throw UsageError(format(
+                    tr("FROM and TO must be below %zu, the number of custom counters"), count));
             if (const FileResult moved =
                     CustomCounter::reorderCustomCounterFromIndex(services, o->from, o->to);
                 !moved)
-                throw Failure(format(tr("the custom counters' order was not saved: %s"), moved.error.c_str()));
+                throw Failure(format(tr("the custom counters' order was not saved: %s"),
+                                     moved.error.c_str()));
             return 0;
         };
     });
@@ -206,8 +215,8 @@ void addMoveCommand(CLI::App &command, Action &action) {
 } // namespace
 
 void addCountersCommand(CLI::App &app, Action &action) {
-    auto *command =
-        app.add_subcommand("counters", tr("List and change the custom counters (amounts in bytes)"));
+    auto *command = app.add_subcommand(
+        "counters", tr("List and change the custom counters (amounts in bytes)"));
     auto json = std::make_shared<bool>(false);
     command->add_flag("--json", *json, tr("Print the list as JSON"));
     addAddCommand(*command, action);
@@ -216,7 +225,7 @@ void addCountersCommand(CLI::App &app, Action &action) {
                      [](CustomCounter &c) { c.isPaused = true; });
     addChangeCommand(*command, action, "resume",
                      tr("Let a paused counter count again (one past its end is paused again by the "
-                     "next update)"),
+                        "next update)"),
                      [](CustomCounter &c) { c.isPaused = false; });
     addChangeCommand(*command, action, "reset", tr("Set a counter's amounts back to 0"),
                      [](CustomCounter &c) {

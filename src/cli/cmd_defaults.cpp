@@ -27,15 +27,17 @@ void addDefaultsCommand(CLI::App &app, Action &action) {
                 return 0;
             }
             const auto value = defaults.objectForKey(*readKey);
-            if (!value) throw Failure(format(tr("the key \"%s\" does not exist"), readKey->c_str()));
+            if (!value)
+                throw Failure(format(tr("the key \"%s\" does not exist"), readKey->c_str()));
             std::cout << describeValue(*value, context.calendar()) << '\n';
             return 0;
         };
     });
 
     auto *write = command->add_subcommand(
-        "write", tr("Store VALUE under KEY: write KEY -int|-float|-string|-bool|-date VALUE, or KEY "
-                 "-array VALUE..."));
+        "write",
+        tr("Store VALUE under KEY: write KEY -int|-float|-string|-bool|-date VALUE, or KEY "
+           "-array VALUE..."));
     // Everything after the key goes through as it is, so "-int" is not taken for options.
     write->prefix_command();
     write->callback([&action, write] {
@@ -52,15 +54,16 @@ void addDefaultsCommand(CLI::App &app, Action &action) {
                 value = Value(std::move(items));
             } else {
                 if (words.size() != 3)
-                    throw UsageError(format(tr("defaults write takes one value after %s"), kind.c_str()));
+                    throw UsageError(
+                        format(tr("defaults write takes one value after %s"), kind.c_str()));
                 auto parsed = parseTypedValue(kind, words[2], context.calendar());
                 if (!parsed) {
                     if (kind != "-int" && kind != "-integer" && kind != "-float" &&
                         kind != "-string" && kind != "-bool" && kind != "-boolean" &&
                         kind != "-date")
-                        throw UsageError(format(
-                            tr("unknown kind %s; use -int, -float, -string, -bool, -date or -array"),
-                            kind.c_str()));
+                        throw UsageError(format(tr("unknown kind %s; use -int, -float, -string, "
+                                                   "-bool, -date or -array"),
+                                                kind.c_str()));
                     throw UsageError(format(tr("\"%s\" is not a valid %s value"), words[2].c_str(),
                                             kind.substr(1).c_str()));
                 }
@@ -71,7 +74,8 @@ void addDefaultsCommand(CLI::App &app, Action &action) {
             UserDefaults &defaults = context.services().defaults;
             defaults.setObject(key, std::move(value));
             if (const FileResult written = defaults.synchronize(); !written)
-                throw Failure(format(tr("\"%s\" was not saved: %s"), key.c_str(), written.error.c_str()));
+                throw Failure(
+                    format(tr("\"%s\" was not saved: %s"), key.c_str(), written.error.c_str()));
             return 0;
         };
     });
@@ -86,7 +90,8 @@ void addDefaultsCommand(CLI::App &app, Action &action) {
                 throw Failure(format(tr("the key \"%s\" does not exist"), deleteKey->c_str()));
             defaults.removeObjectForKey(*deleteKey);
             if (const FileResult written = defaults.synchronize(); !written)
-                throw Failure(format(tr("\"%s\" was not removed: %s"), deleteKey->c_str(), written.error.c_str()));
+                throw Failure(format(tr("\"%s\" was not removed: %s"), deleteKey->c_str(),
+                                     written.error.c_str()));
             return 0;
         };
     });

@@ -53,7 +53,9 @@ void writeOut(const std::string &path, const std::string &text) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << text;
     file.close();
-    if (!file) throw Failure(format(tr("%s: cannot write the file: %s"), path.c_str(), std::strerror(errno)));
+    if (!file)
+        throw Failure(
+            format(tr("%s: cannot write the file: %s"), path.c_str(), std::strerror(errno)));
 }
 
 // As the screens do it: the CSV export goes to byteward.csv in the data folder and is
@@ -93,25 +95,26 @@ int runExport(Context &context, const ExportOptions &o) {
 
 void addExportCommand(CLI::App &app, Action &action) {
     auto *command = app.add_subcommand(
-        "export", tr("Export the history as the History tab does: CSV, or the HTML table of the mail"));
+        "export",
+        tr("Export the history as the History tab does: CSV, or the HTML table of the mail"));
     auto o = std::make_shared<ExportOptions>();
     command->add_option("format", o->format, tr("csv or html"))
         ->required()
         ->check(CLI::IsMember({"csv", "html"}));
     auto *out =
         command->add_option("--out", o->out, tr("Write to this file (default: standard output)"));
-    auto *cycles = command->add_flag("--cycles", o->cycles,
-                                     tr("Export the billing-cycle logs, oldest first (the default)"));
+    auto *cycles = command->add_flag(
+        "--cycles", o->cycles, tr("Export the billing-cycle logs, oldest first (the default)"));
     auto *daily =
         command
             ->add_option("--daily", o->daily,
                          tr("Export the daily logs of the cellular or wifi period in progress, "
-                         "newest first"))
+                            "newest first"))
             ->check(CLI::IsMember({"cellular", "wifi"}));
     auto *mail = command->add_flag(
         "--mail", o->mail,
         tr("Open the export in the desktop's mail client instead (Thunderbird or xdg-email); "
-        "a CSV export is written to byteward.csv in the data folder and attached"));
+           "a CSV export is written to byteward.csv in the data folder and attached"));
     cycles->excludes(daily);
     mail->excludes(out);
     command->callback(

@@ -50,10 +50,9 @@ void addInterfacesCommand(CLI::App &app, Action &action) {
             for (std::size_t n = 0; n < decisions.size(); ++n) {
                 const InterfaceStats &i = snapshot.interfaces[n];
                 const InterfaceDecision &d = decisions[n];
-                std::string why = d.reason;
+                std::string why = tr(d.reason);
                 if (!d.carrier.empty()) why += format(tr("; on %s"), d.carrier.c_str());
-                if (!d.upper.empty())
-                    why += format(tr("; counted on %s instead"), d.upper.c_str());
+                if (!d.upper.empty()) why += format(tr("; counted on %s instead"), d.upper.c_str());
                 std::printf("%-16s %-9s %-7s %20llu %20llu  %s\n", i.name.c_str(),
                             dataTypeName(d.type), d.counted ? tr("yes") : tr("no"),
                             static_cast<unsigned long long>(i.receivedBytes),

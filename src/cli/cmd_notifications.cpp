@@ -60,7 +60,8 @@ void printDelivered(const std::vector<DeliveredNotification> &delivered, const C
     std::printf("%s\n", tr("Delivered:"));
     if (delivered.empty()) std::printf("  %s\n", tr("none"));
     for (const auto &d : delivered)
-        std::printf(tr("  %-25s %-9s badge %-5s %s\n"), formatIso8601(d.deliveredAt, calendar).c_str(),
+        std::printf(tr("  %-25s %-9s badge %-5s %s\n"),
+                    formatIso8601(d.deliveredAt, calendar).c_str(),
                     d.shown ? tr("shown") : tr("not shown"), badgeText(d.notification).c_str(),
                     d.notification.alertBody.empty() ? tr("(badge only)")
                                                      : oneLine(d.notification.alertBody).c_str());
@@ -70,7 +71,8 @@ void printDelivered(const std::vector<DeliveredNotification> &delivered, const C
 
 void addNotificationsCommand(CLI::App &app, Action &action) {
     auto *command = app.add_subcommand(
-        "notifications", tr("List the scheduled notifications, then those delivered, oldest first"));
+        "notifications",
+        tr("List the scheduled notifications, then those delivered, oldest first"));
     auto json = std::make_shared<bool>(false);
     command->add_flag("--json", *json, tr("Print JSON"));
     command->callback([&action, json] {

@@ -108,7 +108,8 @@ void printDashboard(MainViewController &c) {
             static_cast<unsigned long>(std::max(0LL, std::atoll(l.lblDays.text.c_str())));
         std::cout << format(tr("Period %s"), l.lblCurrentPeriod.text.c_str()) << "    "
                   << format(trn("%s day left", "%s days left", daysLeft), l.lblDays.text.c_str())
-                  << "    " << format(tr("Next bill %s"), l.lblNextBillingDate.text.c_str()) << '\n';
+                  << "    " << format(tr("Next bill %s"), l.lblNextBillingDate.text.c_str())
+                  << '\n';
         std::cout << format(tr("Suggested daily %s"), l.lblDailySuggested.text.c_str()) << "    "
                   << format(tr("Projected %s"), l.lblProjected.text.c_str()) << "    "
                   << format(tr("Remaining %s"), l.lblRemainingUsage.text.c_str()) << '\n';
@@ -120,8 +121,8 @@ void printDashboard(MainViewController &c) {
         rows.push_back(row);
     // Padded by characters, not bytes: a translated title may hold umlauts.
     auto width = [](const std::string &text) {
-        return static_cast<std::size_t>(std::count_if(
-            text.begin(), text.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
+        return static_cast<std::size_t>(
+            std::count_if(text.begin(), text.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
     };
     std::size_t column = 18;
     for (const auto &row : rows)
@@ -148,7 +149,8 @@ void addStatusCommand(CLI::App &app, Action &action) {
     };
     auto o = std::make_shared<Options>();
     command
-        ->add_option("type", o->type, tr("cellular or wifi (default: both, or cellular with --json)"))
+        ->add_option("type", o->type,
+                     tr("cellular or wifi (default: both, or cellular with --json)"))
         ->check(CLI::IsMember({"cellular", "wifi"}));
     command->add_flag("--json", o->json, tr("Print JSON"));
     command->add_flag("--no-update", o->noUpdate,
@@ -185,7 +187,8 @@ void addStatusCommand(CLI::App &app, Action &action) {
 }
 
 void addWidgetCommand(CLI::App &app, Action &action) {
-    auto *command = app.add_subcommand("widget", tr("Show the values the home-screen widget reads"));
+    auto *command =
+        app.add_subcommand("widget", tr("Show the values the home-screen widget reads"));
     auto json = std::make_shared<bool>(false);
     auto waybar = std::make_shared<bool>(false);
     auto *jsonFlag = command->add_flag("--json", *json, tr("Print JSON"));

@@ -32,10 +32,12 @@ namespace {
 
 int run(int argc, char **argv) {
     using namespace byteward::cli;
-    CLI::App app{byteward::tr("Byteward: how much cellular and Wi-Fi data this machine moves"), "bytewardctl"};
+    CLI::App app{byteward::tr("Byteward: how much cellular and Wi-Fi data this machine moves"),
+                 "bytewardctl"};
     app.set_version_flag("--version", std::string("bytewardctl ") + byteward::kVersion);
     bool verbose = false;
-    app.add_flag("-v,--verbose", verbose, byteward::tr("Also print diagnostic lines on standard error"));
+    app.add_flag("-v,--verbose", verbose,
+                 byteward::tr("Also print diagnostic lines on standard error"));
     app.require_subcommand(1);
 
     Action action;
@@ -82,13 +84,14 @@ int run(int argc, char **argv) {
         // A write the command made on the way (the widget values, a notification) that failed and
         // was not written since: what was asked was not all stored.
         if (const auto failure = byteward::lastWriteFailure(); failure && status == 0) {
-            std::cerr << "bytewardctl: " << byteward::format(byteward::tr("not saved: %s"), failure->c_str()) << '\n';
+            std::cerr << "bytewardctl: "
+                      << byteward::format(byteward::tr("not saved: %s"), failure->c_str()) << '\n';
             return 1;
         }
         return status;
     } catch (const UsageError &e) {
-        std::cerr << "bytewardctl: " << e.what() << '\n' << byteward::tr("Run with --help for more information.")
-                  << '\n';
+        std::cerr << "bytewardctl: " << e.what() << '\n'
+                  << byteward::tr("Run with --help for more information.") << '\n';
         return 2;
     }
 }

@@ -25,12 +25,12 @@ constexpr const char *kInitialSetupMessage = N_(
     "Cellular or WiFi "
     "billing cycle settings.");
 constexpr const char *kLocationTitle = N_("Enhance Monitoring Accuracy");
-constexpr const char *kLocationMessage = N_(
-    "Please set location access to 'Always' for greater accuracy in measuring data usage. "
-    "\n\n\nWhen app is removed "
-    "from multitasking tray background refresh doesn't update usage leading to inaccurate usage "
-    "information. We use "
-    "low power gps service to launch app in background when cellular tower changes.");
+constexpr const char *kLocationMessage =
+    N_("Please set location access to 'Always' for greater accuracy in measuring data usage. "
+       "\n\n\nWhen app is removed "
+       "from multitasking tray background refresh doesn't update usage leading to inaccurate usage "
+       "information. We use "
+       "low power gps service to launch app in background when cellular tower changes.");
 
 // Any web page can open an address of our scheme, so what it holds reaches the system log only
 // as one line of printable text of bounded length: control characters escaped, the rest cut.

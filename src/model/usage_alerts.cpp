@@ -60,7 +60,8 @@ void UpdateCycle::evaluateAlerts(AppData &record, DataType type) {
     if (record.monthlyResetOccured) {
         resetNotificationKeys(type);
         Communications::sendLocalNotificationNowWithAlertBody(
-            services_, tr(isCellular ? kNewCellularCycleMessage : kNewWiFiCycleMessage), tr("View"));
+            services_, tr(isCellular ? kNewCellularCycleMessage : kNewWiFiCycleMessage),
+            tr("View"));
     }
 
     const float used = units_.converToDataUnitFromBytes(record.dataThisMonth);
@@ -158,7 +159,8 @@ bool UpdateCycle::sendLocalNotificationForNotificationKey(const std::string &key
         const float usedPercent = 100.0f - percentRemain;
         Communications::sendLocalNotificationNowWithAlertBody(
             services_,
-            format(tr("%s usage exceeded %.1f%%"), tr(type.c_str()), static_cast<double>(usedPercent)),
+            format(tr("%s usage exceeded %.1f%%"), tr(type.c_str()),
+                   static_cast<double>(usedPercent)),
             tr("View"));
         defaults.setObject(flagKey, Value(true));
     }

@@ -25,7 +25,7 @@ const char *trn(const char *singular, const char *plural, unsigned long n)
 
 // Marks a text for the catalogue where it is kept in English (a constant an answer is compared
 // with) and translated only where it is shown.
-constexpr const char *N_(const char *msgid) {
+constexpr const char *N_(const char *msgid) noexcept {
     return msgid;
 }
 

@@ -81,8 +81,8 @@ TableCell CustomCounterDetailViewController::dataCell(bool cellular) const {
     cell.title = cellular ? tr("Cellular") : tr("Wi-Fi");
     cell.detailLines = 2;
     if (c.direction == 3) {
-        cell.detail = format(tr(" %.2f %s received\n %.2f %s sent\n %.2f %s total"), amount(received),
-                             u, amount(sent), u, amount(total), u);
+        cell.detail = format(tr(" %.2f %s received\n %.2f %s sent\n %.2f %s total"),
+                             amount(received), u, amount(sent), u, amount(total), u);
         cell.detailLines = 3;
     } else if (c.direction == 1) {
         cell.detail = format(tr("%.2f %s sent"), amount(sent), u);
@@ -105,8 +105,9 @@ CustomCounterDetailViewController::cellForRowAtIndexPath(const IndexPath &indexP
     } else if (indexPath.section == kEnd) {
         cell.reuseIdentifier = "CellWithEndInfo";
         if (c.endDate) {
-            cell.title = tr("Ends on ") + StringFormatter(services_.calendar)
-                                          .getLocalizedShortDateShortTimeStringFromDate(*c.endDate);
+            cell.title =
+                tr("Ends on ") + StringFormatter(services_.calendar)
+                                     .getLocalizedShortDateShortTimeStringFromDate(*c.endDate);
             cell.detail = c.notifyOnEnd ? tr("alert is on") : tr("alert is off");
         } else {
             cell.title = tr("No End Date");

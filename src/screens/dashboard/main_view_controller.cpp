@@ -45,8 +45,8 @@ void MainViewController::showLastUpdate() {
     const auto &last = appDataCellular().lastUpdate;
     lblLastUpdateDate.text =
         tr("Updated: ") + (last ? StringFormatter(services_.calendar)
-                                  .getLocalizedShortDateMediumTimeStringFromDate(*last)
-                            : std::string());
+                                      .getLocalizedShortDateMediumTimeStringFromDate(*last)
+                                : std::string());
 }
 
 void MainViewController::repaintView(bool cellular) {
@@ -73,7 +73,8 @@ void MainViewController::renderType(AppData &record, bool cellularType) {
 void MainViewController::showPlace(const AppData &record) {
     std::array<std::string, 9> &rows =
         record.appDataType == kCellular ? detailValuesCell : detailValuesWiFi;
-    const std::string place = record.lastLocationDataUsed.value_or("");
+    std::string place = record.lastLocationDataUsed.value_or("");
+    if (place == AppData::kPlaceNotAvailable) place = tr(AppData::kPlaceNotAvailable);
     lblPlaceUsed.text = place.empty() ? "--" : place;
     rows[6] = place;
 }
@@ -108,10 +109,9 @@ std::vector<std::pair<std::string, std::string>> MainViewController::extraDetail
                           static_cast<double>(converToDataUnitFromBytes(bytes.value_or(0))),
                           unit.c_str());
         };
-        rows.emplace_back(tr("ROAMING"),
-                          format(tr("%s this period, %s today"),
-                                 amount(record.dataRoamingThisMonth).c_str(),
-                                 amount(record.dataRoamingToday).c_str()));
+        rows.emplace_back(tr("ROAMING"), format(tr("%s this period, %s today"),
+                                                amount(record.dataRoamingThisMonth).c_str(),
+                                                amount(record.dataRoamingToday).c_str()));
     }
     return rows;
 }

@@ -173,7 +173,8 @@ void HistoryDetailViewController::showDetailChart() {
         return d ? dates.getLocalizedShortDateMonthFromDate(*d) : std::string();
     };
     const std::string title =
-        format(item.dataType == History::kWiFi ? tr("WiFi Usage (%s - %s)") : tr("Cellular Usage (%s - %s)"),
+        format(item.dataType == History::kWiFi ? tr("WiFi Usage (%s - %s)")
+                                               : tr("Cellular Usage (%s - %s)"),
                date(item.startDate).c_str(), date(item.endDate).c_str());
     chart_.present(services_, context_, dailyLogs, displayDataUnit, true, title, isPad);
 }

@@ -82,7 +82,7 @@ std::string HistoryExport::csvText(const std::vector<History> &logs,
 MailMessage HistoryExport::historyMail(const std::vector<History> &logs,
                                        const std::string &unit) const {
     MailMessage message;
-    message.subject = kHistorySubject;
+    message.subject = tr(kHistorySubject);
     message.body = emailBody(logs, unit);
     message.bodyIsHTML = true;
     return message;
@@ -90,8 +90,8 @@ MailMessage HistoryExport::historyMail(const std::vector<History> &logs,
 
 MailMessage HistoryExport::csvMail(const std::string &csv) {
     MailMessage message;
-    message.subject = kCsvSubject;
-    message.body = kCsvSubject;
+    message.subject = tr(kCsvSubject);
+    message.body = tr(kCsvSubject);
     message.attachments.push_back({csv, "text/csv", kCsvFileName});
     return message;
 }
@@ -118,7 +118,7 @@ FileResult HistoryExport::writeCsvText(const std::string &csv) const {
 HistoryExport::Outcome HistoryExport::emailHistory(const std::vector<History> &logs,
                                                    const std::string &unit) {
     std::optional<MailComposer> composer = MailComposer::showMessageComposerWithSubject(
-        mail_, services_.log, kHistorySubject, "", std::nullopt);
+        mail_, services_.log, tr(kHistorySubject), "", std::nullopt);
     if (!composer) return Outcome::NoMailClient;
     composer->setMessageBody(emailBody(logs, unit), true);
     return composer->present(services_.log).handedOver ? Outcome::HandedOver
@@ -131,7 +131,7 @@ HistoryExport::Outcome HistoryExport::exportToCsv(const std::vector<History> &lo
     // A mail with a missing or empty attachment would look like an export that worked.
     if (const FileResult written = writeCsvText(csv); !written.ok()) return Outcome::FileNotWritten;
     std::optional<MailComposer> composer = MailComposer::showMessageComposerWithSubject(
-        mail_, services_.log, kCsvSubject, "", std::nullopt);
+        mail_, services_.log, tr(kCsvSubject), "", std::nullopt);
     if (!composer) return Outcome::NoMailClient;
     const MailMessage message = csvMail(csv);
     composer->setMessageBody(message.body, false);

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "screens/kit/string_formatter.h"
-#include "model/text_format.h"
 
 #include <memory>
 #include <unicode/calendar.h>
@@ -139,8 +138,6 @@ const char *StringFormatter::ordinalSuffix(int day) {
 
 std::string StringFormatter::getLocalizedDayShortDateFromDate(Instant date) const {
     std::string text = fromTemplate(date, "EdMMM");
-    // The suffixes are English ordinals: other languages write the day as their pattern has it.
-    if (std::string(displayLocale(calendar_).getLanguage()) != "en") return text;
     // The day as the text shows it, in the locale's calendar.
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::Calendar> shown(icu::Calendar::createInstance(

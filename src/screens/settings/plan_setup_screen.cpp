@@ -119,10 +119,14 @@ void PlanSetupScreen::load() {
 }
 
 ValueDict PlanSetupScreen::labels() const {
-    static const char *const titles[] = {N_("Plan Type"),         N_("Start Day"),
-                                         N_("Cycle Length"),      N_("Custom Start Date"),
-                                         N_("Wi-Fi Custom Start Date"), N_("Start Date"),
-                                         N_("Plan Quota"),        N_("Current Usage")};
+    static const char *const titles[] = {N_("Plan Type"),
+                                         N_("Start Day"),
+                                         N_("Cycle Length"),
+                                         N_("Custom Start Date"),
+                                         N_("Wi-Fi Custom Start Date"),
+                                         N_("Start Date"),
+                                         N_("Plan Quota"),
+                                         N_("Current Usage")};
     ValueDict out;
     out.set("lblTitle", labelValue(tr(titles[static_cast<int>(kind_)])));
     std::string summary;

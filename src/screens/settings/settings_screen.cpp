@@ -1,8 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The Byteward developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/i18n.h"
 #include "screens/settings/settings_screen.h"
+
+#include "platform/i18n.h"
 
 namespace byteward {
 
