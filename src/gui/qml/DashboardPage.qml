@@ -167,10 +167,10 @@ ScreenPage {
                     columnSpacing: 8
                     rowSpacing: 8
                     visible: page.shown("lblDays" + page.suffix)
-                    FigureTile { objectName: "lblDays" + page.suffix; caption: "DAYS LEFT"; value: page.typed("lblDays"); scale: page.scale }
-                    FigureTile { objectName: "lblRemainingUsage" + page.suffix; caption: "REMAINING"; value: page.typed("lblRemainingUsage"); scale: page.scale }
-                    FigureTile { objectName: "lblDailySuggested" + page.suffix; caption: "SUGGESTED PER DAY"; value: page.typed("lblDailySuggested"); scale: page.scale }
-                    FigureTile { objectName: "lblProjected" + page.suffix; caption: "PROJECTED"; value: page.typed("lblProjected"); scale: page.scale }
+                    FigureTile { objectName: "lblDays" + page.suffix; caption: App.i18n("DAYS LEFT"); value: page.typed("lblDays"); scale: page.scale }
+                    FigureTile { objectName: "lblRemainingUsage" + page.suffix; caption: App.i18n("REMAINING"); value: page.typed("lblRemainingUsage"); scale: page.scale }
+                    FigureTile { objectName: "lblDailySuggested" + page.suffix; caption: App.i18n("SUGGESTED PER DAY"); value: page.typed("lblDailySuggested"); scale: page.scale }
+                    FigureTile { objectName: "lblProjected" + page.suffix; caption: App.i18n("PROJECTED"); value: page.typed("lblProjected"); scale: page.scale }
                 }
                 Text {
                     visible: !page.shown("lblDays" + page.suffix)

@@ -95,7 +95,7 @@ ScreenPage {
                         objectName: "dateWheel_" + modelData.field
                         model: modelData.items
                         storedIndex: modelData.index
-                        name: "End date " + modelData.field
+                        name: App.i18n("End date") + " " + modelData.field
                         wrap: modelData.field !== "year" && modelData.field !== "ampm"
                         textColor: page.theme.appBackgroundColor || App.colors.background
                         textSize: 18
