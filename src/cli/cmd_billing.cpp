@@ -12,13 +12,14 @@
 namespace byteward::cli {
 
 void addBillingCommand(CLI::App &app, Action &action) {
-    auto *command = app.add_subcommand("billing", "Show the current billing period of a data type");
+    auto *command =
+        app.add_subcommand("billing", tr("Show the current billing period of a data type"));
     auto type = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
-    command->add_option("type", *type, "cellular or wifi")
+    command->add_option("type", *type, tr("cellular or wifi"))
         ->required()
         ->check(CLI::IsMember({"cellular", "wifi"}));
-    command->add_flag("--json", *json, "Print JSON");
+    command->add_flag("--json", *json, tr("Print JSON"));
     command->callback([&action, type, json] {
         action = [type, json](Context &context) {
             Services &services = context.services();
@@ -51,7 +52,7 @@ void addBillingCommand(CLI::App &app, Action &action) {
             }
             for (const auto &[key, value] : out.items())
                 std::cout << key << ": "
-                          << (value.is_null()     ? "none"
+                          << (value.is_null()     ? std::string(tr("none"))
                               : value.is_string() ? value.get<std::string>()
                                                   : value.dump())
                           << '\n';

@@ -3,6 +3,7 @@
 
 #include "cli/command.h"
 #include "model/custom_counter.h"
+#include "model/text_format.h"
 #include "platform/data_lock.h"
 #include "platform/iso8601.h"
 
@@ -56,20 +57,21 @@ nlohmann::ordered_json counterJson(const CustomCounter &c, const Calendar &calen
 
 void printCounter(const CustomCounter &c, const Calendar &calendar) {
     auto date = [&](const std::optional<Instant> &d) {
-        return d ? formatIso8601(*d, calendar) : std::string("none");
+        return d ? formatIso8601(*d, calendar) : std::string(tr("none"));
     };
-    auto yesNo = [](bool flag) { return flag ? "yes" : "no"; };
+    auto yesNo = [](bool flag) { return flag ? tr("yes") : tr("no"); };
     std::printf("%s  %s\n", c.uniqueId.c_str(), c.name.c_str());
-    std::printf("  tracks cellular: %s  tracks wifi: %s  direction: %s  paused: %s  "
-                "notify on end: %s\n",
+    std::printf(tr("  tracks cellular: %s  tracks wifi: %s  direction: %s  paused: %s  "
+                   "notify on end: %s\n"),
                 yesNo(c.trackCellular), yesNo(c.trackWiFi), directionWord(c.direction),
                 yesNo(c.isPaused), yesNo(c.notifyOnEnd));
-    std::printf("  start: %s  end: %s\n", date(c.startDate).c_str(), date(c.endDate).c_str());
-    std::printf("  cellular  sent %.0f  received %.0f  total %.0f\n",
+    std::printf(tr("  start: %s  end: %s\n"), date(c.startDate).c_str(), date(c.endDate).c_str());
+    std::printf(tr("  cellular  sent %.0f  received %.0f  total %.0f\n"),
                 c.cellularDataSent.value_or(0), c.cellularDataReceived.value_or(0),
                 c.cellularDataTotal.value_or(0));
-    std::printf("  wifi      sent %.0f  received %.0f  total %.0f\n", c.wifiDataSent.value_or(0),
-                c.wifiDataReceived.value_or(0), c.wifiDataTotal.value_or(0));
+    std::printf(tr("  wifi      sent %.0f  received %.0f  total %.0f\n"),
+                c.wifiDataSent.value_or(0), c.wifiDataReceived.value_or(0),
+                c.wifiDataTotal.value_or(0));
 }
 
 int listCounters(Context &context, bool json) {
@@ -97,31 +99,34 @@ void changeCounter(Services &services, const std::string &uniqueId, Change chang
     DataLock lock(services.paths.dataDir);
     auto counters = CustomCounter::getAllCustomCounters(services);
     const auto found = findCounter(counters, uniqueId);
-    if (found == counters.end()) throw Failure("no custom counter has the id " + uniqueId);
+    if (found == counters.end())
+        throw Failure(format(tr("no custom counter has the id %s"), uniqueId.c_str()));
     change(*found);
     if (const FileResult saved = CustomCounter::saveCustomCounterData(services, counters); !saved)
-        throw Failure("the custom counter was not saved: " + saved.error);
+        throw Failure(format(tr("the custom counter was not saved: %s"), saved.error.c_str()));
 }
 
 void addAddCommand(CLI::App &command, Action &action) {
-    auto *add = command.add_subcommand("add", "Add a custom counter and print its id");
+    auto *add = command.add_subcommand("add", tr("Add a custom counter and print its id"));
     struct Options {
         std::string name, direction = "both", end;
         bool cellular = false, wifi = false, notify = false;
     };
     auto o = std::make_shared<Options>();
-    add->add_option("name", o->name, "The name shown in the lists")->required();
-    add->add_flag("--cellular", o->cellular, "Count cellular traffic (with neither: both)");
-    add->add_flag("--wifi", o->wifi, "Count Wi-Fi traffic (with neither: both)");
-    add->add_option("--direction", o->direction, "The figures shown: sent, received or both")
+    add->add_option("name", o->name, tr("The name shown in the lists"))->required();
+    add->add_flag("--cellular", o->cellular, tr("Count cellular traffic (with neither: both)"));
+    add->add_flag("--wifi", o->wifi, tr("Count Wi-Fi traffic (with neither: both)"));
+    add->add_option("--direction", o->direction, tr("The figures shown: sent, received or both"))
         ->check(CLI::IsMember({"sent", "received", "both"}));
-    auto *end = add->add_option("--end", o->end, "Stop counting at this date (ISO-8601)")
+    auto *end = add->add_option("--end", o->end, tr("Stop counting at this date (ISO-8601)"))
                     ->type_name("DATE");
-    add->add_flag("--notify", o->notify, "Announce the end date with a notification")->needs(end);
+    add->add_flag("--notify", o->notify, tr("Announce the end date with a notification"))
+        ->needs(end);
     add->callback([&action, o] {
         action = [o](Context &context) {
             Services &services = context.services();
-            if (o->name.empty()) throw UsageError("the name of a custom counter cannot be empty");
+            if (o->name.empty())
+                throw UsageError(tr("the name of a custom counter cannot be empty"));
             CustomCounter counter = CustomCounter::initWithName(o->name, services.clock.now());
             if (o->cellular || o->wifi) {
                 counter.trackCellular = o->cellular;
@@ -131,12 +136,14 @@ void addAddCommand(CLI::App &command, Action &action) {
             if (!o->end.empty()) {
                 counter.endDate = parseIso8601(o->end, context.calendar());
                 if (!counter.endDate)
-                    throw UsageError("--end \"" + o->end +
-                                     "\" is not an ISO-8601 date or seconds since 1970");
+                    throw UsageError(
+                        format(tr("%s \"%s\" is not an ISO-8601 date or seconds since 1970"),
+                               "--end", o->end.c_str()));
             }
             counter.notifyOnEnd = o->notify;
             if (const FileResult added = CustomCounter::addCustomCounter(services, counter); !added)
-                throw Failure("the custom counter was not saved: " + added.error);
+                throw Failure(
+                    format(tr("the custom counter was not saved: %s"), added.error.c_str()));
             std::cout << counter.uniqueId << '\n';
             return 0;
         };
@@ -144,20 +151,23 @@ void addAddCommand(CLI::App &command, Action &action) {
 }
 
 void addRemoveCommand(CLI::App &command, Action &action) {
-    auto *remove = command.add_subcommand("remove", "Delete a custom counter and its end alert");
+    auto *remove =
+        command.add_subcommand("remove", tr("Delete a custom counter and its end alert"));
     auto id = std::make_shared<std::string>();
-    remove->add_option("id", *id, "The counter's id")->required();
+    remove->add_option("id", *id, tr("The counter's id"))->required();
     remove->callback([&action, id] {
         action = [id](Context &context) {
             Services &services = context.services();
             DataLock lock(services.paths.dataDir);
             const auto counters = CustomCounter::getAllCustomCounters(services);
             const auto found = findCounter(counters, *id);
-            if (found == counters.end()) throw Failure("no custom counter has the id " + *id);
+            if (found == counters.end())
+                throw Failure(format(tr("no custom counter has the id %s"), id->c_str()));
             // The stored counter, so its end alert is cancelled as well.
             if (const FileResult removed = CustomCounter::removeCustomCounter(services, *found);
                 !removed)
-                throw Failure("the custom counter was not removed: " + removed.error);
+                throw Failure(
+                    format(tr("the custom counter was not removed: %s"), removed.error.c_str()));
             return 0;
         };
     });
@@ -168,7 +178,7 @@ void addChangeCommand(CLI::App &command, Action &action, const char *name, const
                       void (*change)(CustomCounter &)) {
     auto *sub = command.add_subcommand(name, help);
     auto id = std::make_shared<std::string>();
-    sub->add_option("id", *id, "The counter's id")->required();
+    sub->add_option("id", *id, tr("The counter's id"))->required();
     sub->callback([&action, id, change] {
         action = [id, change](Context &context) {
             changeCounter(context.services(), *id, change);
@@ -178,25 +188,26 @@ void addChangeCommand(CLI::App &command, Action &action, const char *name, const
 }
 
 void addMoveCommand(CLI::App &command, Action &action) {
-    auto *move = command.add_subcommand("move", "Move a counter to another place in the list");
+    auto *move = command.add_subcommand("move", tr("Move a counter to another place in the list"));
     struct Options {
         std::size_t from = 0, to = 0;
     };
     auto o = std::make_shared<Options>();
-    move->add_option("from", o->from, "The counter's index now, from 0")->required();
-    move->add_option("to", o->to, "Its index afterwards")->required();
+    move->add_option("from", o->from, tr("The counter's index now, from 0"))->required();
+    move->add_option("to", o->to, tr("Its index afterwards"))->required();
     move->callback([&action, o] {
         action = [o](Context &context) {
             Services &services = context.services();
             DataLock lock(services.paths.dataDir);
             const std::size_t count = CustomCounter::getAllCustomCounters(services).size();
             if (o->from >= count || o->to >= count)
-                throw UsageError("FROM and TO must be below " + std::to_string(count) +
-                                 ", the number of custom counters");
+                throw UsageError(format(
+                    tr("FROM and TO must be below %zu, the number of custom counters"), count));
             if (const FileResult moved =
                     CustomCounter::reorderCustomCounterFromIndex(services, o->from, o->to);
                 !moved)
-                throw Failure("the custom counters' order was not saved: " + moved.error);
+                throw Failure(format(tr("the custom counters' order was not saved: %s"),
+                                     moved.error.c_str()));
             return 0;
         };
     });
@@ -205,19 +216,19 @@ void addMoveCommand(CLI::App &command, Action &action) {
 } // namespace
 
 void addCountersCommand(CLI::App &app, Action &action) {
-    auto *command =
-        app.add_subcommand("counters", "List and change the custom counters (amounts in bytes)");
+    auto *command = app.add_subcommand(
+        "counters", tr("List and change the custom counters (amounts in bytes)"));
     auto json = std::make_shared<bool>(false);
-    command->add_flag("--json", *json, "Print the list as JSON");
+    command->add_flag("--json", *json, tr("Print the list as JSON"));
     addAddCommand(*command, action);
     addRemoveCommand(*command, action);
-    addChangeCommand(*command, action, "pause", "Stop a counter counting",
+    addChangeCommand(*command, action, "pause", tr("Stop a counter counting"),
                      [](CustomCounter &c) { c.isPaused = true; });
     addChangeCommand(*command, action, "resume",
-                     "Let a paused counter count again (one past its end is paused again by the "
-                     "next update)",
+                     tr("Let a paused counter count again (one past its end is paused again by the "
+                        "next update)"),
                      [](CustomCounter &c) { c.isPaused = false; });
-    addChangeCommand(*command, action, "reset", "Set a counter's amounts back to 0",
+    addChangeCommand(*command, action, "reset", tr("Set a counter's amounts back to 0"),
                      [](CustomCounter &c) {
                          c.resetCellular();
                          c.resetWiFi();

@@ -16,9 +16,9 @@ namespace byteward::cli {
 
 void addDaemonCommand(CLI::App &app, Action &action) {
     auto *command = app.add_subcommand(
-        "daemon", "Sample in the background until SIGTERM or SIGINT, which take a last sample");
+        "daemon", tr("Sample in the background until SIGTERM or SIGINT, which take a last sample"));
     auto interval = std::make_shared<int>(60);
-    command->add_option("--interval", *interval, "Seconds between samples")
+    command->add_option("--interval", *interval, tr("Seconds between samples"))
         ->type_name("SECONDS")
         ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""))
         ->capture_default_str();

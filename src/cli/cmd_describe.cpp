@@ -4,6 +4,7 @@
 // Shell completions and the manual's command reference, both written from the parsed command
 // definition itself so that neither can fall behind a new command or option.
 #include "cli/command.h"
+#include "platform/i18n.h"
 
 #include <iostream>
 #include <memory>
@@ -407,9 +408,9 @@ std::string manualCommands(const Command &root) {
 
 void addDescribeCommands(CLI::App &app, std::function<int()> &describeAction) {
     auto *completion = app.add_subcommand(
-        "completion", "Print the completion script of a shell: bash, zsh or fish");
+        "completion", tr("Print the completion script of a shell: bash, zsh or fish"));
     auto shell = std::make_shared<std::string>();
-    completion->add_option("shell", *shell, "The shell")
+    completion->add_option("shell", *shell, tr("The shell"))
         ->required()
         ->check(CLI::IsMember({"bash", "zsh", "fish"}));
     completion->callback([&app, &describeAction, shell] {

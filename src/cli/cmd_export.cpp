@@ -3,6 +3,7 @@
 
 #include "cli/command.h"
 #include "model/app_settings.h"
+#include "model/text_format.h"
 #include "platform/xdg_mail_client.h"
 #include "screens/history/history_detail_view_controller.h"
 #include "screens/history/history_export.h"
@@ -46,13 +47,15 @@ std::string displayUnit(Services &services) {
 void writeOut(const std::string &path, const std::string &text) {
     if (path.empty() || path == "-") {
         std::cout << text << std::flush;
-        if (!std::cout) throw Failure("cannot write to standard output");
+        if (!std::cout) throw Failure(tr("cannot write to standard output"));
         return;
     }
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << text;
     file.close();
-    if (!file) throw Failure(path + ": cannot write the file: " + std::strerror(errno));
+    if (!file)
+        throw Failure(
+            format(tr("%s: cannot write the file: %s"), path.c_str(), std::strerror(errno)));
 }
 
 // As the screens do it: the CSV export goes to byteward.csv in the data folder and is
@@ -70,7 +73,7 @@ int mailExport(Context &context, const ExportOptions &o, const std::vector<Histo
                                                                  : HistoryExport::Kind::Email)) {
         std::string message = alert->message;
         if (outcome == HistoryExport::Outcome::HandOffFailed && !client.lastMessageFolder.empty())
-            message += " The mail is kept as " + kept.string() + ".";
+            message += format(tr(" The mail is kept as %s."), kept.string().c_str());
         throw Failure(message);
     }
     std::cout << kept.string() << '\n';
@@ -92,26 +95,27 @@ int runExport(Context &context, const ExportOptions &o) {
 
 void addExportCommand(CLI::App &app, Action &action) {
     auto *command = app.add_subcommand(
-        "export", "Export the history as the History tab does: CSV, or the HTML table of the mail");
+        "export",
+        tr("Export the history as the History tab does: CSV, or the HTML table of the mail"));
     auto o = std::make_shared<ExportOptions>();
-    command->add_option("format", o->format, "csv or html")
+    command->add_option("format", o->format, tr("csv or html"))
         ->required()
         ->check(CLI::IsMember({"csv", "html"}));
     auto *out =
-        command->add_option("--out", o->out, "Write to this file (default: standard output)")
+        command->add_option("--out", o->out, tr("Write to this file (default: standard output)"))
             ->type_name("FILE");
-    auto *cycles = command->add_flag("--cycles", o->cycles,
-                                     "Export the billing-cycle logs, oldest first (the default)");
+    auto *cycles = command->add_flag(
+        "--cycles", o->cycles, tr("Export the billing-cycle logs, oldest first (the default)"));
     auto *daily =
         command
             ->add_option("--daily", o->daily,
-                         "Export the daily logs of the cellular or wifi period in progress, "
-                         "newest first")
+                         tr("Export the daily logs of the cellular or wifi period in progress, "
+                            "newest first"))
             ->check(CLI::IsMember({"cellular", "wifi"}));
     auto *mail = command->add_flag(
         "--mail", o->mail,
-        "Open the export in the desktop's mail client instead (Thunderbird or xdg-email); "
-        "a CSV export is written to byteward.csv in the data folder and attached");
+        tr("Open the export in the desktop's mail client instead (Thunderbird or xdg-email); "
+           "a CSV export is written to byteward.csv in the data folder and attached"));
     cycles->excludes(daily);
     mail->excludes(out);
     command->callback(

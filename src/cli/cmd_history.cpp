@@ -4,6 +4,7 @@
 #include "cli/command.h"
 #include "model/data_type.h"
 #include "model/history.h"
+#include "model/text_format.h"
 #include "platform/iso8601.h"
 
 #include <cstdio>
@@ -44,31 +45,31 @@ const char *kindWord(std::int32_t historyType) {
 
 Instant parseBound(const std::string &text, const char *option, const Calendar &calendar) {
     if (auto date = parseIso8601(text, calendar)) return *date;
-    throw UsageError(std::string(option) + " \"" + text +
-                     "\" is not an ISO-8601 date or seconds since 1970");
+    throw UsageError(format(tr("%s \"%s\" is not an ISO-8601 date or seconds since 1970"), option,
+                            text.c_str()));
 }
 
 } // namespace
 
 void addHistoryCommand(CLI::App &app, Action &action) {
-    auto *command = app.add_subcommand("history", "List the history logs (amounts in bytes)");
+    auto *command = app.add_subcommand("history", tr("List the history logs (amounts in bytes)"));
     struct Options {
         bool json = false;
         bool cycles = false;
         std::string daily, from, to;
     };
     auto o = std::make_shared<Options>();
-    command->add_flag("--json", o->json, "Print JSON");
+    command->add_flag("--json", o->json, tr("Print JSON"));
     auto *cycles =
-        command->add_flag("--cycles", o->cycles, "Only the billing-cycle logs, in file order");
+        command->add_flag("--cycles", o->cycles, tr("Only the billing-cycle logs, in file order"));
     auto *daily = command
                       ->add_option("--daily", o->daily,
-                                   "Only the daily logs of cellular or wifi, newest first")
+                                   tr("Only the daily logs of cellular or wifi, newest first"))
                       ->check(CLI::IsMember({"cellular", "wifi"}));
     auto *from =
-        command->add_option("--from", o->from, "With --daily: the earliest date (ISO-8601)")
+        command->add_option("--from", o->from, tr("With --daily: the earliest date (ISO-8601)"))
             ->type_name("DATE");
-    auto *to = command->add_option("--to", o->to, "With --daily: the latest date (ISO-8601)")
+    auto *to = command->add_option("--to", o->to, tr("With --daily: the latest date (ISO-8601)"))
                    ->type_name("DATE");
     cycles->excludes(daily);
     daily->needs(from)->needs(to);
@@ -96,8 +97,8 @@ void addHistoryCommand(CLI::App &app, Action &action) {
                 std::cout << out.dump(2) << '\n';
                 return 0;
             }
-            std::printf("%-8s %-5s %-25s %-25s %16s %16s %16s  %s\n", "TYPE", "KIND", "START",
-                        "END", "SENT", "RECEIVED", "TOTAL", "ID");
+            std::printf("%-8s %-5s %-25s %-25s %16s %16s %16s  %s\n", tr("TYPE"), tr("KIND"),
+                        tr("START"), tr("END"), tr("SENT"), tr("RECEIVED"), tr("TOTAL"), tr("ID"));
             for (const auto &log : logs) {
                 auto date = [&](const std::optional<Instant> &d) {
                     return d ? formatIso8601(*d, calendar) : "-";

@@ -4,6 +4,7 @@
 #include "cli/command.h"
 #include "model/device_info.h"
 #include "model/interface_classifier.h"
+#include "model/text_format.h"
 
 #include <cstdio>
 #include <iostream>
@@ -14,9 +15,9 @@ namespace byteward::cli {
 void addInterfacesCommand(CLI::App &app, Action &action) {
     auto *command = app.add_subcommand(
         "interfaces",
-        "List every network interface: its data type and why, its carrier, whether it counts");
+        tr("List every network interface: its data type and why, its carrier, whether it counts"));
     auto json = std::make_shared<bool>(false);
-    command->add_flag("--json", *json, "Print JSON");
+    command->add_flag("--json", *json, tr("Print JSON"));
     command->callback([&action, json] {
         action = [json](Context &context) {
             Services &services = context.services();
@@ -44,16 +45,16 @@ void addInterfacesCommand(CLI::App &app, Action &action) {
                 if (!note.empty()) std::cerr << note << '\n';
                 return 0;
             }
-            std::printf("%-16s %-9s %-7s %20s %20s  %s\n", "INTERFACE", "TYPE", "COUNTED",
-                        "RECEIVED", "SENT", "WHY");
+            std::printf("%-16s %-9s %-7s %20s %20s  %s\n", tr("INTERFACE"), tr("TYPE"),
+                        tr("COUNTED"), tr("RECEIVED"), tr("SENT"), tr("WHY"));
             for (std::size_t n = 0; n < decisions.size(); ++n) {
                 const InterfaceStats &i = snapshot.interfaces[n];
                 const InterfaceDecision &d = decisions[n];
-                std::string why = d.reason;
-                if (!d.carrier.empty()) why += "; on " + d.carrier;
-                if (!d.upper.empty()) why += "; counted on " + d.upper + " instead";
+                std::string why = tr(d.reason);
+                if (!d.carrier.empty()) why += format(tr("; on %s"), d.carrier.c_str());
+                if (!d.upper.empty()) why += format(tr("; counted on %s instead"), d.upper.c_str());
                 std::printf("%-16s %-9s %-7s %20llu %20llu  %s\n", i.name.c_str(),
-                            dataTypeName(d.type), d.counted ? "yes" : "no",
+                            dataTypeName(d.type), d.counted ? tr("yes") : tr("no"),
                             static_cast<unsigned long long>(i.receivedBytes),
                             static_cast<unsigned long long>(i.sentBytes), why.c_str());
             }

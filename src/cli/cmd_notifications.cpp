@@ -46,23 +46,24 @@ std::string badgeText(const LocalNotification &n) {
 }
 
 void printScheduled(const std::vector<LocalNotification> &scheduled, const Calendar &calendar) {
-    std::printf("Scheduled:\n");
-    if (scheduled.empty()) std::printf("  none\n");
+    std::printf("%s\n", tr("Scheduled:"));
+    if (scheduled.empty()) std::printf("  %s\n", tr("none"));
     for (const auto &n : scheduled)
-        std::printf("  %-25s repeat %-5s badge %-5s action %-10s id %s\n    %s\n",
+        std::printf(tr("  %-25s repeat %-5s badge %-5s action %-10s id %s\n    %s\n"),
                     formatIso8601(n.fireDate, calendar).c_str(), repeatWord(n.repeatInterval),
                     badgeText(n).c_str(), n.alertAction.empty() ? "-" : n.alertAction.c_str(),
                     uniqueIdOf(n).value_or("-").c_str(),
-                    n.alertBody.empty() ? "(badge only)" : oneLine(n.alertBody).c_str());
+                    n.alertBody.empty() ? tr("(badge only)") : oneLine(n.alertBody).c_str());
 }
 
 void printDelivered(const std::vector<DeliveredNotification> &delivered, const Calendar &calendar) {
-    std::printf("Delivered:\n");
-    if (delivered.empty()) std::printf("  none\n");
+    std::printf("%s\n", tr("Delivered:"));
+    if (delivered.empty()) std::printf("  %s\n", tr("none"));
     for (const auto &d : delivered)
-        std::printf("  %-25s %-9s badge %-5s %s\n", formatIso8601(d.deliveredAt, calendar).c_str(),
-                    d.shown ? "shown" : "not shown", badgeText(d.notification).c_str(),
-                    d.notification.alertBody.empty() ? "(badge only)"
+        std::printf(tr("  %-25s %-9s badge %-5s %s\n"),
+                    formatIso8601(d.deliveredAt, calendar).c_str(),
+                    d.shown ? tr("shown") : tr("not shown"), badgeText(d.notification).c_str(),
+                    d.notification.alertBody.empty() ? tr("(badge only)")
                                                      : oneLine(d.notification.alertBody).c_str());
 }
 
@@ -70,9 +71,10 @@ void printDelivered(const std::vector<DeliveredNotification> &delivered, const C
 
 void addNotificationsCommand(CLI::App &app, Action &action) {
     auto *command = app.add_subcommand(
-        "notifications", "List the scheduled notifications, then those delivered, oldest first");
+        "notifications",
+        tr("List the scheduled notifications, then those delivered, oldest first"));
     auto json = std::make_shared<bool>(false);
-    command->add_flag("--json", *json, "Print JSON");
+    command->add_flag("--json", *json, tr("Print JSON"));
     command->callback([&action, json] {
         action = [json](Context &context) {
             NotificationSchedule &center = context.services().notifications;

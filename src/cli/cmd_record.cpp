@@ -46,13 +46,13 @@ nlohmann::ordered_json recordJson(const AppData &record, const Calendar &calenda
 
 void addRecordCommand(CLI::App &app, Action &action) {
     auto *command =
-        app.add_subcommand("record", "Show the usage record of a data type as it is stored");
+        app.add_subcommand("record", tr("Show the usage record of a data type as it is stored"));
     auto type = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
-    command->add_option("type", *type, "cellular or wifi")
+    command->add_option("type", *type, tr("cellular or wifi"))
         ->required()
         ->check(CLI::IsMember({"cellular", "wifi"}));
-    command->add_flag("--json", *json, "Print JSON");
+    command->add_flag("--json", *json, tr("Print JSON"));
     command->callback([&action, type, json] {
         action = [type, json](Context &context) {
             Services &services = context.services();

@@ -6,6 +6,7 @@
 #include "screens/dashboard/dashboard_screen.h"
 #include "screens/dashboard/main_view_controller.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -98,20 +99,37 @@ void printDashboard(MainViewController &c) {
     const std::string unit = AppSettings::text(c.appSettings().displayUnit);
     std::cout << c.lblTitle.text << "    " << c.lblLastUpdateDate.text << '\n';
     if (l.lblNextBillingDate.hidden) {
-        std::cout << "No billing cycle set.\n";
+        std::cout << tr("No billing cycle set.") << '\n';
     } else {
         std::cout << textBar(bar, c.appSettings(), useColour()) << '\n';
         std::cout << l.lblMonthlyUsage.text << ' ' << unit << "  " << l.lblAvailable.text << "    "
                   << l.lblIdealActualDiff.text << '\n';
-        std::cout << "Period " << l.lblCurrentPeriod.text << "    " << l.lblDays.text
-                  << " days left    Next bill " << l.lblNextBillingDate.text << '\n';
-        std::cout << "Suggested daily " << l.lblDailySuggested.text << "    Projected "
-                  << l.lblProjected.text << "    Remaining " << l.lblRemainingUsage.text << '\n';
+        const auto daysLeft =
+            static_cast<unsigned long>(std::max(0LL, std::atoll(l.lblDays.text.c_str())));
+        std::cout << format(tr("Period %s"), l.lblCurrentPeriod.text.c_str()) << "    "
+                  << format(trn("%s day left", "%s days left", daysLeft), l.lblDays.text.c_str())
+                  << "    " << format(tr("Next bill %s"), l.lblNextBillingDate.text.c_str())
+                  << '\n';
+        std::cout << format(tr("Suggested daily %s"), l.lblDailySuggested.text.c_str()) << "    "
+                  << format(tr("Projected %s"), l.lblProjected.text.c_str()) << "    "
+                  << format(tr("Remaining %s"), l.lblRemainingUsage.text.c_str()) << '\n';
     }
+    std::vector<std::pair<std::string, std::string>> rows;
     for (const auto &[title, value] : c.detailRows())
-        std::cout << format("  %-18s %s\n", title, value.c_str());
-    for (const auto &[title, value] : c.extraDetailRows())
-        std::cout << format("  %-18s %s\n", title.c_str(), value.c_str());
+        rows.emplace_back(title, value);
+    for (const auto &row : c.extraDetailRows())
+        rows.push_back(row);
+    // Padded by characters, not bytes: a translated title may hold umlauts.
+    auto width = [](const std::string &text) {
+        return static_cast<std::size_t>(
+            std::count_if(text.begin(), text.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
+    };
+    std::size_t column = 18;
+    for (const auto &row : rows)
+        column = std::max(column, width(row.first));
+    for (const auto &[title, value] : rows)
+        std::cout << "  " << title << std::string(column - width(title), ' ') << ' ' << value
+                  << '\n';
 }
 
 // Printed once above both dashboards.
@@ -123,7 +141,7 @@ void printNotices(MainViewController &c) {
 } // namespace
 
 void addStatusCommand(CLI::App &app, Action &action) {
-    auto *command = app.add_subcommand("status", "Show what the dashboards show");
+    auto *command = app.add_subcommand("status", tr("Show what the dashboards show"));
     struct Options {
         std::string type;
         bool json = false;
@@ -131,11 +149,12 @@ void addStatusCommand(CLI::App &app, Action &action) {
     };
     auto o = std::make_shared<Options>();
     command
-        ->add_option("type", o->type, "cellular or wifi (default: both, or cellular with --json)")
+        ->add_option("type", o->type,
+                     tr("cellular or wifi (default: both, or cellular with --json)"))
         ->check(CLI::IsMember({"cellular", "wifi"}));
-    command->add_flag("--json", o->json, "Print JSON");
+    command->add_flag("--json", o->json, tr("Print JSON"));
     command->add_flag("--no-update", o->noUpdate,
-                      "Repaint from the stored records without taking a sample");
+                      tr("Repaint from the stored records without taking a sample"));
     command->callback([&action, o] {
         action = [o](Context &context) {
             std::vector<bool> modes;
@@ -168,11 +187,12 @@ void addStatusCommand(CLI::App &app, Action &action) {
 }
 
 void addWidgetCommand(CLI::App &app, Action &action) {
-    auto *command = app.add_subcommand("widget", "Show the values the home-screen widget reads");
+    auto *command =
+        app.add_subcommand("widget", tr("Show the values the home-screen widget reads"));
     auto json = std::make_shared<bool>(false);
     auto waybar = std::make_shared<bool>(false);
-    auto *jsonFlag = command->add_flag("--json", *json, "Print JSON");
-    command->add_flag("--waybar", *waybar, "Print the JSON a Waybar custom module reads")
+    auto *jsonFlag = command->add_flag("--json", *json, tr("Print JSON"));
+    command->add_flag("--waybar", *waybar, tr("Print the JSON a Waybar custom module reads"))
         ->excludes(jsonFlag);
     command->callback([&action, json, waybar] {
         action = [json, waybar](Context &context) {
@@ -197,7 +217,7 @@ void addWidgetCommand(CLI::App &app, Action &action) {
                 const std::string usage = text("usageText");
                 Json out;
                 out["text"] = usage.empty() ? text("lblMonthlyUsage") + " " + unit : usage;
-                out["tooltip"] = "Cellular: " + text("lblMonthlyUsage") + " " + unit +
+                out["tooltip"] = tr("Cellular: ") + text("lblMonthlyUsage") + " " + unit +
                                  (text("lblAvailable").empty() ? "" : " " + text("lblAvailable"));
                 out["class"] = letter == "R" ? "red" : letter == "Y" ? "yellow" : "green";
                 out["percentage"] = std::clamp(

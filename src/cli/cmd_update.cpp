@@ -13,10 +13,10 @@ int deliverDueNotifications(Context &context) {
 }
 
 void addUpdateCommand(CLI::App &app, Action &action) {
-    auto *command = app.add_subcommand("update", "Bring both usage records up to date, once");
+    auto *command = app.add_subcommand("update", tr("Bring both usage records up to date, once"));
     auto reset = std::make_shared<bool>(false);
     command->add_flag("--reset", *reset,
-                      "Restart the since-the-app-last-ran counters after this update");
+                      tr("Restart the since-the-app-last-ran counters after this update"));
     command->callback([&action, reset] {
         action = [reset](Context &context) {
             MainViewController controller(context.services());

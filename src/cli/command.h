@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli/context.h"
+#include "platform/i18n.h"
 
 #include <CLI/CLI.hpp>
 #include <functional>

@@ -4,8 +4,10 @@
 // bytewardctl: Byteward's command-line front end.
 #include "byteward_version.h"
 #include "cli/command.h"
+#include "model/text_format.h"
 #include "platform/data_lock.h"
 #include "platform/files.h"
+#include "platform/i18n.h"
 
 #include <clocale>
 #include <csignal>
@@ -30,10 +32,12 @@ namespace {
 
 int run(int argc, char **argv) {
     using namespace byteward::cli;
-    CLI::App app{"Byteward: how much cellular and Wi-Fi data this machine moves", "bytewardctl"};
+    CLI::App app{byteward::tr("Byteward: how much cellular and Wi-Fi data this machine moves"),
+                 "bytewardctl"};
     app.set_version_flag("--version", std::string("bytewardctl ") + byteward::kVersion);
     bool verbose = false;
-    app.add_flag("-v,--verbose", verbose, "Also print diagnostic lines on standard error");
+    app.add_flag("-v,--verbose", verbose,
+                 byteward::tr("Also print diagnostic lines on standard error"));
     app.require_subcommand(1);
 
     Action action;
@@ -57,7 +61,7 @@ int run(int argc, char **argv) {
     std::function<void(CLI::App *)> acceptVerbose = [&](CLI::App *command) {
         for (CLI::App *sub : command->get_subcommands({})) {
             if (!sub->get_prefix_command())
-                sub->add_flag("-v,--verbose", verbose, "Also print diagnostic lines");
+                sub->add_flag("-v,--verbose", verbose, byteward::tr("Also print diagnostic lines"));
             acceptVerbose(sub);
         }
     };
@@ -84,12 +88,14 @@ int run(int argc, char **argv) {
         // A write the command made on the way (the widget values, a notification) that failed and
         // was not written since: what was asked was not all stored.
         if (const auto failure = byteward::lastWriteFailure(); failure && status == 0) {
-            std::cerr << "bytewardctl: not saved: " << *failure << '\n';
+            std::cerr << "bytewardctl: "
+                      << byteward::format(byteward::tr("not saved: %s"), failure->c_str()) << '\n';
             return 1;
         }
         return status;
     } catch (const UsageError &e) {
-        std::cerr << "bytewardctl: " << e.what() << "\nRun with --help for more information.\n";
+        std::cerr << "bytewardctl: " << e.what() << '\n'
+                  << byteward::tr("Run with --help for more information.") << '\n';
         return 2;
     }
 }
@@ -103,12 +109,13 @@ int main(int argc, char **argv) {
     std::setlocale(LC_ALL, "");
     // Numbers in JSON and text stay in the C form whatever the user's locale.
     std::setlocale(LC_NUMERIC, "C");
+    byteward::bindTranslations();
     try {
         return run(argc, argv);
     } catch (const std::exception &e) {
         std::cerr << "bytewardctl: " << e.what() << '\n';
     } catch (...) {
-        std::cerr << "bytewardctl: an unexpected error occurred\n";
+        std::cerr << "bytewardctl: " << byteward::tr("an unexpected error occurred") << '\n';
     }
     return 1;
 }

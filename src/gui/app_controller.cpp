@@ -4,8 +4,10 @@
 #include "gui/app_controller.h"
 
 #include "byteward_version.h"
+#include "model/text_format.h"
 #include "platform/files.h"
 #include "platform/geoclue_location.h"
+#include "platform/i18n.h"
 #include "screens/kit/theme.h"
 
 #include <QFile>
@@ -114,11 +116,16 @@ AppController::~AppController() {
 void AppController::showWriteFailure(const std::string &reason) {
     if (!options_.showAlerts) return;
     Alert alert;
-    alert.title = "Not Saved";
-    alert.message = "Byteward could not save its data: " + reason +
-                    "\n\nWhat was saved before is kept. Byteward tries again at its next update.";
-    alert.cancelButton = "OK";
+    alert.title = byteward::tr("Not Saved");
+    alert.message = format(byteward::tr("Byteward could not save its data: %s\n\nWhat was saved "
+                                        "before is kept. Byteward tries again at its next update."),
+                           reason.c_str());
+    alert.cancelButton = byteward::tr("OK");
     presenter_.presentAlert(alert, nullptr);
+}
+
+QString AppController::i18n(const QString &text) const {
+    return QString::fromUtf8(byteward::tr(text.toStdString()));
 }
 
 AppController *AppController::create(QQmlEngine *, QJSEngine *) {

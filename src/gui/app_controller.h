@@ -100,6 +100,8 @@ class AppController : public QObject {
     Q_INVOKABLE byteward::gui::ScreenAdapter *planScreen(const QString &name);
     // An address handed to the app, such as "korvalisbyteward://".
     Q_INVOKABLE bool openUrl(const QString &url);
+    // The few texts the pages spell themselves, from the same catalogue as the screens'.
+    Q_INVOKABLE QString i18n(const QString &text) const;
     // Runs every due notification; those arriving while the window is in front show as alerts.
     void deliverNotifications();
     // The app's own sampling: in front, a render of both dashboards; hidden, a background fetch

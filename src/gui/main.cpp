@@ -7,6 +7,7 @@
 #include "gui/app_shell.h"
 #include "gui/quit_signals.h"
 #include "gui/status_icon.h"
+#include "platform/i18n.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -246,28 +247,30 @@ int main(int argc, char **argv) {
     QGuiApplication::setApplicationVersion(QString::fromLatin1(byteward::kVersion));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.byteward.Byteward"));
     std::setlocale(LC_NUMERIC, "C");
+    byteward::bindTranslations();
 
     QCommandLineParser parser;
+    const auto text = [](const char *english) { return QString::fromUtf8(english); };
     parser.setApplicationDescription(
-        QStringLiteral("Byteward: how much cellular and Wi-Fi data this machine moves"));
+        text(byteward::tr("Byteward: how much cellular and Wi-Fi data this machine moves")));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption selfTest(
         QStringLiteral("self-test"),
-        QStringLiteral("Load every screen offscreen and fail on any QML problem"));
+        text(byteward::tr("Load every screen offscreen and fail on any QML problem")));
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("Save a picture of every tab in DIR"),
+                                        text(byteward::tr("Save a picture of every tab in DIR")),
                                         QStringLiteral("DIR"));
     const QCommandLineOption size(QStringLiteral("size"),
-                                  QStringLiteral("Window size for pictures, such as 360x720"),
+                                  text(byteward::tr("Window size for pictures, such as 360x720")),
                                   QStringLiteral("WxH"), QStringLiteral("360x720"));
     const QCommandLineOption firstFrame(
         QStringLiteral("first-frame"),
-        QStringLiteral("Quit when the first frame is shown, printing the memory held (to measure "
-                       "the start)"));
+        text(byteward::tr("Quit when the first frame is shown, printing the memory held (to "
+                          "measure the start)")));
     parser.addOptions({selfTest, screenshot, size, firstFrame});
     parser.addPositionalArgument(QStringLiteral("url"),
-                                 QStringLiteral("A korvalisbyteward:// address"), "[url]");
+                                 text(byteward::tr("A korvalisbyteward:// address")), "[url]");
     parser.process(application);
 
     bool sizeOk = false;

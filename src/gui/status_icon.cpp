@@ -3,6 +3,7 @@
 
 #include "gui/status_icon.h"
 
+#include "platform/i18n.h"
 #include "screens/kit/theme.h"
 
 #include <QCoreApplication>
@@ -38,8 +39,8 @@ QIcon dotIcon(const QColor &colour) {
 
 StatusIcon::StatusIcon(AppController &app, QWindow &window) : app_(app), window_(window) {
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
-    connect(menu_.addAction(QStringLiteral("Open")), &QAction::triggered, this, &StatusIcon::open);
-    connect(menu_.addAction(QStringLiteral("Quit")), &QAction::triggered, qApp,
+    connect(menu_.addAction(QString::fromUtf8(byteward::tr("Open"))), &QAction::triggered, this, &StatusIcon::open);
+    connect(menu_.addAction(QString::fromUtf8(byteward::tr("Quit"))), &QAction::triggered, qApp,
             &QCoreApplication::quit, Qt::QueuedConnection);
     tray_.setContextMenu(&menu_);
     connect(&tray_, &QSystemTrayIcon::activated, this,

@@ -5,14 +5,16 @@
 
 #include "model/app_settings.h"
 #include "model/communications.h"
+#include "model/text_format.h"
+#include "platform/i18n.h"
 #include "screens/kit/theme.h"
 
 namespace byteward {
 
 namespace {
 
-constexpr const char *kInitialSetupTitle = "Initial Setup";
-constexpr const char *kInitialSetupMessage =
+constexpr const char *kInitialSetupTitle = N_("Initial Setup");
+constexpr const char *kInitialSetupMessage = N_(
     "Thanks for purchasing Byteward! \n\n- Please take a few minutes to go through initial setup. "
     "\n\n- Please "
     "remember to run Byteward before device reboot/restart. \n\n- For current billing period data "
@@ -21,14 +23,14 @@ constexpr const char *kInitialSetupMessage =
     "current usage stats "
     "from your provider and enter that value by going to Settings tab > Adjust/Reset under "
     "Cellular or WiFi "
-    "billing cycle settings.";
-constexpr const char *kLocationTitle = "Enhance Monitoring Accuracy";
+    "billing cycle settings.");
+constexpr const char *kLocationTitle = N_("Enhance Monitoring Accuracy");
 constexpr const char *kLocationMessage =
-    "Please set location access to 'Always' for greater accuracy in measuring data usage. "
-    "\n\n\nWhen app is removed "
-    "from multitasking tray background refresh doesn't update usage leading to inaccurate usage "
-    "information. We use "
-    "low power gps service to launch app in background when cellular tower changes.";
+    N_("Please set location access to 'Always' for greater accuracy in measuring data usage. "
+       "\n\n\nWhen app is removed "
+       "from multitasking tray background refresh doesn't update usage leading to inaccurate usage "
+       "information. We use "
+       "low power gps service to launch app in background when cellular tower changes.");
 
 // Any web page can open an address of our scheme, so what it holds reaches the system log only
 // as one line of printable text of bounded length: control characters escaped, the rest cut.
@@ -120,9 +122,9 @@ bool BytewardAppDelegate::application(const LaunchOptions &options) {
 void BytewardAppDelegate::performSetup() {
     if (screens_.presenter == nullptr) return;
     Alert alert;
-    alert.title = kInitialSetupTitle;
-    alert.message = kInitialSetupMessage;
-    alert.otherButtons = {"OK"};
+    alert.title = tr(kInitialSetupTitle);
+    alert.message = tr(kInitialSetupMessage);
+    alert.otherButtons = {tr("OK")};
     screens_.presenter->presentAlert(alert, this);
 }
 
@@ -135,9 +137,9 @@ void BytewardAppDelegate::showVersionUpdateInfo() {
     services_.defaults.synchronize();
     if (screens_.presenter == nullptr) return;
     Alert alert;
-    alert.title = "What's New in " + bundleVersion_;
-    alert.message = "Performance and stability improvements.";
-    alert.otherButtons = {"Got it!"};
+    alert.title = format(tr("What's New in %s"), bundleVersion_.c_str());
+    alert.message = tr("Performance and stability improvements.");
+    alert.otherButtons = {tr("Got it!")};
     alert.tag = kWhatsNewTag;
     screens_.presenter->presentAlert(alert, this);
 }
@@ -149,9 +151,9 @@ void BytewardAppDelegate::askForLocation() {
     if (!defaults.objectForKey("askedForLocation")->boolValue()) {
         if (screens_.presenter != nullptr) {
             Alert alert;
-            alert.title = kLocationTitle;
-            alert.message = kLocationMessage;
-            alert.otherButtons = {"OK"};
+            alert.title = tr(kLocationTitle);
+            alert.message = tr(kLocationMessage);
+            alert.otherButtons = {tr("OK")};
             screens_.presenter->presentAlert(alert, this);
         }
         defaults.setObject("askedForLocation", Value(true));
@@ -160,11 +162,11 @@ void BytewardAppDelegate::askForLocation() {
 }
 
 void BytewardAppDelegate::alertView(const Alert &alert, int /*buttonIndex*/) {
-    if (alert.title == kInitialSetupTitle) {
+    if (alert.title == tr(kInitialSetupTitle)) {
         tabSelectedIndex = kSettingsTab;
     } else if (alert.tag == kWhatsNewTag) {
         askForLocation();
-    } else if (alert.title == kLocationTitle && mainViewController_) {
+    } else if (alert.title == tr(kLocationTitle) && mainViewController_) {
         mainViewController_->startSignificantChangesUpdate();
     }
 }
@@ -218,9 +220,9 @@ void BytewardAppDelegate::applicationWillTerminate() {
 void BytewardAppDelegate::application(const LocalNotification &notification) {
     if (notification.alertBody.empty() || screens_.presenter == nullptr) return;
     Alert alert;
-    alert.title = "Usage Alert";
+    alert.title = tr("Usage Alert");
     alert.message = notification.alertBody;
-    alert.cancelButton = "Dismiss";
+    alert.cancelButton = tr("Dismiss");
     screens_.presenter->presentAlert(alert, this);
 }
 

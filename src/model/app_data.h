@@ -7,6 +7,7 @@
 #include "model/data_type.h"
 #include "model/device_info.h"
 #include "platform/files.h"
+#include "platform/i18n.h"
 #include "platform/value.h"
 #include "storage/services.h"
 
@@ -118,7 +119,7 @@ class AppData {
     // The record as the dictionary its file holds.
     ValueDict toDictionary() const;
 
-    static constexpr const char *kPlaceNotAvailable = "Not Available.";
+    static constexpr const char *kPlaceNotAvailable = N_("Not Available.");
 
   private:
     void fill(const ValueDict &stored);

@@ -5,6 +5,7 @@
 #include "model/app_data.h"
 #include "model/app_settings.h"
 #include "model/communications.h"
+#include "platform/i18n.h"
 
 namespace byteward {
 
@@ -41,9 +42,9 @@ void AppSettings::applySettings() {
     };
     const Reminder reminders[] = {
         {plans.cellular.firstDayOfCycle, kCellular, kCellularReminderId,
-         "open app to reset cellular billing cycle"},
+         N_("open app to reset cellular billing cycle")},
         {plans.wifi.firstDayOfCycle, kWiFi, kWiFiReminderId,
-         "open app to reset WiFi billing cycle"},
+         N_("open app to reset WiFi billing cycle")},
     };
     for (const auto &reminder : reminders) {
         // Without a billing cycle there is nothing to be reminded of.
@@ -56,7 +57,7 @@ void AppSettings::applySettings() {
         LocalNotification notification;
         notification.fireDate = *record.nextBillingDate;
         notification.timeZone = services_.calendar.timeZoneId();
-        notification.alertBody = reminder.body;
+        notification.alertBody = tr(reminder.body);
         notification.alertAction = "Byteward";
         notification.repeatInterval = repeatFor(planCode);
         if (text(appBadgeSetting) == "BILLINGRESET") notification.badgeNumber = 1;

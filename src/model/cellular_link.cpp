@@ -8,7 +8,9 @@
 #include "model/communications.h"
 #include "model/history.h"
 #include "model/period_correction.h"
+#include "model/text_format.h"
 #include "model/update_cycle.h"
+#include "platform/i18n.h"
 
 #include <array>
 #include <openssl/evp.h>
@@ -62,9 +64,11 @@ FileResult startPeriodForNewSim(Services &services) {
 }
 
 std::string otherSimNotice(const std::string &operatorName) {
-    return "Another SIM is in use" + (operatorName.empty() ? "" : " (" + operatorName + ")") +
-           ". The cellular figures belong to the earlier SIM; Settings can start a fresh period "
-           "for this one.";
+    const std::string inUse = operatorName.empty()
+                                  ? std::string(tr("Another SIM is in use"))
+                                  : format(tr("Another SIM is in use (%s)"), operatorName.c_str());
+    return inUse + tr(". The cellular figures belong to the earlier SIM; Settings can start a "
+                      "fresh period for this one.");
 }
 
 void AppData::followCellularLink(double roamingIncrement) {
@@ -75,7 +79,7 @@ void AppData::followCellularLink(double roamingIncrement) {
             simHash = modem->simHash; // the SIM the figures have belonged to all along
         } else if (*simHash != modem->simHash && simNoticeFor.value_or("") != modem->simHash) {
             Communications::sendLocalNotificationNowWithAlertBody(
-                services_, otherSimNotice(modem->operatorName), "View");
+                services_, otherSimNotice(modem->operatorName), tr("View"));
             simNoticeFor = modem->simHash;
         }
     }
@@ -83,8 +87,8 @@ void AppData::followCellularLink(double roamingIncrement) {
     if (roamingIncrement > 0 && !monthlyResetOccured) {
         const Instant period = lastBillingDate.value_or(Instant{});
         if (roamingNoticePeriod != period) {
-            Communications::sendLocalNotificationNowWithAlertBody(services_, kRoamingNotice,
-                                                                  "View");
+            Communications::sendLocalNotificationNowWithAlertBody(services_, tr(kRoamingNotice),
+                                                                  tr("View"));
             roamingNoticePeriod = period;
         }
     }

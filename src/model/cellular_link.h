@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "platform/i18n.h"
 #include "platform/network_services.h"
 #include "platform/result.h"
 #include "storage/services.h"
@@ -34,7 +35,7 @@ bool otherSimInUse(Services &services);
 [[nodiscard]] FileResult startPeriodForNewSim(Services &services);
 
 // The notices of the cellular link; texts a person reads.
-inline constexpr const char *kRoamingNotice = "Using cellular data while roaming";
+inline constexpr const char *kRoamingNotice = N_("Using cellular data while roaming");
 std::string otherSimNotice(const std::string &operatorName);
 
 } // namespace byteward

@@ -4,7 +4,9 @@
 #include "model/custom_counter.h"
 
 #include "model/communications.h"
+#include "model/text_format.h"
 #include "model/util.h"
+#include "platform/i18n.h"
 #include "platform/iso8601.h"
 #include "storage/keyed_archive_store.h"
 
@@ -19,8 +21,8 @@ namespace {
 
 constexpr const char *kCountersKey = "customcounters";
 constexpr const char *kClassName = "CustomCounter";
-constexpr const char *kSampleCounterName = "Sample Counter";
-constexpr const char *kEndAction = "View";
+constexpr const char *kSampleCounterName = N_("Sample Counter");
+constexpr const char *kEndAction = N_("View");
 constexpr std::int32_t kCellularCode = 1;
 constexpr std::int32_t kWiFiCode = 2;
 
@@ -166,8 +168,9 @@ FileResult CustomCounter::addCustomCounter(Services &services, const CustomCount
             services.log.line("While Adding Custom Counter " + counter.name +
                               " will be notified to end on " + dateText(services, counter.endDate));
             Communications::sendLocalNotificationOnDate(
-                services, *counter.endDate, "Custom Counter " + counter.name + " Ended!",
-                kEndAction, counter.uniqueId);
+                services, *counter.endDate,
+                format(tr("Custom Counter %s Ended!"), counter.name.c_str()), tr(kEndAction),
+                counter.uniqueId);
         }
         counters.push_back(counter);
     });
@@ -185,8 +188,9 @@ FileResult CustomCounter::saveCustomCounter(Services &services, const CustomCoun
             services.log.line("Custom Counter " + counter.name + " will be notified to end on " +
                               dateText(services, counter.endDate));
             Communications::sendLocalNotificationOnDate(
-                services, *counter.endDate, "Custom counter " + counter.name + " ended!",
-                kEndAction, counter.uniqueId);
+                services, *counter.endDate,
+                format(tr("Custom counter %s ended!"), counter.name.c_str()), tr(kEndAction),
+                counter.uniqueId);
         } else {
             services.log.line(counter.name + " date is null " +
                               dateText(services, counter.endDate));
@@ -242,7 +246,7 @@ FileResult CustomCounter::updateCustomCountersWithDataSentSinceLastRun(
     return store(services).modify([&](Store::Loaded &loaded) {
         // The first update of a fresh installation creates the sample counter.
         if (!loaded.hadData)
-            loaded.records.push_back(CustomCounter::initWithName(kSampleCounterName, now));
+            loaded.records.push_back(CustomCounter::initWithName(tr(kSampleCounterName), now));
         for (auto &counter : loaded.records) {
             if (code != 0) counter.addDataToCounterWithDataSent(sent, received, code);
             if (hasEnded(counter, now)) counter.isPaused = true;

@@ -3,6 +3,9 @@
 
 #include "model/interface_classifier.h"
 
+#include "model/text_format.h"
+#include "platform/i18n.h"
+
 #include <algorithm>
 #include <array>
 #include <fnmatch.h>
@@ -31,14 +34,14 @@ bool contains(const std::vector<std::string> &names, const std::string &name) {
 std::string builtInCellular(const InterfaceStats &i, bool modem) {
     static const std::array<const char *, 4> phoneNames{"pdp_ip0", "pdp_ip1", "pdp_ip2", "pdp_ip3"};
     if (std::find(phoneNames.begin(), phoneNames.end(), i.name) != phoneNames.end())
-        return "phone data interface";
-    if (i.devType == "wwan") return "kernel device type wwan";
-    if (startsWithAny(i.name, {"wwan", "wwp"})) return "modem name";
+        return N_("phone data interface");
+    if (i.devType == "wwan") return N_("kernel device type wwan");
+    if (startsWithAny(i.name, {"wwan", "wwp"})) return N_("modem name");
     // Qualcomm phones stack rmnet_data* (or qmapmux*, qmimux*) on rmnet_ipa*/rmnet_mhi*/wwan*;
     // MediaTek phones use ccmni*.
     if (startsWithAny(i.name,
                       {"rmnet_data", "rmnet_ipa", "rmnet_mhi", "qmapmux", "qmimux", "ccmni"}))
-        return "phone data interface";
+        return N_("phone data interface");
     // A phone tethered over USB: these drivers serve nothing else.
     if (i.driver == "ipheth" || i.driver == "rndis_host") return "USB tethering (" + i.driver + ")";
     // Also USB Ethernet adapters use these; only a modem's are cellular.
@@ -87,7 +90,7 @@ InterfaceClassifier InterfaceClassifier::forServices(Services &services) {
 }
 
 InterfaceDecision InterfaceClassifier::decide(const InterfaceStats &interface) const {
-    InterfaceDecision d{interface.name, DataType::None, "no rule names it", {}, {}, false};
+    InterfaceDecision d{interface.name, DataType::None, N_("no rule names it"), {}, {}, false};
     const auto typed = [&](DataType type, std::string reason) {
         d.type = type;
         d.reason = std::move(reason);
@@ -95,7 +98,7 @@ InterfaceDecision InterfaceClassifier::decide(const InterfaceStats &interface) c
         return d;
     };
     if (interface.loopback) {
-        d.reason = "loopback";
+        d.reason = N_("loopback");
         return d;
     }
     // A user's list is the whole rule for its type and outranks everything else.
@@ -107,7 +110,7 @@ InterfaceDecision InterfaceClassifier::decide(const InterfaceStats &interface) c
     bool modem = false;
     for (const ModemInfo &m : services_.modems) {
         if (contains(m.dataInterfaces, interface.name))
-            return typed(DataType::Cellular, "ModemManager: a connected bearer");
+            return typed(DataType::Cellular, N_("ModemManager: a connected bearer"));
         modem = modem || contains(m.netPorts, interface.name);
     }
     for (const NetworkDeviceInfo &device : services_.devices) {
@@ -116,14 +119,14 @@ InterfaceDecision InterfaceClassifier::decide(const InterfaceStats &interface) c
         const bool link = device.kind == NetworkDeviceInfo::Kind::WiFi ||
                           device.kind == NetworkDeviceInfo::Kind::Ethernet;
         if (link && device.active && device.metered && meteredIsCellular_)
-            return typed(DataType::Cellular, "NetworkManager: a metered connection");
+            return typed(DataType::Cellular, N_("NetworkManager: a metered connection"));
     }
     if (!cellular_) {
         std::string reason = builtInCellular(interface, modem);
         if (!reason.empty()) return typed(DataType::Cellular, std::move(reason));
     }
-    if (!wifi_ && builtInWiFi(interface)) return typed(DataType::WiFi, "Wi-Fi device");
-    if (cellular_ || wifi_) d.reason = "not in your lists";
+    if (!wifi_ && builtInWiFi(interface)) return typed(DataType::WiFi, N_("Wi-Fi device"));
+    if (cellular_ || wifi_) d.reason = N_("not in your lists");
     return d;
 }
 
@@ -175,14 +178,18 @@ std::string nothingCountedNote(const StatsSnapshot &snapshot,
         if (decisions[i].counted) return {};
         if (snapshot.interfaces[i].loopback) continue;
         if (example.empty()) example = decisions[i].name;
-        found += (found.empty() ? "" : ", ") + decisions[i].name + " (" + decisions[i].reason + ")";
+        // The fixed reasons are in the catalogue; those naming a driver or a list stay as they are.
+        found +=
+            (found.empty() ? "" : ", ") + decisions[i].name + " (" + tr(decisions[i].reason) + ")";
     }
-    return "No interface counts as cellular or Wi-Fi, so every figure stays at zero. Found: " +
-           (found.empty() ? std::string("none but the loopback") : found) +
-           ". Name yours in Settings under INTERFACES, or with: bytewardctl defaults write " +
-           InterfaceClassifier::kCellularInterfacesKey + " -array " +
-           (example.empty() ? "NAME" : example) + " (or " +
-           InterfaceClassifier::kWiFiInterfacesKey + ")";
+    // TRANSLATORS: the found interfaces, then the command with its setting keys, kept as is.
+    return format(tr("No interface counts as cellular or Wi-Fi, so every figure stays at zero. "
+                     "Found: %s. Name yours in Settings under INTERFACES, or with: bytewardctl "
+                     "defaults write %s -array %s (or %s)"),
+                  found.empty() ? tr("none but the loopback") : found.c_str(),
+                  InterfaceClassifier::kCellularInterfacesKey,
+                  example.empty() ? "NAME" : example.c_str(),
+                  InterfaceClassifier::kWiFiInterfacesKey);
 }
 
 } // namespace byteward

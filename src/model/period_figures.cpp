@@ -5,6 +5,7 @@
 // figure, and the values the home-screen widget shows.
 #include "model/text_format.h"
 #include "model/update_cycle.h"
+#include "platform/i18n.h"
 
 #include <cmath>
 #include <utility>
@@ -36,7 +37,7 @@ PeriodFigures UpdateCycle::periodFigures(const AppData &record,
     }
     f.projectedPercent = f.projected / f.limit * 100.0f;
     f.usageText = format("%.1f%s", static_cast<double>(f.usedPercent), "%");
-    f.availableText = format("OF %.1f %s USED", static_cast<double>(f.limit), unit.c_str());
+    f.availableText = format(tr("OF %.1f %s USED"), static_cast<double>(f.limit), unit.c_str());
     return f;
 }
 

@@ -7,6 +7,7 @@
 #include "model/app_settings.h"
 #include "model/data_type.h"
 #include "model/display_units.h"
+#include "platform/i18n.h"
 #include "platform/local_notification.h"
 #include "platform/location.h"
 #include "platform/result.h"
@@ -100,9 +101,9 @@ class UpdateCycle : public LocationDelegate {
     std::optional<float> appBadgeNumber;
 
     static constexpr const char *kNewCellularCycleMessage =
-        "Cellular plan data usage was reset automatically due to start of new billing cycle.";
+        N_("Cellular plan data usage was reset automatically due to start of new billing cycle.");
     static constexpr const char *kNewWiFiCycleMessage =
-        "WiFi plan data usage was reset automatically due to start of new billing cycle.";
+        N_("WiFi plan data usage was reset automatically due to start of new billing cycle.");
 
     // User-defaults keys of the cellular link. Off when absent: cellular data turned off at the
     // quota (at most once a period), and the roaming quota in megabytes.
@@ -112,7 +113,7 @@ class UpdateCycle : public LocationDelegate {
     static constexpr const char *kActionKey = kNotificationActionKey;
     static constexpr const char *kCellularOnAction = "byteward-cellular-on";
     static constexpr const char *kDataLimitMessage =
-        "Cellular data was turned off: the plan's quota is used up.";
+        N_("Cellular data was turned off: the plan's quota is used up.");
 
   private:
     void evaluateAlerts(AppData &record, DataType type);

@@ -7,6 +7,7 @@
 #include "model/text_format.h"
 #include "model/update_cycle.h"
 #include "platform/data_lock.h"
+#include "platform/i18n.h"
 
 #include <array>
 
@@ -31,10 +32,11 @@ constexpr std::array<Milestone, 6> kMilestones{{
 
 } // namespace
 
-constexpr const char *kRoamingWord = "Roaming";
+constexpr const char *kRoamingWord = N_("Roaming");
 
+// Also the prefix of the milestone flags' keys: kept in English, translated where shown.
 const char *alertTypeWord(DataType type) {
-    return type == DataType::WiFi ? "WiFi" : "Cellular";
+    return type == DataType::WiFi ? N_("WiFi") : N_("Cellular");
 }
 
 bool isPercentBadgeSetting(const std::string &setting, bool isCellular) {
@@ -58,7 +60,8 @@ void UpdateCycle::evaluateAlerts(AppData &record, DataType type) {
     if (record.monthlyResetOccured) {
         resetNotificationKeys(type);
         Communications::sendLocalNotificationNowWithAlertBody(
-            services_, isCellular ? kNewCellularCycleMessage : kNewWiFiCycleMessage, "View");
+            services_, tr(isCellular ? kNewCellularCycleMessage : kNewWiFiCycleMessage),
+            tr("View"));
     }
 
     const float used = units_.converToDataUnitFromBytes(record.dataThisMonth);
@@ -123,8 +126,8 @@ void UpdateCycle::enforceDataLimit(AppData &record, float remainingPercent) {
     LocalNotification notification;
     notification.fireDate = services_.clock.now();
     notification.timeZone = services_.calendar.timeZoneId();
-    notification.alertBody = kDataLimitMessage;
-    notification.alertAction = "Turn cellular data on";
+    notification.alertBody = tr(kDataLimitMessage);
+    notification.alertAction = tr("Turn cellular data on");
     notification.userInfo.set(kActionKey, Value(kCellularOnAction));
     services_.notifications.scheduleLocalNotification(std::move(notification));
 }
@@ -155,8 +158,10 @@ bool UpdateCycle::sendLocalNotificationForNotificationKey(const std::string &key
     if (!defaults.objectForKey(flagKey)->boolValue()) {
         const float usedPercent = 100.0f - percentRemain;
         Communications::sendLocalNotificationNowWithAlertBody(
-            services_, type + format(" usage exceeded %.1f%%", static_cast<double>(usedPercent)),
-            "View");
+            services_,
+            format(tr("%s usage exceeded %.1f%%"), tr(type.c_str()),
+                   static_cast<double>(usedPercent)),
+            tr("View"));
         defaults.setObject(flagKey, Value(true));
     }
     defaults.synchronize();

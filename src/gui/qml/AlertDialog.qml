@@ -52,7 +52,7 @@ Dialog {
     contentItem: Column {
         spacing: 12
         Accessible.role: Accessible.AlertMessage
-        Accessible.name: dialog.title.length > 0 ? dialog.title : "Choose an action"
+        Accessible.name: dialog.title.length > 0 ? dialog.title : App.i18n("Choose an action")
         Accessible.description: dialog.hasAlert ? dialog.alert.message : ""
         Label {
             width: parent.width
@@ -89,7 +89,7 @@ Dialog {
                 height: Math.max(48, implicitHeight)
                 palette.buttonText: destructive ? "#ff453a" : App.colors.foreground
                 font.bold: destructive
-                Accessible.name: destructive ? text + " (destroys data)" : text
+                Accessible.name: destructive ? App.i18n("%1 (destroys data)").arg(text) : text
                 Accessible.onPressAction: dialog.press(modelData)
                 onClicked: dialog.press(modelData)
             }

@@ -13,7 +13,7 @@ import Byteward
 ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
-    Accessible.name: "Custom Counters"
+    Accessible.name: App.i18n("Custom Counters")
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
     readonly property bool editing: values.editing === true
@@ -41,7 +41,7 @@ ScreenPage {
                 // The bus's press acts as a click does.
                 Accessible.onPressAction: clicked()
                 objectName: "editButton"
-                text: page.values.leftButton === "done" ? "Done" : "Edit"
+                text: page.values.leftButton === "done" ? App.i18n("Done") : App.i18n("Edit")
                 display: page.values.leftButton === "done" ? AbstractButton.TextOnly : AbstractButton.IconOnly
                 icon.source: "qrc:/byteward/icons/action-edit.svg"
                 icon.color: App.colors.foreground
@@ -64,7 +64,7 @@ ScreenPage {
                 // The bus's press acts as a click does.
                 Accessible.onPressAction: clicked()
                 objectName: "addButton"
-                text: "Add Counter"
+                text: App.i18n("Add Counter")
                 display: AbstractButton.IconOnly
                 icon.source: "qrc:/byteward/icons/action-add.svg"
                 icon.color: App.colors.foreground
@@ -105,7 +105,7 @@ ScreenPage {
                     palette.buttonText: "#e73e3e"
                     implicitWidth: 48
                     implicitHeight: 48
-                    Accessible.name: "Delete " + (item.title || "counter")
+                    Accessible.name: App.i18n("Delete %1").arg(item.title || App.i18n("counter"))
                     onClicked: page.act("commitEditingStyle", { row: item.index })
                 }
                 TableCellRow {
@@ -126,7 +126,7 @@ ScreenPage {
                     text: "\u2191"
                     implicitWidth: 48
                     implicitHeight: 48
-                    Accessible.name: "Move " + (item.title || "counter") + " up"
+                    Accessible.name: App.i18n("Move %1 up").arg(item.title || App.i18n("counter"))
                     onClicked: page.act("moveRow", { from: item.index, to: item.index - 1 })
                 }
                 ToolButton {
@@ -138,7 +138,7 @@ ScreenPage {
                     text: "\u2193"
                     implicitWidth: 48
                     implicitHeight: 48
-                    Accessible.name: "Move " + (item.title || "counter") + " down"
+                    Accessible.name: App.i18n("Move %1 down").arg(item.title || App.i18n("counter"))
                     onClicked: page.act("moveRow", { from: item.index, to: item.index + 1 })
                 }
             }

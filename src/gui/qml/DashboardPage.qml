@@ -69,7 +69,7 @@ ScreenPage {
                     Text {
                         objectName: "lblLastUpdateDate"
                         Accessible.role: Accessible.StaticText
-                        Accessible.name: "Updated " + text
+                        Accessible.name: App.i18n("Updated %1").arg(text)
                         text: page.label("lblLastUpdateDate")
                         color: App.colors.subheader
                         font.pixelSize: 11 * page.scale
@@ -111,7 +111,7 @@ ScreenPage {
                 UsageBar {
                     objectName: "usageBar"
                     Accessible.role: Accessible.ProgressBar
-                    Accessible.name: "Usage bar: " + usageText
+                    Accessible.name: App.i18n("Usage bar: %1").arg(usageText)
                     Layout.fillWidth: true
                     Layout.preferredHeight: 44
                     dataType: page.cellular ? 1 : 2
@@ -126,7 +126,7 @@ ScreenPage {
                     Text {
                         objectName: "lblMonthlyUsage" + page.suffix
                         Accessible.role: Accessible.StaticText
-                        Accessible.name: "Used this period: " + text
+                        Accessible.name: App.i18n("Used this period: %1").arg(text)
                         text: page.typed("lblMonthlyUsage")
                         color: App.colors.foreground
                         font.pixelSize: 34 * page.scale
@@ -151,7 +151,7 @@ ScreenPage {
                             id: status
                             objectName: "lblIdealActualDiff" + page.suffix
                             Accessible.role: Accessible.StaticText
-                            Accessible.name: "Status: " + text
+                            Accessible.name: App.i18n("Status: %1").arg(text)
                             anchors.centerIn: parent
                             text: page.typed("lblIdealActualDiff")
                             color: App.colors.background
@@ -167,16 +167,16 @@ ScreenPage {
                     columnSpacing: 8
                     rowSpacing: 8
                     visible: page.shown("lblDays" + page.suffix)
-                    FigureTile { objectName: "lblDays" + page.suffix; caption: "DAYS LEFT"; value: page.typed("lblDays"); scale: page.scale }
-                    FigureTile { objectName: "lblRemainingUsage" + page.suffix; caption: "REMAINING"; value: page.typed("lblRemainingUsage"); scale: page.scale }
-                    FigureTile { objectName: "lblDailySuggested" + page.suffix; caption: "SUGGESTED PER DAY"; value: page.typed("lblDailySuggested"); scale: page.scale }
-                    FigureTile { objectName: "lblProjected" + page.suffix; caption: "PROJECTED"; value: page.typed("lblProjected"); scale: page.scale }
+                    FigureTile { objectName: "lblDays" + page.suffix; caption: App.i18n("DAYS LEFT"); value: page.typed("lblDays"); scale: page.scale }
+                    FigureTile { objectName: "lblRemainingUsage" + page.suffix; caption: App.i18n("REMAINING"); value: page.typed("lblRemainingUsage"); scale: page.scale }
+                    FigureTile { objectName: "lblDailySuggested" + page.suffix; caption: App.i18n("SUGGESTED PER DAY"); value: page.typed("lblDailySuggested"); scale: page.scale }
+                    FigureTile { objectName: "lblProjected" + page.suffix; caption: App.i18n("PROJECTED"); value: page.typed("lblProjected"); scale: page.scale }
                 }
                 Text {
                     visible: !page.shown("lblDays" + page.suffix)
                     Accessible.role: Accessible.StaticText
                     Accessible.name: text
-                    text: "No billing cycle set. Choose one in Settings."
+                    text: App.i18n("No billing cycle set. Choose one in Settings.")
                     color: App.colors.subheader
                     font.pixelSize: 14 * page.scale
                     Layout.fillWidth: true
@@ -187,7 +187,7 @@ ScreenPage {
                     Accessible.role: Accessible.StaticText
                     Accessible.name: text
                     readonly property string place: page.label("lblPlaceUsed")
-                    text: "Last place: " + place
+                    text: App.i18n("Last place: %1").arg(place)
                     color: App.colors.subheader
                     font.pixelSize: 12 * page.scale
                     Layout.fillWidth: true

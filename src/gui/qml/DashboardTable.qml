@@ -19,7 +19,7 @@ ColumnLayout {
     readonly property real density: Math.max(1, Screen.pixelDensity * 25.4 / 160)
     spacing: 1
     Accessible.role: Accessible.List
-    Accessible.name: "Details"
+    Accessible.name: App.i18n("Details")
 
     Repeater {
         model: table.rows
@@ -34,7 +34,7 @@ ColumnLayout {
             implicitHeight: (table.scale > 1 ? 80 : 50) * table.density
             color: App.colors.cellBackground
             Accessible.role: Accessible.ListItem
-            Accessible.name: title + ": " + (value.length > 0 ? value : "none")
+            Accessible.name: title + ": " + (value.length > 0 ? value : App.i18n("none"))
             Text {
                 anchors.left: parent.left
                 anchors.leftMargin: 10

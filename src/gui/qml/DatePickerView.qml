@@ -13,7 +13,7 @@ import Byteward
 ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
-    Accessible.name: "End Date"
+    Accessible.name: App.i18n("End Date")
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
 
@@ -61,7 +61,7 @@ ScreenPage {
 
         TextField {
             objectName: "txtDate"
-            Accessible.name: "End date"
+            Accessible.name: App.i18n("End date")
             readOnly: true
             text: page.label("txtDate")
             color: page.theme.appForegroundColor || App.colors.foreground
@@ -95,7 +95,7 @@ ScreenPage {
                         objectName: "dateWheel_" + modelData.field
                         model: modelData.items
                         storedIndex: modelData.index
-                        name: "End date " + modelData.field
+                        name: App.i18n("End date") + " " + modelData.field
                         wrap: modelData.field !== "year" && modelData.field !== "ampm"
                         textColor: page.theme.appBackgroundColor || App.colors.background
                         textSize: 18

@@ -15,7 +15,7 @@ import Byteward
 ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
-    Accessible.name: "History chart"
+    Accessible.name: App.i18n("History chart")
     // Larger dates and every value label; by default the shell's rule for a tablet-sized window.
     property bool tablet: Window.window ? Math.min(Window.window.width, Window.window.height) >= 700 : false
     // The chart closed itself (close button, or the window turned taller than wide).
@@ -253,7 +253,7 @@ ScreenPage {
         Accessible.onPressAction: clicked()
         Accessible.name: text
         objectName: "closeButton"
-        text: "Close"
+        text: App.i18n("Close")
         implicitHeight: 48
         z: 10
         anchors.top: parent.top

@@ -13,7 +13,7 @@ import Byteward
 ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
-    Accessible.name: "Billing period"
+    Accessible.name: App.i18n("Billing period")
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
     readonly property var headerFrame: values.headerFrame || ({ x: 15, y: -5, width: 320, height: 20 })
@@ -31,7 +31,7 @@ ScreenPage {
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "historyBackButton"
-                text: "‹ History"
+                text: "‹ " + App.i18n("History")
                 onClicked: page.StackView.view.pop()
             }
             Item { Layout.fillWidth: true }
@@ -42,7 +42,7 @@ ScreenPage {
                 implicitHeight: 48
                 implicitWidth: Math.max(48, implicitContentWidth + 16)
                 objectName: "historyDetailActionButton"
-                text: "Share…"
+                text: App.i18n("Share") + "…"
                 onClicked: page.screen.perform("showActionSheet")
             }
         }

@@ -13,7 +13,7 @@ import Byteward
 ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
-    Accessible.name: "History"
+    Accessible.name: App.i18n("History")
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
     readonly property bool editing: values.editing === true
@@ -43,7 +43,7 @@ ScreenPage {
                 // The bus's press acts as a click does.
                 Accessible.onPressAction: clicked()
                 objectName: "historyEditButton"
-                text: page.editing ? "Done" : "Edit"
+                text: page.editing ? App.i18n("Done") : App.i18n("Edit")
                 display: page.editing ? AbstractButton.TextOnly : AbstractButton.IconOnly
                 icon.source: "qrc:/byteward/icons/action-edit.svg"
                 icon.color: App.colors.foreground
@@ -65,13 +65,13 @@ ScreenPage {
                 // The bus's press acts as a click does.
                 Accessible.onPressAction: clicked()
                 objectName: "historyActionButton"
-                text: "Share…"
+                text: App.i18n("Share") + "…"
                 display: AbstractButton.IconOnly
                 icon.source: "qrc:/byteward/icons/action-share.svg"
                 icon.color: App.colors.foreground
                 implicitWidth: 48
                 implicitHeight: 48
-                Accessible.name: "Clear, export or chart the history"
+                Accessible.name: App.i18n("Clear, export or chart the history")
                 enabled: page.values.actionEnabled === true
                 onClicked: { page.reportDevice(); page.screen.perform("showActionSheet") }
             }
@@ -115,7 +115,7 @@ ScreenPage {
                     text: "−"
                     implicitWidth: 48
                     implicitHeight: 48
-                    Accessible.name: "Delete " + row.title
+                    Accessible.name: App.i18n("Delete %1").arg(row.title)
                     palette.button: "#d9342b"
                     palette.buttonText: "white"
                     onClicked: page.screen.perform("delete", { row: row.index })

@@ -49,14 +49,14 @@ ApplicationWindow {
         implicitHeight: 58
         background: Rectangle { color: App.colors.background }
         Accessible.role: Accessible.PageTabList
-        Accessible.name: "Sections"
+        Accessible.name: App.i18n("Sections")
         Repeater {
             model: [
-                { title: "Cellular", icon: "tab-cellular" },
-                { title: "Wi-Fi", icon: "tab-wifi" },
-                { title: "Counters", icon: "tab-counters" },
-                { title: "History", icon: "tab-history" },
-                { title: "Settings", icon: "tab-settings" }
+                { title: App.i18n("Cellular"), icon: "tab-cellular" },
+                { title: App.i18n("Wi-Fi"), icon: "tab-wifi" },
+                { title: App.i18n("Counters"), icon: "tab-counters" },
+                { title: App.i18n("History"), icon: "tab-history" },
+                { title: App.i18n("Settings"), icon: "tab-settings" }
             ]
             TabButton {
                 id: tab

@@ -31,10 +31,10 @@ ScreenPage {
                 // The bus's press acts as a click does.
                 Accessible.onPressAction: clicked()
                 objectName: "planBackButton"
-                text: "‹ Settings"
+                text: "‹ " + App.i18n("Settings")
                 flat: true
                 Layout.minimumHeight: 48
-                Accessible.name: "Back to Settings"
+                Accessible.name: App.i18n("Back to Settings")
                 onClicked: page.StackView.view.pop()
             }
             Text {
@@ -99,7 +99,7 @@ ScreenPage {
                     readonly property var modelData: page.values.wheels[index] || ({ rows: [], selected: 0, width: 40 })
                     objectName: "planWheel" + index
                     model: modelData.rows
-                    name: page.label("lblTitle") + ", wheel " + (index + 1)
+                    name: App.i18n("%1, wheel %2").arg(page.label("lblTitle")).arg(index + 1)
                     implicitWidth: Math.max(48, modelData.width * 1.3)
                     implicitHeight: 200
                     storedIndex: Math.max(0, modelData.selected)

@@ -12,14 +12,14 @@ import Byteward
 ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
-    Accessible.name: "Settings"
+    Accessible.name: App.i18n("Settings")
     background: Rectangle { color: App.colors.background }
     header: ToolBar {
         implicitHeight: 48
         background: Rectangle { color: App.colors.navBar }
         Label {
             anchors.centerIn: parent
-            text: "Settings"
+            text: App.i18n("Settings")
             color: App.colors.foreground
             font.pixelSize: 20
             Accessible.role: Accessible.Heading
@@ -158,7 +158,7 @@ ScreenPage {
                                     objectName: "list_" + row.key
                                     visible: row.kind === "list"
                                     text: row.value
-                                    placeholderText: "built-in"
+                                    placeholderText: App.i18n("built-in")
                                     Accessible.name: row.title
                                     Layout.preferredWidth: Math.min(180, page.width * 0.4)
                                     onEditingFinished: page.screen.perform("setList", { key: row.key, text: text })

@@ -116,7 +116,7 @@ Rectangle {
             objectName: "cellSwitch"
             visible: row.accessory === "switch"
             checked: row.cell.on === true
-            Accessible.name: row.cell.title || "On"
+            Accessible.name: row.cell.title || App.i18n("On")
             palette.highlight: row.theme.appTintColor || App.colors.tint
             onToggled: row.switched(checked)
         }

@@ -12,7 +12,7 @@ import Byteward
 ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
-    Accessible.name: page.label("label").length > 0 ? page.label("label") : "Text entry"
+    Accessible.name: page.label("label").length > 0 ? page.label("label") : App.i18n("Text entry")
     readonly property var values: screen ? screen.values : ({})
     readonly property var theme: values.theme || ({})
 
@@ -71,7 +71,7 @@ ScreenPage {
         TextField {
             id: field
             objectName: "textField"
-            Accessible.name: page.label("label").length > 0 ? page.label("label") : (page.values.placeholderText || "Text")
+            Accessible.name: page.label("label").length > 0 ? page.label("label") : (page.values.placeholderText || App.i18n("Text"))
             Layout.minimumHeight: 48
             placeholderText: page.values.placeholderText || ""
             inputMethodHints: page.values.keyboard === "decimal" ? Qt.ImhFormattedNumbersOnly

@@ -12,7 +12,7 @@ import Byteward
 ScreenPage {
     id: page
     // Pages are tabs to a screen reader: each says which screen it is.
-    Accessible.name: page.row ? page.row.title : "Choices"
+    Accessible.name: page.row ? page.row.title : App.i18n("Choices")
     property var row
     background: Rectangle { color: App.colors.background }
 
@@ -29,7 +29,7 @@ ScreenPage {
                 text: "‹ Settings"
                 flat: true
                 Layout.minimumHeight: 48
-                Accessible.name: "Back to Settings"
+                Accessible.name: App.i18n("Back to Settings")
                 onClicked: page.StackView.view.pop()
             }
             Text {

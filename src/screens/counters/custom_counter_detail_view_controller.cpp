@@ -5,6 +5,7 @@
 
 #include "model/data_formatter.h"
 #include "model/text_format.h"
+#include "platform/i18n.h"
 #include "screens/kit/screen_theme.h"
 #include "screens/kit/string_formatter.h"
 
@@ -15,19 +16,19 @@ namespace {
 enum Section { kName, kEnd, kData };
 
 std::string tracksText(const CustomCounter &c) {
-    std::string text = "tracks ";
+    std::string text = tr("tracks ");
     if (c.direction == 3)
-        text += "sent & received, ";
+        text += tr("sent & received, ");
     else if (c.direction == 1)
-        text += "sent ";
+        text += tr("sent ");
     else if (c.direction == 2)
-        text += "received ";
+        text += tr("received ");
     if (c.trackCellular && c.trackWiFi)
-        text += "cellular (3G/Edge/GPRS) and Wi-Fi data";
+        text += tr("cellular (3G/Edge/GPRS) and Wi-Fi data");
     else if (c.trackWiFi)
-        text += "Wi-Fi data";
+        text += tr("Wi-Fi data");
     else if (c.trackCellular)
-        text += "cellular (3G/Eduge/GPRS) data";
+        text += tr("cellular (3G/Eduge/GPRS) data");
     return text;
 }
 
@@ -77,16 +78,16 @@ TableCell CustomCounterDetailViewController::dataCell(bool cellular) const {
     const char *u = unit.c_str();
     TableCell cell;
     cell.reuseIdentifier = cellular ? "CellWithCellDataInfo" : "CellWithWifiDataInfo";
-    cell.title = cellular ? "Cellular" : "Wi-Fi";
+    cell.title = cellular ? tr("Cellular") : tr("Wi-Fi");
     cell.detailLines = 2;
     if (c.direction == 3) {
-        cell.detail = format(" %.2f %s received\n %.2f %s sent\n %.2f %s total", amount(received),
-                             u, amount(sent), u, amount(total), u);
+        cell.detail = format(tr(" %.2f %s received\n %.2f %s sent\n %.2f %s total"),
+                             amount(received), u, amount(sent), u, amount(total), u);
         cell.detailLines = 3;
     } else if (c.direction == 1) {
-        cell.detail = format("%.2f %s sent", amount(sent), u);
+        cell.detail = format(tr("%.2f %s sent"), amount(sent), u);
     } else if (c.direction == 2) {
-        cell.detail = format(" %.2f %s received", amount(received), u);
+        cell.detail = format(tr(" %.2f %s received"), amount(received), u);
     }
     return cell;
 }
@@ -104,19 +105,20 @@ CustomCounterDetailViewController::cellForRowAtIndexPath(const IndexPath &indexP
     } else if (indexPath.section == kEnd) {
         cell.reuseIdentifier = "CellWithEndInfo";
         if (c.endDate) {
-            cell.title = "Ends on " + StringFormatter(services_.calendar)
-                                          .getLocalizedShortDateShortTimeStringFromDate(*c.endDate);
-            cell.detail = c.notifyOnEnd ? "alert is on" : "alert is off";
+            cell.title =
+                tr("Ends on ") + StringFormatter(services_.calendar)
+                                     .getLocalizedShortDateShortTimeStringFromDate(*c.endDate);
+            cell.detail = c.notifyOnEnd ? tr("alert is on") : tr("alert is off");
         } else {
-            cell.title = "No End Date";
-            cell.detail = "no alert";
+            cell.title = tr("No End Date");
+            cell.detail = tr("no alert");
         }
     } else if (c.trackCellular || c.trackWiFi) {
         cell = dataCell(c.trackCellular && indexPath.row == 0);
     } else {
         // A counter that tracks neither type counts nothing; say so rather than show amounts.
         cell.reuseIdentifier = "CellWithDataInfo";
-        cell.title = "No data tracked";
+        cell.title = tr("No data tracked");
     }
     cell.style = "subtitle";
     cell.height = heightForRowAtIndexPath(indexPath);
@@ -126,8 +128,8 @@ CustomCounterDetailViewController::cellForRowAtIndexPath(const IndexPath &indexP
 ValueDict CustomCounterDetailViewController::labels() const {
     ValueDict out;
     out.set("lblTitle", labelValue(customCounter.name));
-    out.set("btnEdit", labelValue("Edit"));
-    out.set("btnBack", labelValue("Back"));
+    out.set("btnEdit", labelValue(tr("Edit")));
+    out.set("btnBack", labelValue(tr("Back")));
     return out;
 }
 

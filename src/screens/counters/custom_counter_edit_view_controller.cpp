@@ -6,6 +6,7 @@
 #include "model/data_formatter.h"
 #include "model/text_format.h"
 #include "platform/data_lock.h"
+#include "platform/i18n.h"
 #include "screens/kit/screen_theme.h"
 #include "screens/kit/string_formatter.h"
 
@@ -53,7 +54,7 @@ void CustomCounterEditViewController::viewDidLoad() {
                                          [this](const ValueDict &) { applyTheme(); });
     applyTheme();
     if (isAddMode && !ownCounter_) {
-        ownCounter_ = CustomCounter::initWithName("New Counter", services_.clock.now());
+        ownCounter_ = CustomCounter::initWithName(tr("New Counter"), services_.clock.now());
         counter_ = &*ownCounter_;
         original_.reset();
     }
@@ -104,16 +105,16 @@ int CustomCounterEditViewController::numberOfRowsInSection(int section) const {
 std::string CustomCounterEditViewController::titleForHeaderInSection(int section) const {
     switch (section) {
     case kTrack:
-        return "Track";
+        return tr("Track");
     case kEnd:
-        return "End Date and Alert";
+        return tr("End Date and Alert");
     case kDirection:
-        return "Direction";
+        return tr("Direction");
     default:
         break;
     }
     if (const auto cellular = amountsOfSection(section))
-        return *cellular ? "Cellular Byteward" : "Wi-Fi Byteward";
+        return *cellular ? tr("Cellular Byteward") : tr("Wi-Fi Byteward");
     return {};
 }
 
@@ -122,13 +123,13 @@ double CustomCounterEditViewController::heightForRowAtIndexPath(const IndexPath 
 }
 
 std::string CustomCounterEditViewController::endDateText() const {
-    if (!counter_->endDate) return kNoEndDate;
+    if (!counter_->endDate) return tr(kNoEndDate);
     return StringFormatter(services_.calendar)
         .getLocalizedShortDateShortTimeStringFromDate(*counter_->endDate);
 }
 
 TableCell CustomCounterEditViewController::amountCell(bool cellular, Amount amount) const {
-    static constexpr const char *kTitles[] = {"Received", "Sent", "Total"};
+    static constexpr const char *kTitles[] = {N_("Received"), N_("Sent"), N_("Total")};
     static constexpr const char *kCellular[] = {
         "CellWithCellRecdDataInfo", "CellWithCellSentDataInfo", "CellWithCellTotalDataInfo"};
     static constexpr const char *kWiFi[] = {"CellWithWifiRecdDataInfo", "CellWithWifiSentDataInfo",
@@ -141,7 +142,7 @@ TableCell CustomCounterEditViewController::amountCell(bool cellular, Amount amou
     TableCell cell;
     cell.reuseIdentifier = cellular ? kCellular[i] : kWiFi[i];
     cell.style = "value1";
-    cell.title = kTitles[i];
+    cell.title = tr(kTitles[i]);
     cell.detail = format("%.2f %s",
                          static_cast<double>(DataFormatter::converToDataUnitFromBytes(
                              bytes[cellular][i], displayDataUnit)),
@@ -160,31 +161,31 @@ TableCell CustomCounterEditViewController::cellForRowAtIndexPath(const IndexPath
     } else if (indexPath.section == kName) {
         cell.reuseIdentifier = "CellWithName";
         cell.style = "value1";
-        cell.title = "Name";
+        cell.title = tr("Name");
         cell.detail = c.name;
         cell.accessory = "disclosureIndicator";
     } else if (indexPath.section == kTrack) {
         cell.reuseIdentifier = "CellWithDataType";
         cell.control = "segments";
-        cell.items = {"Cellular", "Wi-Fi", "Both"};
+        cell.items = {tr("Cellular"), tr("Wi-Fi"), tr("Both")};
         cell.selectedIndex = tracksBoth() ? 2 : c.trackWiFi ? 1 : c.trackCellular ? 0 : -1;
     } else if (indexPath.section == kEnd && indexPath.row == 0) {
         cell.reuseIdentifier = "CellWithEndDate";
         cell.style = "value1";
-        cell.title = "End Date";
+        cell.title = tr("End Date");
         cell.detail = endDateText();
         cell.accessory = "disclosureIndicator";
     } else if (indexPath.section == kEnd) {
         cell.reuseIdentifier = "CellWithNotifyOption";
         cell.style = "value1";
-        cell.title = "Alert on end";
+        cell.title = tr("Alert on end");
         cell.accessory = "switch";
         cell.control = "switch";
         cell.on = c.notifyOnEnd;
     } else if (indexPath.section == kDirection) {
         cell.reuseIdentifier = "CellWithOption";
         cell.control = "segments";
-        cell.items = {"Received", "Sent", "Both"};
+        cell.items = {tr("Received"), tr("Sent"), tr("Both")};
         cell.selectedIndex = c.direction == 3   ? 2
                              : c.direction == 1 ? 1
                              : c.direction == 2 ? 0
@@ -193,7 +194,7 @@ TableCell CustomCounterEditViewController::cellForRowAtIndexPath(const IndexPath
         cell.reuseIdentifier = "CellWithResetButton";
         cell.style = "value1";
         cell.control = "button";
-        cell.buttonTitle = "Reset Counter";
+        cell.buttonTitle = tr("Reset Counter");
     }
     cell.height = heightForRowAtIndexPath(indexPath);
     return cell;
@@ -233,7 +234,7 @@ void CustomCounterEditViewController::presentTextField(const IndexPath &indexPat
     textField_->delegate = this;
     textField_->indexPath = indexPath;
     textField_->keyboardType = 0;
-    textField_->placeholderText = "counter name";
+    textField_->placeholderText = tr("counter name");
     textField_->initialText = counter_->name;
     textField_->viewDidLoad();
     pickerOpen_ = true;
@@ -245,7 +246,7 @@ void CustomCounterEditViewController::presentDatePicker(const IndexPath &indexPa
     datePicker_->delegate = this;
     // The date as the row shows it, so to the minute.
     const std::string shown = cellForRowAtIndexPath(indexPath).detail;
-    if (shown != kNoEndDate)
+    if (shown != tr(kNoEndDate))
         datePicker_->initialDate =
             StringFormatter(services_.calendar).getLocalizedDateFromShortDateShortTimeString(shown);
     datePicker_->viewDidLoad();
@@ -276,17 +277,17 @@ void CustomCounterEditViewController::datePickerViewControllerDidFinishWithCance
 void CustomCounterEditViewController::resetCounter() {
     if (screens_.presenter == nullptr || counter_ == nullptr) return;
     Alert sheet;
-    sheet.title = kResetTitle;
-    sheet.cancelButton = "Cancel";
-    sheet.otherButtons = {"Reset Counter"};
-    sheet.destructiveButton = "Reset Counter";
+    sheet.title = tr(kResetTitle);
+    sheet.cancelButton = tr("Cancel");
+    sheet.otherButtons = {tr("Reset Counter")};
+    sheet.destructiveButton = tr("Reset Counter");
     sheet.actionSheet = true;
     screens_.presenter->presentAlert(sheet, this);
 }
 
 void CustomCounterEditViewController::alertView(const Alert &alert, int buttonIndex) {
     // Button 0 is "Cancel"; 1 is "Reset Counter".
-    if (alert.title != kResetTitle || buttonIndex != 1 || counter_ == nullptr) return;
+    if (alert.title != tr(kResetTitle) || buttonIndex != 1 || counter_ == nullptr) return;
     counter_->resetCellular();
     counter_->resetWiFi();
     resetChosen_ = true;
@@ -343,9 +344,9 @@ void CustomCounterEditViewController::cancelAndDismissView() {
 
 ValueDict CustomCounterEditViewController::labels() const {
     ValueDict out;
-    out.set("lblTitle", labelValue(isAddMode ? "Add Counter" : "Edit Counter"));
-    out.set("btnSave", labelValue("Save"));
-    out.set("btnCancel", labelValue("Cancel"));
+    out.set("lblTitle", labelValue(isAddMode ? tr("Add Counter") : tr("Edit Counter")));
+    out.set("btnSave", labelValue(tr("Save")));
+    out.set("btnCancel", labelValue(tr("Cancel")));
     return out;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model/custom_counter.h"
+#include "platform/i18n.h"
 #include "screens/kit/date_picker_view_controller.h"
 #include "screens/kit/navigator.h"
 #include "screens/kit/presenter.h"
@@ -34,7 +35,7 @@ class CustomCounterEditViewController final : public Screen,
     CustomCounterEditViewController &operator=(const CustomCounterEditViewController &) = delete;
 
     static constexpr const char *kPageName = "CustomCounterEditView";
-    static constexpr const char *kResetTitle = "Reset data usage for this counter to zero?";
+    static constexpr const char *kResetTitle = N_("Reset data usage for this counter to zero?");
 
     // Edit mode: the caller's counter, changed in place as the user edits; it must outlive the
     // editor. In add mode viewDidLoad creates the counter instead.

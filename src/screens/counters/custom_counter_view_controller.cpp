@@ -6,6 +6,7 @@
 #include "model/app_settings.h"
 #include "model/data_formatter.h"
 #include "model/text_format.h"
+#include "platform/i18n.h"
 #include "screens/kit/screen_theme.h"
 
 namespace byteward {
@@ -23,19 +24,19 @@ std::string subtitle(const CustomCounter &c, const std::string &unit) {
     std::string text;
     if (c.trackCellular) {
         if (c.direction == 3)
-            text += amountLine("Cellular  %.2f %s\n", c.cellularDataTotal, unit);
+            text += amountLine(tr("Cellular  %.2f %s\n"), c.cellularDataTotal, unit);
         else if (c.direction == 1)
-            text += amountLine("Cellular Sent %.2f %s\n", c.cellularDataSent, unit);
+            text += amountLine(tr("Cellular Sent %.2f %s\n"), c.cellularDataSent, unit);
         else if (c.direction == 2)
-            text += amountLine("Cellular Received %.2f %s\n", c.cellularDataReceived, unit);
+            text += amountLine(tr("Cellular Received %.2f %s\n"), c.cellularDataReceived, unit);
     }
     if (c.trackWiFi) {
         if (c.direction == 3)
-            text += amountLine("Wi-Fi  %.2f %s", c.wifiDataTotal, unit);
+            text += amountLine(tr("Wi-Fi  %.2f %s"), c.wifiDataTotal, unit);
         else if (c.direction == 1)
-            text += amountLine("Wi-Fi Sent %.2f %s", c.wifiDataSent, unit);
+            text += amountLine(tr("Wi-Fi Sent %.2f %s"), c.wifiDataSent, unit);
         else if (c.direction == 2)
-            text += amountLine("Wi-Fi Received %.2f %s", c.wifiDataReceived, unit);
+            text += amountLine(tr("Wi-Fi Received %.2f %s"), c.wifiDataReceived, unit);
     }
     return text;
 }
@@ -150,7 +151,7 @@ void CustomCounterViewController::didSelectRowAtIndexPath(const IndexPath &index
 
 ValueDict CustomCounterViewController::labels() const {
     ValueDict out;
-    out.set("lblTitle", labelValue("Custom Counters"));
+    out.set("lblTitle", labelValue(tr("Custom Counters")));
     return out;
 }
 

@@ -5,7 +5,9 @@
 // again at zero) and the one-time rating prompt.
 #include "model/history.h"
 #include "model/period_correction.h"
+#include "model/text_format.h"
 #include "platform/data_lock.h"
+#include "platform/i18n.h"
 #include "screens/dashboard/main_view_controller.h"
 
 #include <charconv>
@@ -22,12 +24,12 @@ namespace byteward {
 
 namespace {
 
-constexpr const char *kAdjustCellularTitle = "enter adjusted cellular usage";
-constexpr const char *kAdjustWifiTitle = "enter adjusted WiFi usage";
-constexpr const char *kResetCellularTitle = "Reset Cellular Usage";
-constexpr const char *kResetWifiTitle = "Reset WiFi Usage";
-constexpr const char *kRateTitle = "Rate Byteward";
-constexpr const char *kNotUnderstoodTitle = "Amount not understood";
+constexpr const char *kAdjustCellularTitle = N_("enter adjusted cellular usage");
+constexpr const char *kAdjustWifiTitle = N_("enter adjusted WiFi usage");
+constexpr const char *kResetCellularTitle = N_("Reset Cellular Usage");
+constexpr const char *kResetWifiTitle = N_("Reset WiFi Usage");
+constexpr const char *kRateTitle = N_("Rate Byteward");
+constexpr const char *kNotUnderstoodTitle = N_("Amount not understood");
 constexpr int kDaysBeforeRatingPrompt = 11;
 
 // An amount in the display unit as the user's locale writes it. Up to two decimals, so that a
@@ -90,7 +92,7 @@ Alert dialog(std::string title, std::string message, std::string cancelButton,
 }
 
 Alert adjustAlert(const char *title, const char *message, std::string prefill) {
-    Alert alert = dialog(title, message, "Cancel", {"OK"});
+    Alert alert = dialog(tr(title), message, tr("Cancel"), {tr("OK")});
     alert.textInput = true;
     alert.text = std::move(prefill);
     alert.keyboard = "decimal";
@@ -98,10 +100,10 @@ Alert adjustAlert(const char *title, const char *message, std::string prefill) {
 }
 
 Alert notUnderstood(const std::string &text, const std::string &localeId) {
-    return dialog(kNotUnderstoodTitle,
-                  "\"" + text + "\" is not an amount of data. Please enter a number such as " +
-                      formatAmount(12.5, localeId) + ".",
-                  "OK");
+    return dialog(tr(kNotUnderstoodTitle),
+                  format(tr("\"%s\" is not an amount of data. Please enter a number such as %s."),
+                         text.c_str(), formatAmount(12.5, localeId).c_str()),
+                  tr("OK"));
 }
 
 } // namespace
@@ -140,16 +142,17 @@ void MainViewController::adjustWifiUsage() {
 void MainViewController::askResetCellularUsage() {
     if (screens.presenter == nullptr) return;
     screens.presenter->presentAlert(
-        dialog(kResetCellularTitle, "Are you sure you would like to reset Cellular Usage to Zero?",
-               "Cancel", {"Reset"}),
+        dialog(tr(kResetCellularTitle),
+               tr("Are you sure you would like to reset Cellular Usage to Zero?"), tr("Cancel"),
+               {tr("Reset")}),
         this);
 }
 
 void MainViewController::askResetWifiUsage() {
     if (screens.presenter == nullptr) return;
     screens.presenter->presentAlert(
-        dialog(kResetWifiTitle, "Are you sure you would like to reset WiFi Usage to Zero?",
-               "Cancel", {"Reset"}),
+        dialog(tr(kResetWifiTitle), tr("Are you sure you would like to reset WiFi Usage to Zero?"),
+               tr("Cancel"), {tr("Reset")}),
         this);
 }
 
@@ -191,17 +194,18 @@ void MainViewController::solicitRating() {
 void MainViewController::showRatingChoice() {
     if (screens.presenter == nullptr) return;
     screens.presenter->presentAlert(
-        dialog(kRateTitle,
-               "If you enjoy using Byteward, would you mind taking a moment to rate it with five "
-               "stars? It won't take more than a minute. \n Thanks for your support!!",
-               "No, Thanks", {"Rate It!"}),
+        dialog(tr(kRateTitle),
+               tr("If you enjoy using Byteward, would you mind taking a moment to rate it with "
+                  "five stars? It won't take more than a minute. \n Thanks for your support!!"),
+               tr("No, Thanks"), {tr("Rate It!")}),
         this);
 }
 
 void MainViewController::alertView(const Alert &alert, int buttonIndex) {
     if (buttonIndex <= 0) return;
-    const bool adjustCellular = alert.title == kAdjustCellularTitle;
-    if (adjustCellular || alert.title == kAdjustWifiTitle) {
+    // Titles are compared as they were shown, in the user's language.
+    const bool adjustCellular = alert.title == tr(kAdjustCellularTitle);
+    if (adjustCellular || alert.title == tr(kAdjustWifiTitle)) {
         const std::string localeId = services_.calendar.localeId();
         const auto amount = parseAmount(alert.text, localeId);
         const float total = amount && *amount >= 0 ? convertToBytesFromDataUnit(*amount) : -1.0f;
@@ -222,11 +226,11 @@ void MainViewController::alertView(const Alert &alert, int buttonIndex) {
                 resetWifiNotificationKeys();
         }
         repaintView(adjustCellular);
-    } else if (alert.title == kResetCellularTitle) {
+    } else if (alert.title == tr(kResetCellularTitle)) {
         lastAdjustment = resetCellularUsage();
-    } else if (alert.title == kResetWifiTitle) {
+    } else if (alert.title == tr(kResetWifiTitle)) {
         lastAdjustment = resetWifiUsage();
-    } else if (alert.title == kRateTitle) {
+    } else if (alert.title == tr(kRateTitle)) {
         if (screens.presenter != nullptr) screens.presenter->openUrl(kRatingUrl);
     }
 }

@@ -7,6 +7,7 @@
 #include "model/cellular_link.h"
 #include "model/interface_classifier.h"
 #include "model/text_format.h"
+#include "platform/i18n.h"
 #include "screens/kit/string_formatter.h"
 
 namespace byteward {
@@ -43,9 +44,9 @@ void MainViewController::renderView() {
 void MainViewController::showLastUpdate() {
     const auto &last = appDataCellular().lastUpdate;
     lblLastUpdateDate.text =
-        "Updated: " + (last ? StringFormatter(services_.calendar)
-                                  .getLocalizedShortDateMediumTimeStringFromDate(*last)
-                            : std::string());
+        tr("Updated: ") + (last ? StringFormatter(services_.calendar)
+                                      .getLocalizedShortDateMediumTimeStringFromDate(*last)
+                                : std::string());
 }
 
 void MainViewController::repaintView(bool cellular) {
@@ -63,7 +64,7 @@ void MainViewController::repaintView(bool cellular) {
 }
 
 void MainViewController::renderType(AppData &record, bool cellularType) {
-    lblTitle.text = cellularType ? "CELLULAR" : "Wi-Fi";
+    lblTitle.text = cellularType ? tr("CELLULAR") : tr("Wi-Fi");
     const auto dailyCap = cycle_.dailyCap(cellularType ? DataType::Cellular : DataType::WiFi);
     renderStandardCountersForType(record, cellularType ? cellularLimit() : wifiLimit(), dailyCap);
     showPlace(record);
@@ -72,7 +73,8 @@ void MainViewController::renderType(AppData &record, bool cellularType) {
 void MainViewController::showPlace(const AppData &record) {
     std::array<std::string, 9> &rows =
         record.appDataType == kCellular ? detailValuesCell : detailValuesWiFi;
-    const std::string place = record.lastLocationDataUsed.value_or("");
+    std::string place = record.lastLocationDataUsed.value_or("");
+    if (place == AppData::kPlaceNotAvailable) place = tr(AppData::kPlaceNotAvailable);
     lblPlaceUsed.text = place.empty() ? "--" : place;
     rows[6] = place;
 }
@@ -80,20 +82,20 @@ void MainViewController::showPlace(const AppData &record) {
 std::array<std::pair<const char *, std::string>, 14> MainViewController::detailRows() const {
     const std::array<std::string, 9> &type = isCellularMode ? detailValuesCell : detailValuesWiFi;
     return {{
-        {"IDEAL USAGE", type[0]},
-        {"USAGE STATUS", type[1]},
-        {"USED TODAY", detailValues[0]},
-        {"PROJECTED USE", type[5]},
-        {"OVERAGE LIKELY", type[4]},
-        {"NEXT BILL DATE", type[3]},
-        {"TODAY", detailValues[2]},
-        {"BILLING PERIOD", type[2]},
-        {"LAST PLACE", type[6]},
-        {"RECEIVED", type[7]},
-        {"SENT", type[8]},
-        {"SINCE LAST RUN", detailValues[1]},
-        {"SINCE APP INSTALL", detailValues[3]},
-        {"SINCE LAST BOOT", detailValues[4]},
+        {tr("IDEAL USAGE"), type[0]},
+        {tr("USAGE STATUS"), type[1]},
+        {tr("USED TODAY"), detailValues[0]},
+        {tr("PROJECTED USE"), type[5]},
+        {tr("OVERAGE LIKELY"), type[4]},
+        {tr("NEXT BILL DATE"), type[3]},
+        {tr("TODAY"), detailValues[2]},
+        {tr("BILLING PERIOD"), type[2]},
+        {tr("LAST PLACE"), type[6]},
+        {tr("RECEIVED"), type[7]},
+        {tr("SENT"), type[8]},
+        {tr("SINCE LAST RUN"), detailValues[1]},
+        {tr("SINCE APP INSTALL"), detailValues[3]},
+        {tr("SINCE LAST BOOT"), detailValues[4]},
     }};
 }
 
@@ -107,8 +109,9 @@ std::vector<std::pair<std::string, std::string>> MainViewController::extraDetail
                           static_cast<double>(converToDataUnitFromBytes(bytes.value_or(0))),
                           unit.c_str());
         };
-        rows.emplace_back("ROAMING", amount(record.dataRoamingThisMonth) + " this period, " +
-                                         amount(record.dataRoamingToday) + " today");
+        rows.emplace_back(tr("ROAMING"), format(tr("%s this period, %s today"),
+                                                amount(record.dataRoamingThisMonth).c_str(),
+                                                amount(record.dataRoamingToday).c_str()));
     }
     return rows;
 }
@@ -118,12 +121,12 @@ std::vector<std::pair<std::string, std::string>> MainViewController::notices() c
     const StatsSnapshot snapshot = services_.statistics.read();
     const std::string nothing =
         nothingCountedNote(snapshot, InterfaceClassifier::forServices(services_).decide(snapshot));
-    if (!nothing.empty()) out.emplace_back("NOTHING IS COUNTED", nothing);
+    if (!nothing.empty()) out.emplace_back(tr("NOTHING IS COUNTED"), nothing);
     const AppData &cellularRecord = cycle_.record(DataType::Cellular);
     if (const auto modem = activeModem(services_.network.state());
         isCellularMode && modem && !modem->simHash.empty() && cellularRecord.simHash &&
         *cellularRecord.simHash != modem->simHash)
-        out.emplace_back("ANOTHER SIM", otherSimNotice(modem->operatorName));
+        out.emplace_back(tr("ANOTHER SIM"), otherSimNotice(modem->operatorName));
     return out;
 }
 

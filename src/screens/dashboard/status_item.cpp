@@ -4,6 +4,7 @@
 #include "screens/dashboard/status_item.h"
 
 #include "model/text_format.h"
+#include "platform/i18n.h"
 #include "screens/dashboard/main_view_controller.h"
 #include "screens/kit/theme.h"
 #include "storage/user_defaults.h"
@@ -12,10 +13,13 @@ namespace byteward {
 
 std::string periodUsageLine(const std::string &typeName, const PeriodFigures &figures,
                             const std::string &unit) {
-    std::string line = typeName + ": " + figures.usedText + " " + unit;
-    if (!figures.limited) return line + ", no limit";
-    return line + format(" of %.1f %s (%s)", static_cast<double>(figures.limit), unit.c_str(),
-                         figures.usageText.c_str());
+    if (!figures.limited)
+        return format(tr("%s: %s %s, no limit"), typeName.c_str(), figures.usedText.c_str(),
+                      unit.c_str());
+    // TRANSLATORS: the tooltip's line for a data type: "Cellular: 1.20 GB of 5.0 GB (24.0%)".
+    return format(tr("%s: %s %s of %.1f %s (%s)"), typeName.c_str(), figures.usedText.c_str(),
+                  unit.c_str(), static_cast<double>(figures.limit), unit.c_str(),
+                  figures.usageText.c_str());
 }
 
 StatusItem statusItemOf(MainViewController &dashboard, UserDefaults &defaults) {
@@ -35,8 +39,8 @@ StatusItem statusItemOf(MainViewController &dashboard, UserDefaults &defaults) {
         return periodUsageLine(name, cycle.periodFigures(cycle.record(type), cycle.planLimit(type)),
                                unit);
     };
-    const std::string cellular = line(DataType::Cellular, "Cellular");
-    const std::string wifi = line(DataType::WiFi, "Wi-Fi");
+    const std::string cellular = line(DataType::Cellular, tr("Cellular"));
+    const std::string wifi = line(DataType::WiFi, tr("Wi-Fi"));
     item.toolTip = wifiFirst ? wifi + "\n" + cellular : cellular + "\n" + wifi;
     return item;
 }

@@ -4,6 +4,7 @@
 // The dashboard's figures in words: usage against the plan, the ideal pace, the projection, the
 // status word and the bar's values, from the update cycle's arithmetic.
 #include "model/text_format.h"
+#include "platform/i18n.h"
 #include "screens/dashboard/main_view_controller.h"
 #include "screens/kit/string_formatter.h"
 
@@ -91,14 +92,14 @@ void MainViewController::renderMonthlyData(AppData &record, std::optional<float>
     const float difference = f.ideal - f.used;
     std::string differenceText;
     if (difference > 0) {
-        labels.lblIdealActualDiff.text = "SAFE";
+        labels.lblIdealActualDiff.text = tr("SAFE");
         labels.statusImage = "ok.png";
-        differenceText = format("%.1f %s less", static_cast<double>(difference), unit.c_str());
+        differenceText = format(tr("%.1f %s less"), static_cast<double>(difference), unit.c_str());
     } else {
-        labels.lblIdealActualDiff.text = f.usedPercent > 100.0f ? "OVERAGE" : "CAUTION";
+        labels.lblIdealActualDiff.text = f.usedPercent > 100.0f ? tr("OVERAGE") : tr("CAUTION");
         labels.statusImage = f.usedPercent > 100.0f ? "danger.png" : "caution.png";
         differenceText =
-            format("%.1f %s more", static_cast<double>(std::fabs(difference)), unit.c_str());
+            format(tr("%.1f %s more"), static_cast<double>(std::fabs(difference)), unit.c_str());
     }
 
     labels.lblAvailable.text = f.availableText;
@@ -117,21 +118,21 @@ void MainViewController::renderMonthlyData(AppData &record, std::optional<float>
         labels.lblDailySuggested.text = "";
 
     if (f.usedPercent <= f.idealPercent) {
-        labels.lblQuotaOverDate.text = "NO";
+        labels.lblQuotaOverDate.text = tr("NO");
     } else if (f.daysToQuota - f.elapsed < 0) {
-        labels.lblQuotaOverDate.text = "QUOTA OVER";
+        labels.lblQuotaOverDate.text = tr("QUOTA OVER");
     } else {
         const Instant over =
             calendar.addDays(*record.lastBillingDate, static_cast<int>(std::trunc(f.daysToQuota)));
         labels.lblQuotaOverDate.text =
-            "YES ON " + dates.getLocalizedShortDateNoTimeStringFromDate(over);
+            tr("YES ON ") + dates.getLocalizedShortDateNoTimeStringFromDate(over);
     }
     rows[4] = labels.lblQuotaOverDate.text;
 
     labels.lblProjected.text = rows[5] =
         format("%.0f %s", static_cast<double>(f.projected), unit.c_str());
     if (f.remaining < 0)
-        labels.lblRemainingUsage.text = isCellular ? "0" : "NONE";
+        labels.lblRemainingUsage.text = isCellular ? "0" : tr("NONE");
     else
         labels.lblRemainingUsage.text = format("%.0f", static_cast<double>(f.remaining));
 
@@ -145,12 +146,12 @@ void MainViewController::renderMonthlyData(AppData &record, std::optional<float>
 
 void MainViewController::renderUnlimitedPlan(CycleLabels &labels, std::array<std::string, 9> &rows,
                                              UsageVisualView &visualView, const AppData &record) {
-    labels.lblAvailable.text = "OF UNLIMITED";
-    labels.lblRemainingUsage.text = "NO LIMIT";
-    labels.lblDailySuggested.text = "NO LIMIT";
+    labels.lblAvailable.text = tr("OF UNLIMITED");
+    labels.lblRemainingUsage.text = tr("NO LIMIT");
+    labels.lblDailySuggested.text = tr("NO LIMIT");
     labels.lblQuotaOverDate.text = rows[4] = "--";
     labels.lblIdealUsage.text = rows[0] = "--";
-    labels.lblIdealActualDiff.text = rows[1] = "SAFE";
+    labels.lblIdealActualDiff.text = rows[1] = tr("SAFE");
     labels.lblProjected.text = rows[5] = "--";
     visualView.currentUsagePercent = 0.0f;
     visualView.idealUsagePercent = 0.0f;

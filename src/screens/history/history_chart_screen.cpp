@@ -3,6 +3,7 @@
 
 #include "screens/history/history_chart_screen.h"
 
+#include "platform/i18n.h"
 #include "screens/kit/theme.h"
 
 #include <array>
@@ -99,7 +100,7 @@ std::optional<DeviceOrientation> orientationNamed(const std::string &name) {
 
 ValueDict HistoryChartScreen::labels() const {
     ValueDict out;
-    out.set("lblNoData", labelValue(HistoryChartViewController::kNoChartDataText,
+    out.set("lblNoData", labelValue(tr(HistoryChartViewController::kNoChartDataText),
                                     !controller_.showsNoDataLabel()));
     out.set("chartTitle", labelValue(controller_.chartTitle));
     return out;

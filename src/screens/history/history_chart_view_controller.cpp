@@ -5,6 +5,7 @@
 
 #include "model/data_formatter.h"
 #include "model/text_format.h"
+#include "platform/i18n.h"
 #include "screens/kit/string_formatter.h"
 
 #include <algorithm>
@@ -87,8 +88,8 @@ std::string HistoryChartViewController::xLabelText(const History &log) const {
     const std::string end = dayMonth(log.endDate);
     // The extra spaces centre the shorter type word under the dates.
     if (log.dataType == History::kWiFi)
-        return format("%s-%s\n  %s", start.c_str(), end.c_str(), "  (WiFi)");
-    return format("%s-%s\n %s", start.c_str(), end.c_str(), " (Cellular)");
+        return format("%s-%s\n  %s", start.c_str(), end.c_str(), tr("  (WiFi)"));
+    return format("%s-%s\n %s", start.c_str(), end.c_str(), tr(" (Cellular)"));
 }
 
 std::vector<ChartAxisLabel> HistoryChartViewController::xAxisLabels() const {

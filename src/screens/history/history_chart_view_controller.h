@@ -5,6 +5,7 @@
 
 #include "model/history.h"
 #include "platform/analytics_log.h"
+#include "platform/i18n.h"
 #include "storage/services.h"
 
 #include <cstddef>
@@ -92,7 +93,7 @@ enum class DeviceOrientation {
 // was handed; later changes to the store do not reach it.
 class HistoryChartViewController {
   public:
-    static constexpr const char *kNoChartDataText = "No Chart Data Available";
+    static constexpr const char *kNoChartDataText = N_("No Chart Data Available");
 
     explicit HistoryChartViewController(Services &services, AnalyticsLog *analytics = nullptr)
         : services_(services), analytics_(analytics) {}

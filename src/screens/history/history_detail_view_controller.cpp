@@ -4,7 +4,9 @@
 #include "screens/history/history_detail_view_controller.h"
 
 #include "model/app_data.h"
+#include "model/text_format.h"
 #include "model/util.h"
+#include "platform/i18n.h"
 #include "screens/history/history_export.h"
 #include "screens/kit/screen_theme.h"
 #include "screens/kit/string_formatter.h"
@@ -14,9 +16,9 @@ namespace byteward {
 
 namespace {
 
-constexpr const char *kEmailHistory = "Email History";
-constexpr const char *kExportToCsv = "Export to CSV";
-constexpr const char *kViewChart = "View Chart";
+constexpr const char *kEmailHistory = N_("Email History");
+constexpr const char *kExportToCsv = N_("Export to CSV");
+constexpr const char *kViewChart = N_("View Chart");
 
 Value rectValue(double x, double y, double width, double height) {
     ValueDict d;
@@ -66,16 +68,16 @@ std::int32_t HistoryDetailViewController::itemDataType() const {
 std::string HistoryDetailViewController::headerForSection(int section) const {
     switch (section) {
     case 0:
-        if (showCurrentWiFiCycle) return "Current Wi-Fi Billing Cycle";
-        if (showCurrentCellCycle) return "Current Cellular Billing Cycle";
-        return itemDataType() == History::kWiFi ? "Past Wi-Fi Billing Cycle"
-                                                : "Past Cellular Billing Cycle";
+        if (showCurrentWiFiCycle) return tr("Current Wi-Fi Billing Cycle");
+        if (showCurrentCellCycle) return tr("Current Cellular Billing Cycle");
+        return itemDataType() == History::kWiFi ? tr("Past Wi-Fi Billing Cycle")
+                                                : tr("Past Cellular Billing Cycle");
     case 1:
-        if (itemDataType() == History::kWiFi) return "Wi-Fi Byteward";
-        if (itemDataType() == History::kCellular) return "Cellular (3G/GPRS/EDGE) Byteward";
+        if (itemDataType() == History::kWiFi) return tr("Wi-Fi Byteward");
+        if (itemDataType() == History::kCellular) return tr("Cellular (3G/GPRS/EDGE) Byteward");
         return "";
     case 2:
-        return "Usage Breakup";
+        return tr("Usage Breakup");
     default:
         return "";
     }
@@ -90,8 +92,8 @@ std::string HistoryDetailViewController::dailyTitle(const History &log) const {
     const StringFormatter dates(services_.calendar);
     if (Util::date(*log.startDate, *log.endDate, services_.calendar))
         return dates.getLocalizedDayShortDateFromDate(*log.startDate);
-    return dates.getLocalizedShortDateMonthFromDate(*log.startDate) + " to " +
-           dates.getLocalizedShortDateMonthFromDate(*log.endDate);
+    return format(tr("%s to %s"), dates.getLocalizedShortDateMonthFromDate(*log.startDate).c_str(),
+                  dates.getLocalizedShortDateMonthFromDate(*log.endDate).c_str());
 }
 
 std::vector<HistoryDetailViewController::Cell>
@@ -103,12 +105,12 @@ HistoryDetailViewController::rowsInSection(int section) const {
     };
     switch (section) {
     case 0:
-        return {{"CellWithStartDate", "Start Date", date(item.startDate)},
-                {"CellWithEndDate", "End Date", date(item.endDate)}};
+        return {{"CellWithStartDate", tr("Start Date"), date(item.startDate)},
+                {"CellWithEndDate", tr("End Date"), date(item.endDate)}};
     case 1:
-        return {{"CellWithTotalData", "Total Data", amount(item.dataTotal)},
-                {"CellWithReceivedData", "Received", amount(item.dataReceived)},
-                {"CellWithSentData", "Sent", amount(item.dataSent)}};
+        return {{"CellWithTotalData", tr("Total Data"), amount(item.dataTotal)},
+                {"CellWithReceivedData", tr("Received"), amount(item.dataReceived)},
+                {"CellWithSentData", tr("Sent"), amount(item.dataSent)}};
     case 2: {
         std::vector<Cell> rows;
         for (const auto &log : dailyLogs)
@@ -125,8 +127,8 @@ void HistoryDetailViewController::showActionSheet() {
     Alert sheet;
     sheet.actionSheet = true;
     sheet.tag = kActionSheetTag;
-    sheet.cancelButton = "Cancel";
-    sheet.otherButtons = {kEmailHistory, kExportToCsv, kViewChart};
+    sheet.cancelButton = tr("Cancel");
+    sheet.otherButtons = {tr(kEmailHistory), tr(kExportToCsv), tr(kViewChart)};
     context_.presenter->presentAlert(sheet, this);
 }
 
@@ -171,8 +173,9 @@ void HistoryDetailViewController::showDetailChart() {
         return d ? dates.getLocalizedShortDateMonthFromDate(*d) : std::string();
     };
     const std::string title =
-        (item.dataType == History::kWiFi ? "WiFi Usage (" : "Cellular Usage (") +
-        date(item.startDate) + " - " + date(item.endDate) + ")";
+        format(item.dataType == History::kWiFi ? tr("WiFi Usage (%s - %s)")
+                                               : tr("Cellular Usage (%s - %s)"),
+               date(item.startDate).c_str(), date(item.endDate).c_str());
     chart_.present(services_, context_, dailyLogs, displayDataUnit, true, title, isPad);
 }
 

@@ -6,6 +6,8 @@
 #include "model/csv_writer.h"
 #include "model/data_formatter.h"
 #include "model/mail_composer.h"
+#include "model/text_format.h"
+#include "platform/i18n.h"
 #include "screens/kit/string_formatter.h"
 
 #include <charconv>
@@ -80,7 +82,7 @@ std::string HistoryExport::csvText(const std::vector<History> &logs,
 MailMessage HistoryExport::historyMail(const std::vector<History> &logs,
                                        const std::string &unit) const {
     MailMessage message;
-    message.subject = kHistorySubject;
+    message.subject = tr(kHistorySubject);
     message.body = emailBody(logs, unit);
     message.bodyIsHTML = true;
     return message;
@@ -88,8 +90,8 @@ MailMessage HistoryExport::historyMail(const std::vector<History> &logs,
 
 MailMessage HistoryExport::csvMail(const std::string &csv) {
     MailMessage message;
-    message.subject = kCsvSubject;
-    message.body = kCsvSubject;
+    message.subject = tr(kCsvSubject);
+    message.body = tr(kCsvSubject);
     message.attachments.push_back({csv, "text/csv", kCsvFileName});
     return message;
 }
@@ -116,7 +118,7 @@ FileResult HistoryExport::writeCsvText(const std::string &csv) const {
 HistoryExport::Outcome HistoryExport::emailHistory(const std::vector<History> &logs,
                                                    const std::string &unit) {
     std::optional<MailComposer> composer = MailComposer::showMessageComposerWithSubject(
-        mail_, services_.log, kHistorySubject, "", std::nullopt);
+        mail_, services_.log, tr(kHistorySubject), "", std::nullopt);
     if (!composer) return Outcome::NoMailClient;
     composer->setMessageBody(emailBody(logs, unit), true);
     return composer->present(services_.log).handedOver ? Outcome::HandedOver
@@ -129,7 +131,7 @@ HistoryExport::Outcome HistoryExport::exportToCsv(const std::vector<History> &lo
     // A mail with a missing or empty attachment would look like an export that worked.
     if (const FileResult written = writeCsvText(csv); !written.ok()) return Outcome::FileNotWritten;
     std::optional<MailComposer> composer = MailComposer::showMessageComposerWithSubject(
-        mail_, services_.log, kCsvSubject, "", std::nullopt);
+        mail_, services_.log, tr(kCsvSubject), "", std::nullopt);
     if (!composer) return Outcome::NoMailClient;
     const MailMessage message = csvMail(csv);
     composer->setMessageBody(message.body, false);
@@ -143,24 +145,25 @@ std::optional<Alert> HistoryExport::alertForOutcome(Outcome outcome, Kind kind) 
     const std::string file = csvPath(services_).string();
     Alert alert;
     alert.tag = kAlertTag;
-    alert.cancelButton = "OK";
-    alert.title = "Cannot Send Mail";
+    alert.cancelButton = tr("OK");
+    alert.title = tr("Cannot Send Mail");
     switch (outcome) {
     case Outcome::HandedOver:
         return std::nullopt;
     case Outcome::NoMailClient:
-        alert.message = "No mail client was found. Install Thunderbird, or set up a mail program "
-                        "that xdg-email can open.";
+        alert.message = tr("No mail client was found. Install Thunderbird, or set up a mail "
+                           "program that xdg-email can open.");
         break;
     case Outcome::HandOffFailed:
-        alert.message = "The mail client did not open the message.";
+        alert.message = tr("The mail client did not open the message.");
         break;
     case Outcome::FileNotWritten:
-        alert.title = "Export Failed";
-        alert.message = "The CSV file could not be written to " + file + ".";
+        alert.title = tr("Export Failed");
+        alert.message = format(tr("The CSV file could not be written to %s."), file.c_str());
         return alert;
     }
-    if (kind == Kind::Csv) alert.message += " The CSV file was written to " + file + ".";
+    if (kind == Kind::Csv)
+        alert.message += format(tr(" The CSV file was written to %s."), file.c_str());
     return alert;
 }
 

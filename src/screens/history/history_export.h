@@ -5,6 +5,7 @@
 
 #include "model/history.h"
 #include "platform/files.h"
+#include "platform/i18n.h"
 #include "platform/mail_client.h"
 #include "screens/kit/presenter.h"
 #include "storage/services.h"
@@ -66,8 +67,8 @@ class HistoryExport {
     std::optional<Alert> alertForOutcome(Outcome outcome, Kind kind) const;
 
     static constexpr const char *kCsvFileName = "byteward.csv";
-    static constexpr const char *kHistorySubject = "Byteward History";
-    static constexpr const char *kCsvSubject = "Byteward CSV File";
+    static constexpr const char *kHistorySubject = N_("Byteward History");
+    static constexpr const char *kCsvSubject = N_("Byteward CSV File");
     static constexpr int kAlertTag = 8789;
 
   private:

@@ -4,6 +4,8 @@
 #include "screens/history/history_view_controller.h"
 
 #include "model/app_settings.h"
+#include "model/text_format.h"
+#include "platform/i18n.h"
 #include "screens/history/history_export.h"
 #include "screens/kit/screen_theme.h"
 #include "screens/kit/string_formatter.h"
@@ -32,14 +34,14 @@ void HistoryViewController::viewWillAppear() {
 }
 
 HistoryViewController::Row HistoryViewController::rowAt(int row) const {
-    if (row == 0) return {"Current Billing Period", "", kCellularIcon};
-    if (row == 1) return {"Current Billing Period", "", kWifiIcon};
+    if (row == 0) return {tr("Current Billing Period"), "", kCellularIcon};
+    if (row == 1) return {tr("Current Billing Period"), "", kWifiIcon};
     const History &log = historyData.at(static_cast<std::size_t>(row - kFixedRows));
     const StringFormatter dates(services_.calendar);
     auto date = [&dates](const std::optional<Instant> &d) {
         return d ? dates.getLocalizedShortDateNoTimeStringFromDate(*d) : std::string();
     };
-    return {date(log.startDate) + " to " + date(log.endDate),
+    return {format(tr("%s to %s"), date(log.startDate).c_str(), date(log.endDate).c_str()),
             HistoryExport::amountText(log.dataTotal, displayDataUnit),
             log.dataType == History::kWiFi ? kWifiIcon : kCellularIcon};
 }
@@ -81,9 +83,10 @@ void HistoryViewController::showActionSheet() {
     Alert sheet;
     sheet.actionSheet = true;
     sheet.tag = kActionSheetTag;
-    sheet.cancelButton = "Cancel";
-    sheet.otherButtons = {"Clear History", "Email History", "Export to CSV", "View Chart"};
-    sheet.destructiveButton = "Clear History";
+    sheet.cancelButton = tr("Cancel");
+    sheet.otherButtons = {tr("Clear History"), tr("Email History"), tr("Export to CSV"),
+                          tr("View Chart")};
+    sheet.destructiveButton = tr("Clear History");
     context_.presenter->presentAlert(sheet, this);
 }
 
@@ -112,9 +115,9 @@ void HistoryViewController::alertView(const Alert &alert, int buttonIndex) {
         Alert confirm;
         confirm.actionSheet = true;
         confirm.tag = kClearSheetTag;
-        confirm.cancelButton = "Cancel";
-        confirm.otherButtons = {"Clear All Records"};
-        confirm.destructiveButton = "Clear All Records";
+        confirm.cancelButton = tr("Cancel");
+        confirm.otherButtons = {tr("Clear All Records")};
+        confirm.destructiveButton = tr("Clear All Records");
         context_.presenter->presentAlert(confirm, this);
         break;
     }
@@ -145,7 +148,7 @@ void HistoryViewController::tellIfNotMailed(const HistoryExport &exporter,
 
 ValueDict HistoryViewController::labels() const {
     ValueDict out;
-    out.set("lblTitle", labelValue("History"));
+    out.set("lblTitle", labelValue(tr("History")));
     return out;
 }
 

@@ -3,6 +3,7 @@
 
 #include "screens/kit/date_picker_view_controller.h"
 
+#include "platform/i18n.h"
 #include "screens/kit/screen_theme.h"
 #include "screens/kit/string_formatter.h"
 #include "screens/kit/table_cell.h"
@@ -230,10 +231,10 @@ bool DatePickerViewController::prefersStatusBarHidden() {
 
 ValueDict DatePickerViewController::labels() const {
     ValueDict out;
-    out.set("txtDate", labelValue(txtDate_));
-    out.set("btnNoEndDate", labelValue(kNoEndDate));
-    out.set("btnDone", labelValue("Done"));
-    out.set("btnCancel", labelValue("Cancel"));
+    out.set("txtDate", labelValue(txtDate_ == kNoEndDate ? tr(kNoEndDate) : txtDate_));
+    out.set("btnNoEndDate", labelValue(tr(kNoEndDate)));
+    out.set("btnDone", labelValue(tr("Done")));
+    out.set("btnCancel", labelValue(tr("Cancel")));
     return out;
 }
 

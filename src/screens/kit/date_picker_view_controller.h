@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "platform/i18n.h"
 #include "screens/kit/navigator.h"
 #include "screens/kit/screen.h"
 #include "storage/services.h"
@@ -39,7 +40,7 @@ class DatePickerViewController final : public Screen {
     DatePickerViewController(Services &services, Navigator &navigator)
         : services_(services), navigator_(navigator) {}
 
-    static constexpr const char *kNoEndDate = "No End Date";
+    static constexpr const char *kNoEndDate = N_("No End Date");
     static constexpr const char *kPageName = "DatePickerView";
 
     DatePickerViewControllerDelegate *delegate = nullptr; // not owned

@@ -3,6 +3,7 @@
 
 #include "screens/kit/text_field_view_controller.h"
 
+#include "platform/i18n.h"
 #include "screens/kit/screen_theme.h"
 #include "screens/kit/theme.h"
 
@@ -52,8 +53,8 @@ bool TextFieldViewController::prefersStatusBarHidden() {
 ValueDict TextFieldViewController::labels() const {
     ValueDict out;
     out.set("label", labelValue(labelText));
-    out.set("btnDone", labelValue("Done"));
-    out.set("btnCancel", labelValue("Cancel"));
+    out.set("btnDone", labelValue(tr("Done")));
+    out.set("btnCancel", labelValue(tr("Cancel")));
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include "model/data_formatter.h"
 #include "model/text_format.h"
 #include "platform/data_lock.h"
+#include "platform/i18n.h"
 #include "platform/iso8601.h"
 
 #include <cstdio>
@@ -50,7 +51,8 @@ void StartDayViewController::viewDidLoad() {
     daysOfMonth.clear();
     for (int day = 1; day <= 31; ++day)
         daysOfMonth.push_back(day);
-    daysOfWeek = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    daysOfWeek = {tr("Sunday"),   tr("Monday"), tr("Tuesday"), tr("Wednesday"),
+                  tr("Thursday"), tr("Friday"), tr("Saturday")};
 }
 
 int StartDayViewController::numberOfRows() const {
@@ -69,13 +71,13 @@ void StartDayViewController::pickerView(int row) {
     if (row < 0 || row >= numberOfRows()) return;
     long long code = 0;
     if (planType != 0) {
-        selectedDate = "Every " + daysOfWeek[static_cast<std::size_t>(row)];
+        selectedDate = format(tr("Every %s"), daysOfWeek[static_cast<std::size_t>(row)].c_str());
         code = row < 6 ? 101 + row : 107;
     } else {
         const int day = daysOfMonth[static_cast<std::size_t>(row)];
         // Only the first two days take their own suffix on this screen.
-        const char *suffix = day == 1 ? "st" : day == 2 ? "nd" : "th";
-        selectedDate = std::to_string(day) + suffix + " of the month";
+        const char *suffix = day == 1 ? N_("st") : day == 2 ? N_("nd") : N_("th");
+        selectedDate = format(tr("%d%s of the month"), day, tr(suffix));
         code = day;
     }
     store(services_.defaults, "firstDayOfCycle", Value(code));
@@ -95,7 +97,7 @@ std::string DaysViewController::titleForRow(int row) const {
 void DaysViewController::pickerView(int row) {
     if (row < 0 || row >= numberOfRows()) return;
     const int length = days[static_cast<std::size_t>(row)];
-    selectedDate = std::to_string(length) + " Days";
+    selectedDate = format(trn("%d Day", "%d Days", static_cast<unsigned long>(length)), length);
     services_.defaults.setObject("ResetDays", Value(length));
     store(services_.defaults, "firstDayOfCycle", Value(kCustomPlan));
 }
@@ -149,7 +151,7 @@ void StartDateViewController::setSelectedDate(Instant chosen) {
     gmtime_r(&time, &utc);
     char text[40];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S +0000", &utc);
-    selectedDate = std::string("Starting ") + text;
+    selectedDate = tr("Starting ") + std::string(text);
 }
 
 std::string DigitWheels::titleForRow(int row, int component) const {

@@ -3,6 +3,7 @@
 
 #include "screens/settings/plan_setup_screen.h"
 
+#include "platform/i18n.h"
 #include "screens/kit/string_formatter.h"
 
 namespace byteward {
@@ -118,11 +119,16 @@ void PlanSetupScreen::load() {
 }
 
 ValueDict PlanSetupScreen::labels() const {
-    static const char *const titles[] = {
-        "Plan Type",  "Start Day",  "Cycle Length", "Custom Start Date", "Wi-Fi Custom Start Date",
-        "Start Date", "Plan Quota", "Current Usage"};
+    static const char *const titles[] = {N_("Plan Type"),
+                                         N_("Start Day"),
+                                         N_("Cycle Length"),
+                                         N_("Custom Start Date"),
+                                         N_("Wi-Fi Custom Start Date"),
+                                         N_("Start Date"),
+                                         N_("Plan Quota"),
+                                         N_("Current Usage")};
     ValueDict out;
-    out.set("lblTitle", labelValue(titles[static_cast<int>(kind_)]));
+    out.set("lblTitle", labelValue(tr(titles[static_cast<int>(kind_)])));
     std::string summary;
     if (startDay_) summary = startDay_->selectedDate;
     if (days_) summary = days_->selectedDate;
@@ -137,7 +143,7 @@ ValueDict PlanSetupScreen::values() const {
     ValueDict out;
     out.set("kind", Value(static_cast<int>(kind_)));
     if (planType_) {
-        out.set("rows", Value(ValueArray{Value("Monthly"), Value("Weekly")}));
+        out.set("rows", Value(ValueArray{Value(tr("Monthly")), Value(tr("Weekly"))}));
         out.set("checked", Value(static_cast<long long>(planType_->planType)));
     }
     if (startDay_) {

@@ -3,6 +3,8 @@
 
 #include "screens/settings/settings_screen.h"
 
+#include "platform/i18n.h"
+
 namespace byteward {
 
 namespace {
@@ -35,7 +37,7 @@ std::string field(const Value &argument, const char *key) {
 
 ValueDict SettingsScreen::labels() const {
     ValueDict out;
-    out.set("lblTitle", labelValue("Settings"));
+    out.set("lblTitle", labelValue(tr("Settings")));
     return out;
 }
 

@@ -6,6 +6,7 @@
 #include "model/cellular_link.h"
 #include "model/text_format.h"
 #include "platform/files.h"
+#include "platform/i18n.h"
 #include "storage/plist_codec.h"
 
 #include <cmath>
@@ -15,8 +16,8 @@ namespace byteward {
 
 namespace {
 
-const char *const kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                 "Thursday", "Friday", "Saturday"};
+const char *const kWeekdays[] = {N_("Sunday"),   N_("Monday"), N_("Tuesday"), N_("Wednesday"),
+                                 N_("Thursday"), N_("Friday"), N_("Saturday")};
 
 // Choice lists shared by several rows.
 bool namedChoices(const std::string &name, SettingsRow &row) {
@@ -30,16 +31,16 @@ bool namedChoices(const std::string &name, SettingsRow &row) {
     if (name == "cycles") {
         for (int day = 1; day <= 31; ++day) {
             row.values.emplace_back(day);
-            row.titles.push_back(format("Day %d of the month", day));
+            row.titles.push_back(format(tr("Day %d of the month"), day));
         }
         for (int weekday = 0; weekday < 7; ++weekday) {
             row.values.emplace_back(101 + weekday);
-            row.titles.push_back(std::string("Every ") + kWeekdays[weekday]);
+            row.titles.push_back(format(tr("Every %s"), tr(kWeekdays[weekday])));
         }
         row.values.emplace_back(1001);
-        row.titles.emplace_back("Every day");
+        row.titles.emplace_back(tr("Every day"));
         row.values.emplace_back(9999);
-        row.titles.emplace_back("Custom length");
+        row.titles.emplace_back(tr("Custom length"));
         return true;
     }
     return false;
@@ -73,7 +74,8 @@ std::vector<SettingsSection> SettingsViewController::parseSchema(std::string_vie
     for (const Value &group : *root->asArray()) {
         const ValueDict *g = group.asDict();
         if (g == nullptr) continue;
-        SettingsSection section{text(*g, "title"), {}};
+        // The schema's titles are message ids: shown in the user's language.
+        SettingsSection section{tr(text(*g, "title")), {}};
         const Value *items = g->find("items");
         if (items == nullptr || !items->isArray()) continue;
         for (const Value &item : *items->asArray()) {
@@ -88,7 +90,7 @@ std::vector<SettingsSection> SettingsViewController::parseSchema(std::string_vie
                        : kind == "list"   ? SettingsRow::Kind::List
                                           : SettingsRow::Kind::Button;
             row.key = text(*d, "key");
-            row.title = text(*d, "title");
+            row.title = tr(text(*d, "title"));
             if (const Value *on = d->find("default"); on != nullptr && on->isBool())
                 row.defaultOn = on->boolValue();
             if (!namedChoices(text(*d, "choices"), row)) {
@@ -96,7 +98,7 @@ std::vector<SettingsSection> SettingsViewController::parseSchema(std::string_vie
                     row.values = *values->asArray();
                 if (const Value *titles = d->find("titles"); titles != nullptr && titles->isArray())
                     for (const Value &t : *titles->asArray())
-                        row.titles.push_back(t.stringValue());
+                        row.titles.push_back(tr(t.stringValue()));
             }
             row.titles.resize(row.values.size());
             section.rows.push_back(std::move(row));
@@ -139,7 +141,7 @@ int SettingsViewController::choiceIndex(const SettingsRow &r) const {
 std::string SettingsViewController::displayValue(const SettingsRow &r) const {
     switch (r.kind) {
     case SettingsRow::Kind::Switch:
-        return switchValue(r) ? "on" : "off";
+        return switchValue(r) ? tr("on") : tr("off");
     case SettingsRow::Kind::Choice: {
         const int index = choiceIndex(r);
         if (index >= 0) return r.titles[static_cast<std::size_t>(index)];
