@@ -51,6 +51,12 @@ got=$("$root/usr/bin/bytewardctl" --version 2>&1)
 [ "$got" = "bytewardctl ${version%-*}" ] || fail "--version said: $got"
 "$root/usr/bin/bytewardctl" status >"$work/status" 2>&1 || fail "status: $(cat "$work/status")"
 grep -qi 'cellular' "$work/status" || fail "status shows no cellular dashboard: $(cat "$work/status")"
+# The German catalogue came with bytewardctl.
+if locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  LANG=de_DE.UTF-8 BYTEWARD_LOCALEDIR=$root/usr/share/locale "$root/usr/bin/bytewardctl" status \
+    >"$work/status.de" 2>&1
+  grep -q 'MOBILFUNK' "$work/status.de" || fail "status in German: $(head -3 "$work/status.de")"
+fi
 got=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work "$root/usr/bin/byteward" --self-test 2>&1)
 [[ $got == *"self-test passed"* ]] || fail "byteward --self-test: $got"
 
