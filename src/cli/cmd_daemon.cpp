@@ -73,8 +73,8 @@ void addDaemonCommand(CLI::App &app, Action &action) {
             if (!o->metricsListen.empty()) {
                 try {
                     server = std::make_unique<HttpPageServer>(
-                        *parseListenAddress(o->metricsListen), "/metrics", kMetricsContentType,
-                        context.log());
+                        parseListenAddress(o->metricsListen).value(), "/metrics",
+                        kMetricsContentType, context.log());
                 } catch (const std::runtime_error &error) {
                     throw Failure(std::string("metrics: ") + error.what());
                 }
@@ -87,8 +87,8 @@ void addDaemonCommand(CLI::App &app, Action &action) {
             ConfiguredGeocoder places(context.services().defaults, context.log());
             GeoClueLocationService location(context.log(), places,
                                             GeoClueLocationService::Options{});
-            SamplerDaemon daemon(context.services(), sink, power,
-                                 std::chrono::seconds(o->interval), stopSignals.fd(), &location);
+            SamplerDaemon daemon(context.services(), sink, power, std::chrono::seconds(o->interval),
+                                 stopSignals.fd(), &location);
             daemon.setMetricsSink(metricsSink(server.get(), o->metricsOut, context.log()));
             return daemon.run();
         };

@@ -39,8 +39,7 @@ void addMetricsCommand(CLI::App &app, Action &action) {
             const std::string text = metricsText(readUsageMetrics(services, kVersion));
             if (o->out.empty()) {
                 std::cout << text << std::flush;
-            } else if (const FileResult written =
-                           writeFileAtomically(o->out, text, kReadableByAll);
+            } else if (const FileResult written = writeFileAtomically(o->out, text, kReadableByAll);
                        !written) {
                 throw Failure(written.error);
             }

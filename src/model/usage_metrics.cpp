@@ -49,8 +49,8 @@ TypeMetrics typeMetrics(const UpdateCycle &cycle, DataType type) {
 
     // The same test of "has a plan" as the dashboards and the alerts make.
     const PeriodFigures f = cycle.periodFigures(r, cycle.planLimit(type));
-    if (!f.limited) return m;
     const PlanSettings &plan = cycle.settings().plans[type];
+    if (!f.limited || !plan.dataLimit) return m;
     const double quota = plan.dataLimit->doubleValue() *
                          DataFormatter::bytesPerUnit(AppSettings::text(plan.dataLimitUnit));
     m.quotaBytes = quota;
@@ -108,8 +108,9 @@ std::string validUtf8(std::string_view text) {
             codepoint = (codepoint << 6) | (next & 0x3Fu);
         }
         // Overlong forms, surrogates and values past U+10FFFF.
-        if (valid && ((length == 3 && (codepoint < 0x800 || (codepoint >= 0xD800 && codepoint <= 0xDFFF))) ||
-                      (length == 4 && (codepoint < 0x10000 || codepoint > 0x10FFFF))))
+        if (valid &&
+            ((length == 3 && (codepoint < 0x800 || (codepoint >= 0xD800 && codepoint <= 0xDFFF))) ||
+             (length == 4 && (codepoint < 0x10000 || codepoint > 0x10FFFF))))
             valid = false;
         if (valid) {
             out.append(text.substr(i, length));
@@ -219,8 +220,10 @@ UsageMetrics usageMetrics(const UpdateCycle &cycle, const std::vector<CustomCoun
                           std::string version) {
     UsageMetrics metrics;
     metrics.version = std::move(version);
-    for (const DataType type : kDataTypes) metrics.types.push_back(typeMetrics(cycle, type));
-    for (const CustomCounter &counter : counters) metrics.counters.push_back(counterMetrics(counter));
+    for (const DataType type : kDataTypes)
+        metrics.types.push_back(typeMetrics(cycle, type));
+    for (const CustomCounter &counter : counters)
+        metrics.counters.push_back(counterMetrics(counter));
     return metrics;
 }
 
@@ -242,14 +245,14 @@ std::string metricsText(const UsageMetrics &metrics) {
                            std::optional<DirectionBytes> TypeMetrics::*figure) {
         Family family(name, type, help + kBothNote);
         for (const TypeMetrics &t : metrics.types)
-            if (t.*figure) family.addDirections(typeLabel(t.type), *(t.*figure));
+            if (const auto &bytes = t.*figure) family.addDirections(typeLabel(t.type), *bytes);
         family.writeTo(out);
     };
     auto byType = [&](const char *name, const char *help,
                       std::optional<double> TypeMetrics::*figure) {
         Family family(name, "gauge", help);
         for (const TypeMetrics &t : metrics.types)
-            if (t.*figure) family.add(typeLabel(t.type), *(t.*figure));
+            if (const auto &value = t.*figure) family.add(typeLabel(t.type), *value);
         family.writeTo(out);
     };
 
@@ -268,7 +271,8 @@ std::string metricsText(const UsageMetrics &metrics) {
     byType("byteward_quota_bytes", "The plan's quota for a billing period; absent without a limit.",
            &TypeMetrics::quotaBytes);
     byType("byteward_period_start_timestamp_seconds",
-           "Start of the current billing period, in seconds since 1970.", &TypeMetrics::periodStart);
+           "Start of the current billing period, in seconds since 1970.",
+           &TypeMetrics::periodStart);
     byType("byteward_period_end_timestamp_seconds",
            "Start of the next billing period, in seconds since 1970.", &TypeMetrics::periodEnd);
     byType("byteward_projected_bytes",
@@ -296,7 +300,8 @@ std::string metricsText(const UsageMetrics &metrics) {
         // Counters from old archives have no identifier, and a copy may share one: the series
         // must still be told apart, or the whole scrape is refused.
         std::string id = c.id.empty() ? "#" + std::to_string(i + 1) : c.id;
-        while (!ids.insert(id).second) id += "#" + std::to_string(i + 1);
+        while (!ids.insert(id).second)
+            id += "#" + std::to_string(i + 1);
         const Labels labels{{"name", c.name}, {"id", id}};
         for (const DataType type : kDataTypes) {
             Labels withType = labels;

@@ -131,8 +131,7 @@ HttpPageServer::HttpPageServer(const ListenAddress &address, std::string path,
     listenFd_ = ::socket(found->ai_family, found->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                          found->ai_protocol);
     const int on = 1;
-    if (listenFd_ < 0 ||
-        ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+    if (listenFd_ < 0 || ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
         ::bind(listenFd_, found->ai_addr, found->ai_addrlen) != 0 ||
         ::listen(listenFd_, static_cast<int>(limits_.maxConnections)) != 0) {
         const std::string why = std::strerror(errno);
@@ -210,7 +209,8 @@ std::string HttpPageServer::answer(const std::string &request) const {
 
     if (const auto query = target.find('?'); query != std::string::npos) target.resize(query);
     if (target != path_) return error(404, "Not Found");
-    if (method != "GET" && method != "HEAD") return error(405, "Method Not Allowed", "Allow: GET, HEAD");
+    if (method != "GET" && method != "HEAD")
+        return error(405, "Method Not Allowed", "Allow: GET, HEAD");
     const auto body = page();
     if (!body) return error(503, "Service Unavailable");
     return response(200, "OK", contentType_, *body, method == "GET");
@@ -287,8 +287,8 @@ void HttpPageServer::serve() {
                     ++it;
                     continue;
                 }
-                const ssize_t sent = ::send(c.fd, c.out.data() + c.written, c.out.size() - c.written,
-                                            MSG_NOSIGNAL | MSG_DONTWAIT);
+                const ssize_t sent = ::send(c.fd, c.out.data() + c.written,
+                                            c.out.size() - c.written, MSG_NOSIGNAL | MSG_DONTWAIT);
                 if (sent > 0) c.written += static_cast<std::size_t>(sent);
                 if ((sent < 0 && errno != EAGAIN && errno != EINTR) || c.written == c.out.size()) {
                     ::shutdown(c.fd, SHUT_WR);
@@ -329,7 +329,8 @@ void HttpPageServer::serve() {
             }
         }
     }
-    for (auto it = connections.begin(); it != connections.end();) it = close(it);
+    for (auto it = connections.begin(); it != connections.end();)
+        it = close(it);
 }
 
 } // namespace byteward

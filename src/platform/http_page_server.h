@@ -34,7 +34,7 @@ std::optional<ListenAddress> parseListenAddress(const std::string &text);
 class HttpPageServer {
   public:
     struct Limits {
-        std::size_t maxRequestBytes = 8192; // the request line and all headers
+        std::size_t maxRequestBytes = 8192;      // the request line and all headers
         std::chrono::milliseconds timeout{5000}; // from accepting to the last byte of the answer
         std::size_t maxConnections = 16;
     };

@@ -50,7 +50,8 @@ TEST(UsageMetricsText, LabelValuesAreEscapedAndKeptApart) {
          "byteward_custom_meter_paused{name=\"a\xEF\xBF\xBD(\xEF\xBF\xBD\",id=\"A\"}"},
         {"an encoded surrogate is not UTF-8", "\xED\xA0\x80", "A",
          "byteward_custom_meter_paused{name=\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\",id=\"A\"}"},
-        {"no identifier: its place", "Old", "", R"(byteward_custom_meter_paused{name="Old",id="#1"})"},
+        {"no identifier: its place", "Old", "",
+         R"(byteward_custom_meter_paused{name="Old",id="#1"})"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -62,7 +63,9 @@ TEST(UsageMetricsText, LabelValuesAreEscapedAndKeptApart) {
 
 TEST(UsageMetricsText, CountersSharingAnIdentifierStayTwoSeries) {
     UsageMetrics m;
-    m.counters = {{"Trip", "X", {}, false}, {"Trip", "X", {}, true}, {"Trip", "", {}, false},
+    m.counters = {{"Trip", "X", {}, false},
+                  {"Trip", "X", {}, true},
+                  {"Trip", "", {}, false},
                   {"Trip", "#3", {}, false}};
     const auto s = samples(metricsText(m));
     EXPECT_EQ(s.count(R"(byteward_custom_meter_paused{name="Trip",id="X"})"), 1u);
@@ -104,8 +107,16 @@ TEST(UsageMetricsText, OnlyFamiliesWithSamplesAreAnnounced) {
 TEST(UsageMetrics, MilestonesAsTheAlertsReachThem) {
     const struct {
         double remaining, milestone;
-    } cases[] = {{100, 0}, {50.01, 0}, {50, 50},  {35, 65},     {20.5, 65},
-                 {20, 80}, {10, 90},   {4.2, 95}, {0, 100},     {-30, 100},
+    } cases[] = {{100, 0},
+                 {50.01, 0},
+                 {50, 50},
+                 {35, 65},
+                 {20.5, 65},
+                 {20, 80},
+                 {10, 90},
+                 {4.2, 95},
+                 {0, 100},
+                 {-30, 100},
                  {std::numeric_limits<double>::quiet_NaN(), 0}};
     for (const auto &c : cases)
         EXPECT_EQ(milestoneReached(c.remaining), c.milestone) << c.remaining;
@@ -154,16 +165,16 @@ TEST_F(UsageMetricsFromRecords, LimitedPlanMatchesTheDashboardInBytes) {
     const PeriodFigures f = cycle.periodFigures(r, cycle.planLimit(DataType::Cellular));
     ASSERT_TRUE(m.quotaBytes && m.milestonePercent);
     ASSERT_TRUE(m.idealBytes && m.projectedBytes);
-    EXPECT_EQ(*m.quotaBytes, 1.5 * 1024 * MB);
-    EXPECT_NEAR(*m.idealBytes / MB, f.ideal, 0.01);
-    EXPECT_NEAR(*m.projectedBytes / MB, f.projected, 0.01);
-    EXPECT_NEAR(*m.projectedBytes, 600 * MB / 10.5 * 31, 1);
-    EXPECT_EQ(*m.milestonePercent, 0); // 39 % used
-    EXPECT_EQ(*m.periodStart, secondsSince1970(at("2026-12-01T00:00")));
-    EXPECT_EQ(*m.periodEnd, secondsSince1970(at("2027-01-01T00:00")));
+    EXPECT_EQ(m.quotaBytes.value(), 1.5 * 1024 * MB);
+    EXPECT_NEAR(m.idealBytes.value() / MB, f.ideal, 0.01);
+    EXPECT_NEAR(m.projectedBytes.value() / MB, f.projected, 0.01);
+    EXPECT_NEAR(m.projectedBytes.value(), 600 * MB / 10.5 * 31, 1);
+    EXPECT_EQ(m.milestonePercent.value(), 0); // 39 % used
+    EXPECT_EQ(m.periodStart.value(), secondsSince1970(at("2026-12-01T00:00")));
+    EXPECT_EQ(m.periodEnd.value(), secondsSince1970(at("2027-01-01T00:00")));
     ASSERT_TRUE(m.period);
-    EXPECT_EQ(m.period->both, 600 * MB);
-    EXPECT_EQ(m.period->received, 450 * MB);
+    EXPECT_EQ(m.period.value().both, 600 * MB);
+    EXPECT_EQ(m.period.value().received, 450 * MB);
 }
 
 TEST_F(UsageMetricsFromRecords, FiguresARecordLacksAreAbsentNotZero) {
@@ -209,8 +220,8 @@ TEST_F(UsageMetricsFromRecords, AQuotaBelowOneDisplayUnitIsStillAQuota) {
     period(r, 480);
     const TypeMetrics m = figures(DataType::WiFi);
     ASSERT_TRUE(m.quotaBytes);
-    EXPECT_EQ(*m.quotaBytes, 500 * MB);
-    EXPECT_EQ(*m.milestonePercent, 95); // 4 % left
+    EXPECT_EQ(m.quotaBytes.value(), 500 * MB);
+    EXPECT_EQ(m.milestonePercent.value(), 95); // 4 % left
 }
 
 } // namespace

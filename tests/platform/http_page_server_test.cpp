@@ -40,7 +40,7 @@ TEST(ListenAddress, ReadsThePortAndAnOptionalHost) {
         const auto got = parseListenAddress(c.text);
         ASSERT_EQ(got.has_value(), c.want.has_value()) << c.text;
         if (got) {
-            EXPECT_EQ(got->host + " " + got->port, c.want->host + " " + c.want->port);
+            EXPECT_EQ(got->host + " " + got->port, c.want.value().host + " " + c.want.value().port);
         }
     }
 }
@@ -55,7 +55,8 @@ class HttpPageServerTest : public ::testing::Test {
         to.sin_family = AF_INET;
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         const std::string bound = server.boundAddress();
-        to.sin_port = htons(static_cast<std::uint16_t>(std::stoi(bound.substr(bound.rfind(':') + 1))));
+        to.sin_port =
+            htons(static_cast<std::uint16_t>(std::stoi(bound.substr(bound.rfind(':') + 1))));
         EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to), 0);
         return fd;
     }
