@@ -127,6 +127,30 @@ if daemon:
     note("sleeps per minute (timer and disk waits), daemon / vnstatd",
          f"{b['sleeps_per_min']:.0f} / {v['sleeps_per_min']:.0f}")
 
+metrics = load("metrics.json")
+if metrics:
+    p, e, v = metrics["plain"], metrics["endpoint"], metrics["vnstatd"]
+    note("metrics endpoint period",
+         f"{metrics['seconds'] / 60:.1f} min, every 20 s, scraped every 5 s")
+    check("daemon with endpoint CPU / vnstatd CPU",
+          f"{e['cpu_s'] / max(v['cpu_s'], 1e-9):.1f}x ({e['cpu_s'] * 1e3:.0f} vs "
+          f"{v['cpu_s'] * 1e3:.0f} ms)", "< 1x", e["cpu_s"] < v["cpu_s"])
+    check("daemon with endpoint peak RSS / vnstatd peak RSS",
+          f"{e['peak_rss_kib'] / v['peak_rss_kib']:.1f}x "
+          f"({e['peak_rss_kib'] / 1024:.1f} vs {v['peak_rss_kib'] / 1024:.1f} MiB)",
+          "<= 2x", e["peak_rss_kib"] <= 2 * v["peak_rss_kib"])
+    note("added by the endpoint: CPU / peak RSS / threads",
+         f"{(e['cpu_s'] - p['cpu_s']) * 1e3:+.0f} ms ({e['cpu_s'] / max(p['cpu_s'], 1e-9):.2f}x)"
+         f" / {(e['peak_rss_kib'] - p['peak_rss_kib']) / 1024:+.2f} MiB"
+         f" / {e['threads']} vs {p['threads']}")
+    path = os.path.join(results, "metrics-scrapes.jsonl")
+    scrapes = [json.loads(line) for line in open(path) if line.strip()] if os.path.exists(path) else []
+    served = [s["ms"] for s in scrapes if s["status"] == 200]
+    if served:
+        note("scrapes answered, median / slowest",
+             f"{len(served)} of {len(scrapes)}, {statistics.median(served):.1f} / "
+             f"{max(served):.1f} ms ({scrapes[-1]['bytes']} bytes)")
+
 app = load("app.json")
 if app:
     wall = {r["command"]: r["mean"] * 1e3 for r in app["results"]}

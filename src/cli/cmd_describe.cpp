@@ -4,7 +4,6 @@
 // Shell completions and the manual's command reference, both written from the parsed command
 // definition itself so that neither can fall behind a new command or option.
 #include "cli/command.h"
-#include "platform/i18n.h"
 
 #include <iostream>
 #include <memory>
@@ -202,6 +201,14 @@ std::string zshText(const std::string &text, bool brackets = false) {
     return out;
 }
 
+// The message of an _arguments value: a colon would end it.
+std::string zshMessage(const std::string &text) {
+    std::string out;
+    for (const char c : zshText(text))
+        out += c == ':' ? std::string("\\:") : std::string(1, c);
+    return out;
+}
+
 std::string zshAction(const Argument &argument) {
     if (!argument.choices.empty())
         return "(" + joinWords(argument.choices) + ")";
@@ -232,14 +239,14 @@ void zshCommand(std::ostream &out, const Command &command) {
             spec = "'" + words.front();
         spec += "[" + zshText(option.description, true) + "]";
         if (option.takesValue())
-            spec += ":" + zshText(option.valueName) + ":" + zshAction(option);
+            spec += ":" + zshMessage(option.valueName) + ":" + zshAction(option);
         specs.push_back(spec + "'");
     }
     if (command.children.empty()) {
         int index = 1;
         for (const Argument &positional : command.positionals)
             specs.push_back("'" + std::to_string(index++) + (positional.required ? ":" : "::") +
-                            zshText(positional.positional) + ":" + zshAction(positional) + "'");
+                            zshMessage(positional.positional) + ":" + zshAction(positional) + "'");
         if (command.takesRest)
             specs.emplace_back("'*:argument: '");
         out << "    _arguments -s";

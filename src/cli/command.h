@@ -28,6 +28,7 @@ void addUpdateCommand(CLI::App &app, Action &action);
 void addStatusCommand(CLI::App &app, Action &action);
 void addWidgetCommand(CLI::App &app, Action &action);
 void addDaemonCommand(CLI::App &app, Action &action);
+void addMetricsCommand(CLI::App &app, Action &action);
 void addAdjustCommands(CLI::App &app, Action &action);
 // Commands that describe the command line itself (shell completions, the manual's command
 // reference): they run without the platform services, so the build can run them.

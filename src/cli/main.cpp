@@ -54,6 +54,7 @@ int run(int argc, char **argv) {
     addNotificationsCommand(app, action);
     addWidgetCommand(app, action);
     addDaemonCommand(app, action);
+    addMetricsCommand(app, action);
     std::function<int()> describeAction;
     addDescribeCommands(app, describeAction);
 

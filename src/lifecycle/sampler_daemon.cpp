@@ -3,10 +3,12 @@
 
 #include "lifecycle/sampler_daemon.h"
 
+#include "byteward_version.h"
 #include "lifecycle/background_fetch.h"
 #include "model/app_settings.h"
 #include "model/communications.h"
 #include "model/update_cycle.h"
+#include "model/usage_metrics.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -107,9 +109,21 @@ void SamplerDaemon::sample() {
         // Another process holding the data lock too long, say; the next tick tries again.
         services_.log.line(std::string("Background sample failed: ") + error.what());
     }
+    publishMetrics();
     // Counted from the end, so a slow sample is not followed by another at once.
     nextTick_ = SteadyClock::now() + interval_;
     deliver();
+}
+
+// Rendered here, once a sample, so that a scrape only copies text and never waits for the
+// records or their lock.
+void SamplerDaemon::publishMetrics() {
+    if (!metricsSink_) return;
+    try {
+        metricsSink_(metricsText(readUsageMetrics(services_, kVersion)));
+    } catch (const std::exception &error) {
+        services_.log.line(std::string("Metrics not updated: ") + error.what());
+    }
 }
 
 // As a background fetch does: monitoring runs while backgrounding is on.

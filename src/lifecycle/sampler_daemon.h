@@ -9,6 +9,7 @@
 #include "storage/services.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <signal.h>
@@ -54,8 +55,14 @@ class SamplerDaemon {
     // Samples until asked to stop; answers the exit status.
     int run();
 
+    // Called on the daemon's thread after every sample with the figures for monitoring systems
+    // (see metricsText), rendered from the records as that sample left them.
+    using MetricsSink = std::function<void(const std::string &text)>;
+    void setMetricsSink(MetricsSink sink) { metricsSink_ = std::move(sink); }
+
   private:
     void sample();
+    void publishMetrics();
     void deliver();
     bool backgroundingEnabled() const;
     void onPowerEvent(const PowerEvent &event);
@@ -78,6 +85,7 @@ class SamplerDaemon {
     std::unique_ptr<UpdateCycle> locationController_;
     std::chrono::steady_clock::time_point nextTick_;
     int exitStatus_ = 0;
+    MetricsSink metricsSink_;
 };
 
 // How long to wait: until the next tick, or until the next notification falls due when that comes

@@ -99,7 +99,8 @@ void removeAbandonedTemporaries(const fs::path &dir, const std::string &name) {
 
 } // namespace
 
-FileResult writeFileAtomically(const fs::path &path, std::string_view contents) {
+FileResult writeFileAtomically(const fs::path &path, std::string_view contents,
+                               unsigned permissions) {
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
     // Appended piece by piece: GCC 12 warns falsely about "." + name at -O3.
     std::string hidden(".");
@@ -127,7 +128,9 @@ FileResult writeFileAtomically(const fs::path &path, std::string_view contents) 
         data += written;
         left -= static_cast<std::size_t>(written);
     }
-    // mkstemp makes the file 0600; the stores are private to the user anyway.
+    // mkstemp makes the file 0600, as the stores want.
+    if (permissions != kPrivateToUser && ::fchmod(fd, static_cast<mode_t>(permissions)) != 0)
+        return fail("cannot set its permissions");
     if (::fsync(fd) != 0) return fail("flush failed");
     if (::close(fd) != 0) {
         ::unlink(pattern.c_str());

@@ -29,10 +29,16 @@ inline constexpr std::size_t kMaxFileBytes = std::size_t{64} * 1024 * 1024;
 std::optional<std::string> readWholeFile(const std::filesystem::path &path,
                                          std::string *error = nullptr, bool *tooLarge = nullptr);
 
+// Permissions of a file others must read (a textfile collector running as another user); the
+// stores keep the private default.
+inline constexpr unsigned kPrivateToUser = 0600;
+inline constexpr unsigned kReadableByAll = 0644;
+
 // Writes to a temporary file in the same directory, flushes it to disk and renames it into
 // place, so a reader sees either the old or the new file, never half of one.
 [[nodiscard]] FileResult writeFileAtomically(const std::filesystem::path &path,
-                                             std::string_view contents);
+                                             std::string_view contents,
+                                             unsigned permissions = kPrivateToUser);
 
 // Tells the log of a store write's outcome and returns it. A failure is logged as "Writing data
 // to file failed: ..." and handed to the write-failure listener the first time it happens, and not

@@ -10,7 +10,7 @@ failures=0
 # "line|expected": the words offered for the last (partial) word of the line, sorted.
 cases=(
   "bytewardctl st|status"
-  "bytewardctl |adjust billing completion counters daemon defaults export history interfaces notifications record reset status update widget"
+  "bytewardctl |adjust billing completion counters daemon defaults export history interfaces metrics notifications record reset status update widget"
   "bytewardctl --|--help --verbose --version"
   "bytewardctl status |cellular wifi"
   "bytewardctl status --j|--json"
@@ -24,7 +24,7 @@ cases=(
   "bytewardctl defaults |delete read write"
   "bytewardctl defaults write |"
   "bytewardctl completion |bash fish zsh"
-  "bytewardctl daemon --|--help --interval --verbose"
+  "bytewardctl daemon --|--help --interval --metrics-listen --metrics-out --verbose"
 )
 
 bash_complete() {
@@ -54,6 +54,8 @@ trap 'rm -rf "$work"' EXIT
 touch "$work/usage-export.csv"
 got=$(cd "$work" && bash_complete "bytewardctl export --out usage-")
 [ "$got" = "usage-export.csv" ] || { echo "FAIL bash: --out offered '$got'"; failures=$((failures + 1)); }
+got=$(cd "$work" && bash_complete "bytewardctl metrics --out usage-")
+[ "$got" = "usage-export.csv" ] || { echo "FAIL bash: metrics --out offered '$got'"; failures=$((failures + 1)); }
 
 if command -v fish >/dev/null; then
   for case in "${cases[@]}"; do
