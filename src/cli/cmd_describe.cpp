@@ -224,34 +224,34 @@ std::string zshFunction(const Command &command) {
 
 void zshCommand(std::ostream &out, const Command &command) {
     out << zshFunction(command) << "() {\n";
-    std::vector<std::string> specs;
+    std::vector<std::string> patterns;
     for (const Argument &option : command.options) {
         const std::vector<std::string> words = optionWords(option);
-        std::string spec;
+        std::string pattern;
         if (words.size() > 1)
-            spec = "'(" + joinWords(words) + ")'{" + [&] {
+            pattern = "'(" + joinWords(words) + ")'{" + [&] {
                 std::string list;
                 for (const std::string &w : words)
                     list += (list.empty() ? "" : ",") + w;
                 return list;
             }() + "}'";
         else
-            spec = "'" + words.front();
-        spec += "[" + zshText(option.description, true) + "]";
+            pattern = "'" + words.front();
+        pattern += "[" + zshText(option.description, true) + "]";
         if (option.takesValue())
-            spec += ":" + zshMessage(option.valueName) + ":" + zshAction(option);
-        specs.push_back(spec + "'");
+            pattern += ":" + zshMessage(option.valueName) + ":" + zshAction(option);
+        patterns.push_back(pattern + "'");
     }
     if (command.children.empty()) {
         int index = 1;
         for (const Argument &positional : command.positionals)
-            specs.push_back("'" + std::to_string(index++) + (positional.required ? ":" : "::") +
+            patterns.push_back("'" + std::to_string(index++) + (positional.required ? ":" : "::") +
                             zshMessage(positional.positional) + ":" + zshAction(positional) + "'");
         if (command.takesRest)
-            specs.emplace_back("'*:argument: '");
+            patterns.emplace_back("'*:argument: '");
         out << "    _arguments -s";
-        for (const std::string &spec : specs)
-            out << " \\\n        " << spec;
+        for (const std::string &pattern : patterns)
+            out << " \\\n        " << pattern;
         out << "\n}\n\n";
         return;
     }
@@ -260,8 +260,8 @@ void zshCommand(std::ostream &out, const Command &command) {
     for (const Command &child : command.children)
         out << "        '" << child.path.back() << ":" << zshText(child.description) << "'\n";
     out << "    )\n    _arguments -C -s";
-    for (const std::string &spec : specs)
-        out << " \\\n        " << spec;
+    for (const std::string &pattern : patterns)
+        out << " \\\n        " << pattern;
     out << " \\\n        '1: :->command' \\\n        '*:: :->argument' && ret=0\n"
            "    case $state in\n"
            "        command) _describe -t commands command commands && ret=0 ;;\n"

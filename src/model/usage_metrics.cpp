@@ -5,6 +5,7 @@
 #include "model/usage_metrics.h"
 
 #include "model/data_formatter.h"
+#include "platform/utf8.h"
 
 #include <array>
 #include <charconv>
@@ -78,51 +79,8 @@ CounterMetrics counterMetrics(const CustomCounter &c) {
     return m;
 }
 
-// Label values and help texts must be UTF-8; a name typed on another system may not be. Each
-// byte of a broken sequence becomes U+FFFD, so the scrape is not rejected as a whole.
-std::string validUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        unsigned int codepoint = 0;
-        if (lead < 0x80) {
-            length = 1;
-            codepoint = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            codepoint = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            codepoint = lead & 0x0Fu;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            codepoint = lead & 0x07u;
-        }
-        bool valid = length > 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0u) == 0x80u;
-            codepoint = (codepoint << 6) | (next & 0x3Fu);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF.
-        if (valid &&
-            ((length == 3 && (codepoint < 0x800 || (codepoint >= 0xD800 && codepoint <= 0xDFFF))) ||
-             (length == 4 && (codepoint < 0x10000 || codepoint > 0x10FFFF))))
-            valid = false;
-        if (valid) {
-            out.append(text.substr(i, length));
-            i += length;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out;
-}
-
+// Label values and help texts must be UTF-8; a name typed on another system may not be, and a
+// broken sequence would have the whole scrape rejected: validUtf8 replaces it.
 std::string labelValue(std::string_view text) {
     std::string out;
     for (const char c : validUtf8(text)) {

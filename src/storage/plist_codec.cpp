@@ -3,6 +3,8 @@
 
 #include "storage/plist_codec.h"
 
+#include "platform/utf8.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -196,47 +198,6 @@ Value valueFromNode(plist_t node) {
     default:
         return Value(std::string{});
     }
-}
-
-// The text with every byte sequence that is not UTF-8 replaced by U+FFFD. libplist takes strings
-// as UTF-8: the binary writer turned other bytes into garbage and the XML writer made files its
-// own reader refused, so a name with a stray byte would not have come back as it was written.
-std::string validUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        unsigned char min2 = 0x80;
-        unsigned char max2 = 0xBF;
-        if (lead < 0x80) {
-            length = 1;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) min2 = 0xA0; // no overlong forms
-            if (lead == 0xED) max2 = 0x9F; // no surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) min2 = 0x90;
-            if (lead == 0xF4) max2 = 0x8F; // nothing above U+10FFFF
-        }
-        bool valid = length > 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = k == 1 ? next >= min2 && next <= max2 : next >= 0x80 && next <= 0xBF;
-        }
-        if (valid) {
-            out.append(text.substr(i, length));
-            i += length;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out;
 }
 
 plist_t nodeFromValue(const Value &value) {
