@@ -46,13 +46,11 @@ struct Command {
 std::vector<std::string> choicesIn(const std::string &typeName) {
     const auto open = typeName.find('{');
     const auto close = typeName.find('}', open);
-    if (open == std::string::npos || close == std::string::npos)
-        return {};
+    if (open == std::string::npos || close == std::string::npos) return {};
     std::vector<std::string> choices;
     std::stringstream list(typeName.substr(open + 1, close - open - 1));
     for (std::string item; std::getline(list, item, ',');)
-        if (!item.empty())
-            choices.push_back(item);
+        if (!item.empty()) choices.push_back(item);
     return choices;
 }
 
@@ -66,8 +64,7 @@ Argument describeOption(const CLI::Option &option) {
     if (option.get_items_expected_max() > 0) {
         const std::string type = option.get_type_name();
         argument.valueName = type.substr(0, type.find(':'));
-        if (argument.valueName.empty())
-            argument.valueName = "VALUE";
+        if (argument.valueName.empty()) argument.valueName = "VALUE";
         argument.choices = choicesIn(type);
     }
     return argument;
@@ -144,8 +141,7 @@ std::string bashScript(const Command &root) {
     forEach(root, [&](const Command &command) {
         const std::string path = command.joined(' ');
         for (const Argument &option : command.options) {
-            if (!option.takesValue())
-                continue;
+            if (!option.takesValue()) continue;
             for (const std::string &word : optionWords(option)) {
                 out << "        '" << path << "|" << word << "') ";
                 if (!option.choices.empty())
@@ -210,8 +206,7 @@ std::string zshMessage(const std::string &text) {
 }
 
 std::string zshAction(const Argument &argument) {
-    if (!argument.choices.empty())
-        return "(" + joinWords(argument.choices) + ")";
+    if (!argument.choices.empty()) return "(" + joinWords(argument.choices) + ")";
     return argument.isFile() ? "_files" : " ";
 }
 
@@ -246,9 +241,9 @@ void zshCommand(std::ostream &out, const Command &command) {
         int index = 1;
         for (const Argument &positional : command.positionals)
             patterns.push_back("'" + std::to_string(index++) + (positional.required ? ":" : "::") +
-                            zshMessage(positional.positional) + ":" + zshAction(positional) + "'");
-        if (command.takesRest)
-            patterns.emplace_back("'*:argument: '");
+                               zshMessage(positional.positional) + ":" + zshAction(positional) +
+                               "'");
+        if (command.takesRest) patterns.emplace_back("'*:argument: '");
         out << "    _arguments -s";
         for (const std::string &pattern : patterns)
             out << " \\\n        " << pattern;
@@ -292,8 +287,7 @@ std::string zshScript(const Command &root) {
 std::string fishText(const std::string &text) {
     std::string out = "'";
     for (const char c : text) {
-        if (c == '\'' || c == '\\')
-            out += '\\';
+        if (c == '\'' || c == '\\') out += '\\';
         out += c;
     }
     return out + "'";
@@ -308,8 +302,7 @@ std::string fishWithin(const Command &command) {
     std::vector<std::string> children;
     for (const Command &child : command.children)
         children.push_back(child.path.back());
-    if (command.path.empty())
-        return "__fish_use_subcommand";
+    if (command.path.empty()) return "__fish_use_subcommand";
     if (!children.empty())
         condition += "; and not __fish_seen_subcommand_from " + joinWords(children);
     return condition;
@@ -322,8 +315,8 @@ std::string fishScript(const Command &root) {
     forEach(root, [&](const Command &command) {
         const std::string within = fishText(fishWithin(command));
         for (const Command &child : command.children)
-            out << "complete -c bytewardctl -n " << within << " -a " << child.path.back()
-                << " -d " << fishText(child.description) << '\n';
+            out << "complete -c bytewardctl -n " << within << " -a " << child.path.back() << " -d "
+                << fishText(child.description) << '\n';
         for (const Argument &option : command.options) {
             out << "complete -c bytewardctl -n " << within;
             for (const std::string &s : option.shortNames)
@@ -353,8 +346,7 @@ std::string fishScript(const Command &root) {
 std::string scdocText(const std::string &text) {
     std::string out;
     for (const char c : text) {
-        if (c == '*' || c == '_' || c == '\\')
-            out += '\\';
+        if (c == '*' || c == '_' || c == '\\') out += '\\';
         out += c;
     }
     return out;
@@ -376,8 +368,7 @@ bool isCommon(const Argument &option) {
 std::string manualCommands(const Command &root) {
     std::ostringstream out;
     forEach(root, [&](const Command &command) {
-        if (command.path.empty())
-            return;
+        if (command.path.empty()) return;
         std::string synopsis = "*bytewardctl " + scdocText(command.joined(' ')) + "*";
         for (const Argument &option : command.options)
             if (!isCommon(option))
@@ -386,8 +377,7 @@ std::string manualCommands(const Command &root) {
         for (const Argument &positional : command.positionals)
             synopsis += positional.required ? " _" + scdocText(positional.positional) + "_"
                                             : " [_" + scdocText(positional.positional) + "_]";
-        if (command.takesRest)
-            synopsis += " _ARGUMENTS..._";
+        if (command.takesRest) synopsis += " _ARGUMENTS..._";
         if (!command.children.empty())
             synopsis += command.needsCommand ? " _COMMAND_" : " [_COMMAND_]";
         out << synopsis << "\n\t" << scdocText(command.description) << "\n\n";
@@ -397,13 +387,11 @@ std::string manualCommands(const Command &root) {
             out << "\n\n";
         }
         for (const Argument &option : command.options) {
-            if (isCommon(option))
-                continue;
+            if (isCommon(option)) continue;
             std::string words;
             for (const std::string &word : optionWords(option))
                 words += (words.empty() ? "" : ", ") + ("*" + scdocText(word) + "*");
-            out << "\t" << words
-                << (option.takesValue() ? " _" + valueText(option) + "_" : "")
+            out << "\t" << words << (option.takesValue() ? " _" + valueText(option) + "_" : "")
                 << "\n\t\t" << scdocText(option.description);
             out << "\n\n";
         }
