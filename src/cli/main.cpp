@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 namespace byteward::cli {
 
@@ -80,11 +81,13 @@ int run(int argc, char **argv) {
         app.exit(e);
         return 2;
     }
-    if (describeAction)
-        return describeAction();
+    if (describeAction) return describeAction();
 
     try {
         Context context(verbose);
+        // A command looks at the settings file once; the daemon, which runs on, once a sample.
+        std::optional<byteward::UserDefaultsReadHold> hold;
+        if (!app.got_subcommand("daemon")) hold.emplace(context.services().defaults);
         const int status = action(context);
         // A write the command made on the way (the widget values, a notification) that failed and
         // was not written since: what was asked was not all stored.

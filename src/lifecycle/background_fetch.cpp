@@ -8,14 +8,18 @@
 namespace byteward {
 
 long long performBackgroundFetch(Services &services, LocationService *location) {
-    // A wake-up takes two samples, one for each dashboard it refreshes; the badge shows the
+    const UserDefaultsReadHold hold(services.defaults);
+    // A wake-up refreshes both dashboards. One cycle serves both: a second one, milliseconds
+    // later, would find the same counters and write the records again, so they are stored as it
+    // would have left them. Each refresh still publishes both types' figures; the badge shows the
     // first one's figure.
-    std::optional<float> badge;
-    for (int pass = 0; pass < 2; ++pass) {
-        UpdateCycle cycle(services, location);
-        (void)cycle.sample(); // failures are noted where they happen
-        if (pass == 0) badge = cycle.appBadgeNumber;
-    }
+    UpdateCycle cycle(services, location);
+    for (const DataType type : kDataTypes)
+        cycle.record(type).storeAsUpdatedAgain = true;
+    (void)cycle.sample(); // failures are noted where they happen
+    const std::optional<float> badge = cycle.appBadgeNumber;
+    cycle.appBadgeNumber.reset();
+    cycle.publishFigures();
 
     AppSettings settings(services);
     settings.getSettings();

@@ -8,9 +8,9 @@
 
 namespace byteward {
 
-// What a background wake-up does: two samples, as rendering both dashboards took them (each runs
-// an update cycle and publishes both types' figures), without any screen; answers the figure to
-// put on the icon badge: the first sample's badge figure, or 0 when the badge shows the billing
+// What a background wake-up does, without any screen: what rendering both dashboards left (an
+// update cycle, and both types' figures published once per dashboard); answers the figure to put
+// on the icon badge: the first refresh's badge figure, or 0 when the badge shows the billing
 // reset or there is no figure.
 long long performBackgroundFetch(Services &services, LocationService *location = nullptr);
 

@@ -98,12 +98,16 @@ int SamplerDaemon::run() {
 }
 
 void SamplerDaemon::sample() {
+    // The settings file is looked at once for the whole sample, the metrics included.
+    const UserDefaultsReadHold hold(services_.defaults);
+    const UserDefaultsReadHold widgetHold(services_.widgetDefaults);
+    std::optional<LocalNotification> badge;
     try {
         const bool enabled = backgroundingEnabled();
-        if (enabled) {
-            const long long badge = performBackgroundFetch(services_);
-            Communications::sendBadgeNotification(services_, badge);
-        }
+        // The badge's notification is due at once and we deliver it below: it need not pass
+        // through the schedule's file.
+        if (enabled)
+            badge = Communications::badgeNotification(services_, performBackgroundFetch(services_));
         followBackgroundingSwitch(enabled);
     } catch (const std::exception &error) {
         // Another process holding the data lock too long, say; the next tick tries again.
@@ -112,7 +116,7 @@ void SamplerDaemon::sample() {
     publishMetrics();
     // Counted from the end, so a slow sample is not followed by another at once.
     nextTick_ = SteadyClock::now() + interval_;
-    deliver();
+    deliver(std::move(badge));
 }
 
 // Rendered here, once a sample, so that a scrape only copies text and never waits for the
@@ -163,9 +167,12 @@ void SamplerDaemon::followNetworkServices() {
     services_.network.refresh();
 }
 
-void SamplerDaemon::deliver() {
+void SamplerDaemon::deliver(std::optional<LocalNotification> badge) {
     try {
-        services_.notifications.deliverDueNotifications(sink_);
+        if (badge)
+            services_.notifications.deliverDueNotifications(sink_, std::move(*badge));
+        else
+            services_.notifications.deliverDueNotifications(sink_);
     } catch (const std::exception &error) {
         services_.log.line(std::string("Delivering notifications failed: ") + error.what());
     }

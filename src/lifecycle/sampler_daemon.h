@@ -63,7 +63,8 @@ class SamplerDaemon {
   private:
     void sample();
     void publishMetrics();
-    void deliver();
+    // Delivers what is due, and the badge notification of a sample if there is one.
+    void deliver(std::optional<LocalNotification> badge = std::nullopt);
     bool backgroundingEnabled() const;
     void onPowerEvent(const PowerEvent &event);
     void followBackgroundingSwitch(bool enabled);

@@ -96,6 +96,9 @@ class AppData {
     [[nodiscard]] FileResult performBackgroundUpdateForType(const std::string &type,
                                                             const std::string &location,
                                                             bool shouldResetSinceLastAppRun);
+    // Set for a wake-up that refreshes twice in a row (both dashboards): one update is counted
+    // and the record is stored as the second, finding nothing new, would have left it.
+    bool storeAsUpdatedAgain = false;
     // The SIM and roaming part of an update of the cellular record: takes the SIM in use when the
     // record has none, tells once of another one, and posts the roaming notice once a period.
     void followCellularLink(double roamingIncrement);
@@ -138,6 +141,8 @@ class AppData {
     // Appends a log to the history unless an earlier write of this update failed, keeping the
     // outcome for the update.
     void appendHistoryLog(const History &log);
+    // What an update finding no new traffic, right after this one, changes in the record.
+    void settleAsUpdatedAgain();
     void closeDay(double incrementSent, double incrementReceived, double incrementTotal);
     void closePeriodIfItEnded(std::optional<Instant> oldLastBillingDate,
                               std::optional<Instant> oldNextBillingDate, bool accumulate);

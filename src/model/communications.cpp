@@ -59,11 +59,16 @@ void Communications::cancelLocationNotification(Services &services, const std::s
 
 void Communications::sendBadgeNotification(Services &services,
                                            std::optional<long long> badgeNumber) {
+    services.notifications.scheduleLocalNotification(badgeNotification(services, badgeNumber));
+}
+
+LocalNotification Communications::badgeNotification(const Services &services,
+                                                    std::optional<long long> badgeNumber) {
     // Nothing but the badge: no text, no sound.
     LocalNotification notification = notificationAt(services, services.clock.now());
     notification.soundDefault = false;
     notification.badgeNumber = badgeNumber;
-    services.notifications.scheduleLocalNotification(std::move(notification));
+    return notification;
 }
 
 } // namespace byteward

@@ -26,6 +26,10 @@ class Communications {
     static void cancelLocationNotification(Services &services, const std::string &uniqueId);
     // A notification that only puts a number on the application icon, now.
     static void sendBadgeNotification(Services &services, std::optional<long long> badgeNumber);
+    // The badge-only notification that sendBadgeNotification schedules, for a caller that
+    // delivers it at once.
+    static LocalNotification badgeNotification(const Services &services,
+                                               std::optional<long long> badgeNumber);
 };
 
 } // namespace byteward

@@ -42,13 +42,26 @@ FileResult AppData::performBackgroundUpdateForType(const std::string &type,
         lastLocationDataUsed = lastLocation;
     lastLocation = location;
     lastUpdate = accountingNow();
+    const double sent = dataSinceLastRunSent.value_or(0);
+    const double received = dataSinceLastRunRecd.value_or(0);
+    if (storeAsUpdatedAgain) settleAsUpdatedAgain();
     if (FileResult saved = saveAppData(); !saved) return notUpdated(saved);
     // After the record: counters that missed this increment are better than counters that get
     // it twice when a record that could not be saved is updated again. The record is updated
     // either way; a failure here is noted like every store write (the CLI still exits 1).
-    (void)CustomCounter::updateCustomCountersWithDataSentSinceLastRun(
-        services_, dataSinceLastRunSent.value_or(0), dataSinceLastRunRecd.value_or(0), appDataType);
+    (void)CustomCounter::updateCustomCountersWithDataSentSinceLastRun(services_, sent, received,
+                                                                      appDataType);
     return {};
+}
+
+void AppData::settleAsUpdatedAgain() {
+    // Its increment is zero, on the same day: the day this update closed starts from zero rather
+    // than "nothing yet"; everything else it would add or roll is already there.
+    dataSinceLastRun = dataSinceLastRunSent = dataSinceLastRunRecd = 0.0;
+    for (std::optional<double> *each :
+         {&dataToday, &dataTodaySent, &dataTodayRecd, &dataSinceAppLastRun,
+          &dataSinceAppLastRunSent, &dataSinceAppLastRunRecd})
+        *each = each->value_or(0) == -1 ? 0.0 : each->value_or(0);
 }
 
 void AppData::appendHistoryLog(const History &log) {

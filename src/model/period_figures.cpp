@@ -86,13 +86,17 @@ void UpdateCycle::publishPeriod(const AppData &record, const PeriodFigures &f) {
 
 FileResult UpdateCycle::sample() {
     FileResult updated = backgroundUpdate("", false);
+    publishFigures();
+    return updated;
+}
+
+void UpdateCycle::publishFigures() {
     for (const DataType type : kDataTypes) {
         const AppData &each = records_[type];
         // A record without its billing dates has no period to show yet.
         if (each.nextBillingDate && each.lastBillingDate)
             publishPeriod(each, periodFigures(each, planLimit(type)));
     }
-    return updated;
 }
 
 } // namespace byteward

@@ -21,6 +21,8 @@ UpdateCycle::~UpdateCycle() = default;
 
 FileResult UpdateCycle::backgroundUpdate(const std::string &location,
                                          bool shouldResetSinceLastAppRun) {
+    // One look at the settings file for the whole cycle.
+    const UserDefaultsReadHold hold(services_.defaults);
     settings_.getSettings();
     // Both records are brought up to date before any alert is evaluated.
     PerType<FileResult> updated;

@@ -80,6 +80,8 @@ class UpdateCycle : public LocationDelegate {
     // A whole sample as a wake-up without a window takes it: the cycle, then both types'
     // figures published.
     FileResult sample();
+    // Both types' figures published from the records as the last cycle left them.
+    void publishFigures();
     // The period figures of a record that has its billing dates; `dataLimit` in the display unit.
     PeriodFigures periodFigures(const AppData &record, std::optional<float> dataLimit) const;
     // Puts one type's figures where they go outside the window: the badge figure the setting

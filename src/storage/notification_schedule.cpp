@@ -462,7 +462,7 @@ const char *repeatWord(RepeatInterval interval) {
 }
 
 NotificationSchedule::NotificationSchedule(Paths paths, Log &log, const Clock &clock,
-                                       const Calendar &calendar)
+                                           const Calendar &calendar)
     : paths_(std::move(paths)), log_(log), clock_(clock), calendar_(calendar) {
 }
 
@@ -500,12 +500,24 @@ void NotificationSchedule::cancelAllLocalNotifications() {
 }
 
 int NotificationSchedule::deliverDueNotifications(NotificationSink &sink) {
+    return deliverDue(sink, nullptr);
+}
+
+int NotificationSchedule::deliverDueNotifications(NotificationSink &sink,
+                                                  LocalNotification immediate) {
+    if (immediate.identifier.empty()) immediate.identifier = newUuid();
+    immediate.fireDate = std::chrono::floor<std::chrono::seconds>(immediate.fireDate);
+    return deliverDue(sink, &immediate);
+}
+
+int NotificationSchedule::deliverDue(NotificationSink &sink, const LocalNotification *immediate) {
     int delivered = 0;
     modifySchedule(paths_, log_, clock_, [&](std::vector<LocalNotification> &schedule) {
         const Instant now = clock_.now();
         std::vector<const LocalNotification *> due;
         for (const auto &n : schedule)
             if (n.fireDate <= now) due.push_back(&n);
+        if (immediate != nullptr) due.push_back(immediate);
         if (due.empty()) return false;
         // Oldest first; among equal dates the later scheduled comes later, so its badge wins.
         std::stable_sort(due.begin(), due.end(),
@@ -515,6 +527,8 @@ int NotificationSchedule::deliverDueNotifications(NotificationSink &sink) {
             ++delivered;
         }
         std::vector<LocalNotification> remaining;
+        // Only the schedule's own entries change its file.
+        if (delivered == (immediate != nullptr ? 1 : 0)) return false;
         for (auto &n : schedule) {
             if (n.fireDate > now) {
                 remaining.push_back(std::move(n));
@@ -529,11 +543,17 @@ int NotificationSchedule::deliverDueNotifications(NotificationSink &sink) {
         schedule = std::move(remaining);
         return true;
     });
+    // A schedule that could not be read (or locked) delivers nothing of its own; the immediate
+    // one still goes out.
+    if (delivered == 0 && immediate != nullptr) {
+        present(sink, *immediate, clock_.now());
+        delivered = 1;
+    }
     return delivered;
 }
 
 void NotificationSchedule::present(NotificationSink &sink, const LocalNotification &notification,
-                                 Instant now) {
+                                   Instant now) {
     bool shown = false;
     if (notification.alertBody.empty()) {
         shown = sink.setBadge(notification.badgeNumber);

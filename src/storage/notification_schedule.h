@@ -38,12 +38,16 @@ class NotificationSchedule {
     // repeating ones for their next date and drops the rest from the schedule. Returns how many
     // were delivered.
     int deliverDueNotifications(NotificationSink &sink);
+    // As above, with `now` due at once as if it had been scheduled last; it never goes through
+    // the schedule's file, so a wake-up that only refreshes the badge writes no schedule.
+    int deliverDueNotifications(NotificationSink &sink, LocalNotification now);
     // The deliveries so far, oldest first. The log keeps the newest half megabyte or so of them.
     std::vector<DeliveredNotification> deliveredNotifications() const;
     // The earliest fire date in the schedule.
     std::optional<Instant> nextFireDate() const;
 
   private:
+    int deliverDue(NotificationSink &sink, const LocalNotification *immediate);
     // Shows one due notification (or only its badge) and appends it to the delivery log.
     void present(NotificationSink &sink, const LocalNotification &notification, Instant now);
 

@@ -54,7 +54,9 @@ ValueDict PlistUserDefaults::loadFile() {
 }
 
 void PlistUserDefaults::refresh() {
+    if (holds_ > 0 && heldValid_ && cacheValid_) return;
     const auto stamp = stampOfFile();
+    heldValid_ = holds_ > 0;
     if (cacheValid_ && stamp == cacheStamp_) return;
     cache_ = loadFile();
     cacheStamp_ = stampOfFile();
@@ -89,8 +91,22 @@ ValueDict PlistUserDefaults::dictionaryRepresentation() {
     return merged;
 }
 
+bool PlistUserDefaults::pendingChangesNothing() const {
+    for (const auto &[key, value] : pending_) {
+        const Value *stored = cache_.find(key);
+        if (value ? stored == nullptr || !(*stored == *value) : stored != nullptr) return false;
+    }
+    return true;
+}
+
 FileResult PlistUserDefaults::synchronize() {
     if (pending_.empty()) return {};
+    // Values set again unchanged (the widget's, at every sample) in a file nobody replaced since
+    // we read it: nothing to write, so nothing to lock either.
+    if (cacheValid_ && cacheStamp_ && stampOfFile() == cacheStamp_ && pendingChangesNothing()) {
+        pending_.clear();
+        return {};
+    }
     if (!ensurePrivateDirectory(configDir_))
         return noteWrite(
             log_, file_,

@@ -29,6 +29,24 @@ class UserDefaults : public SettingSource {
     // Writes pending changes to disk at once. On failure they stay pending, and the next
     // synchronize tries them again; the failure is noted like every store write (noteWrite).
     virtual FileResult synchronize() = 0;
+    // While held, values come from the file as the first read found it: a cycle asks the disk
+    // once, not once per value. Holds nest; changes this process writes are seen at once.
+    virtual void beginReadHold() {}
+    virtual void endReadHold() {}
+};
+
+// Holds a store's reads for a scope (one sample, one command, one render).
+class UserDefaultsReadHold {
+  public:
+    explicit UserDefaultsReadHold(UserDefaults &defaults) : defaults_(defaults) {
+        defaults_.beginReadHold();
+    }
+    ~UserDefaultsReadHold() { defaults_.endReadHold(); }
+    UserDefaultsReadHold(const UserDefaultsReadHold &) = delete;
+    UserDefaultsReadHold &operator=(const UserDefaultsReadHold &) = delete;
+
+  private:
+    UserDefaults &defaults_;
 };
 
 // A property-list file in the config directory ("byteward.plist", or "SUITE.plist" for a named
@@ -50,6 +68,10 @@ class PlistUserDefaults final : public UserDefaults {
     void removeObjectForKey(const std::string &key) override;
     ValueDict dictionaryRepresentation() override;
     FileResult synchronize() override;
+    void beginReadHold() override { ++holds_; }
+    void endReadHold() override {
+        if (--holds_ == 0) heldValid_ = false;
+    }
 
     const std::filesystem::path &filePath() const { return file_; }
 
@@ -63,6 +85,8 @@ class PlistUserDefaults final : public UserDefaults {
     };
 
     void refresh();
+    // Every pending change sets what the file as last read already holds.
+    bool pendingChangesNothing() const;
     ValueDict loadFile();
     std::optional<FileStamp> stampOfFile() const;
 
@@ -74,6 +98,9 @@ class PlistUserDefaults final : public UserDefaults {
     ValueDict cache_;
     std::optional<FileStamp> cacheStamp_;
     bool cacheValid_ = false;
+    int holds_ = 0;
+    // The file was looked at within the current hold.
+    bool heldValid_ = false;
     // Changes not yet written: a value to set, or empty to remove.
     std::vector<std::pair<std::string, std::optional<Value>>> pending_;
 };

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <sdbus-c++/sdbus-c++.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -202,6 +203,56 @@ TEST(NotificationSchedule, BadgeOnlyGoesToTheBadgeAndAMissingServerStillLogsWith
         EXPECT_EQ(delivered[0].shown, c.serverAnswers);
         // A badge nobody can show is not logged: on a headless machine that would be every update.
         EXPECT_EQ(env.log.contains("was not shown"), !c.serverAnswers && !c.body.empty());
+    }
+}
+
+// The daemon's badge at each sample goes out with what is due, after it, and never through the
+// schedule's file.
+TEST(NotificationSchedule, AnImmediateOneGoesOutLastWithoutTouchingTheSchedule) {
+    struct Case {
+        const char *name;
+        std::vector<std::pair<int, const char *>> scheduled; // seconds from now, body
+        std::vector<std::string> shown;                      // in order, the immediate one is "now"
+        std::vector<std::string> left;
+        bool scheduleRewritten;
+    };
+    const Case cases[] = {
+        {"nothing else due", {{60, "later"}}, {"now"}, {"later"}, false},
+        {"no schedule yet", {}, {"now"}, {}, false},
+        {"others due first",
+         {{0, "due"}, {-60, "earlier"}, {60, "later"}},
+         {"earlier", "due", "now"},
+         {"later"},
+         true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TestEnv env;
+        const Instant now = env.clock.current;
+        for (const auto &[seconds, body] : c.scheduled)
+            env.notifications.scheduleLocalNotification(
+                note(now + std::chrono::seconds(seconds), body));
+        const fs::path file = env.paths().stateDir / "notifications.plist";
+        const auto before = fs::exists(file) ? fs::last_write_time(file) : fs::file_time_type{};
+        const auto inode = [&] {
+            struct stat info {};
+            return ::stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+        };
+        const auto inodeBefore = inode();
+
+        test::RecordingSink sink;
+        EXPECT_EQ(env.notifications.deliverDueNotifications(sink, note(now, "now")),
+                  static_cast<int>(c.shown.size()));
+        EXPECT_EQ(bodies(sink.shown), c.shown);
+        EXPECT_EQ(inode() != inodeBefore, c.scheduleRewritten);
+        EXPECT_EQ(bodies(env.notifications.scheduledLocalNotifications()), c.left);
+        if (!c.scheduleRewritten && fs::exists(file)) {
+            EXPECT_EQ(fs::last_write_time(file), before);
+        }
+        const auto delivered = env.notifications.deliveredNotifications();
+        ASSERT_EQ(delivered.size(), c.shown.size());
+        EXPECT_EQ(delivered.back().notification.alertBody, "now");
+        EXPECT_FALSE(delivered.back().notification.identifier.empty());
     }
 }
 

@@ -67,6 +67,36 @@ TEST(PlistUserDefaults, OnlyAChangeWritesANewFile) {
     }
 }
 
+// A hold keeps a cycle's settings consistent and its disk reads to one; it must never hide this
+// process's own writes, nor outlive its scope.
+TEST(PlistUserDefaults, AReadHoldSeesOwnWritesAndOthersOnlyAfterIt) {
+    TestEnv env;
+    auto other = env.openDefaultsAgain();
+    auto write = [](UserDefaults &to, const char *value) {
+        to.setObject("dataunit_settings", Value(value));
+        ASSERT_TRUE(to.synchronize());
+    };
+    auto seen = [&] { return env.defaults().objectForKey("dataunit_settings")->stringValue(); };
+    write(*other, "MB");
+    {
+        const UserDefaultsReadHold hold(env.defaults());
+        EXPECT_EQ(seen(), "MB");
+        write(*other, "GB");
+        EXPECT_EQ(seen(), "MB") << "another process's write shows within the hold";
+        {
+            const UserDefaultsReadHold nested(env.defaults());
+            EXPECT_EQ(seen(), "MB");
+        }
+        EXPECT_EQ(seen(), "MB") << "the inner hold's end released the outer one";
+        env.defaults().setObject("dataunit_settings", Value("KB"));
+        EXPECT_EQ(seen(), "KB") << "a pending change of our own is hidden";
+        ASSERT_TRUE(env.defaults().synchronize());
+        EXPECT_EQ(seen(), "KB") << "our own write is hidden";
+        write(*other, "TB");
+    }
+    EXPECT_EQ(seen(), "TB") << "the hold outlived its scope";
+}
+
 TEST(PlistUserDefaults, ValuesKeepTheirKind) {
     TestEnv env;
     const Instant date = instantFromSeconds(1'765'153'514);

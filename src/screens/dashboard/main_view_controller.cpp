@@ -27,6 +27,7 @@ float MainViewController::wifiLimit() const {
 }
 
 void MainViewController::renderView() {
+    const UserDefaultsReadHold hold(services_.defaults);
     detailValues.fill({});
     detailValuesCell.fill({});
     detailValuesWiFi.fill({});
@@ -50,6 +51,7 @@ void MainViewController::showLastUpdate() {
 }
 
 void MainViewController::repaintView(bool cellular) {
+    const UserDefaultsReadHold hold(services_.defaults);
     appSettings().getSettings();
     for (const DataType type : kDataTypes) {
         AppData &each = cycle_.record(type);
