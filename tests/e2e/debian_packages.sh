@@ -59,8 +59,9 @@ if locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
 fi
 # The modules came with bytewardctl, in its private library folder, and the installed command
 # finds them there: it has no run path into the build tree.
+ctl_files=$(dpkg-deb -c "$ctl_deb")
 for module in byteward-mime.so byteward-http.so; do
-  dpkg-deb -c "$ctl_deb" | grep -q "/usr/lib/[^/]*/byteward/$module\$" ||
+  grep -q "/usr/lib/[^/]*/byteward/$module\$" <<<"$ctl_files" ||
     fail "bytewardctl does not ship $module"
 done
 readelf -d "$root/usr/bin/bytewardctl" | grep -q 'R\(UN\)\?PATH' && fail "the installed bytewardctl has a run path"
