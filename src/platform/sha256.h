@@ -9,8 +9,8 @@
 
 namespace byteward {
 
-// SHA-256 (FIPS 180-4) of a few bytes, kept here so that the programs need no cryptography
-// library for their one digest.
+// SHA-256 of a few bytes, through libgcrypt: the D-Bus library maps it already, so the one
+// digest the programs need costs no library of its own.
 std::array<std::uint8_t, 32> sha256(std::string_view bytes);
 
 } // namespace byteward
