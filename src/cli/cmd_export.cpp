@@ -72,6 +72,8 @@ int mailExport(Context &context, const ExportOptions &o, const std::vector<Histo
     if (const auto alert = exporter.alertForOutcome(outcome, csv ? HistoryExport::Kind::Csv
                                                                  : HistoryExport::Kind::Email)) {
         std::string message = alert->message;
+        if (outcome == HistoryExport::Outcome::HandOffFailed && !client.lastError.empty())
+            message += " (" + client.lastError + ")";
         if (outcome == HistoryExport::Outcome::HandOffFailed && !client.lastMessageFolder.empty())
             message += format(tr(" The mail is kept as %s."), kept.string().c_str());
         throw Failure(message);

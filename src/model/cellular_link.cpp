@@ -11,9 +11,7 @@
 #include "model/text_format.h"
 #include "model/update_cycle.h"
 #include "platform/i18n.h"
-
-#include <array>
-#include <openssl/evp.h>
+#include "platform/sha256.h"
 
 namespace byteward {
 
@@ -33,15 +31,11 @@ std::optional<ActiveModem> activeModem(const NetworkServicesState &state) {
 }
 
 std::string simDigest(const std::string &identifier) {
-    const std::string input = "byteward-sim:" + identifier;
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned int length = 0;
-    if (EVP_Digest(input.data(), input.size(), digest.data(), &length, EVP_sha256(), nullptr) != 1)
-        return {};
+    const auto digest = sha256("byteward-sim:" + identifier);
     static constexpr char kHex[] = "0123456789abcdef";
     std::string out;
     // Half the digest tells SIMs apart as well and keeps the files short.
-    for (unsigned int i = 0; i < length / 2; ++i) {
+    for (std::size_t i = 0; i < digest.size() / 2; ++i) {
         out += kHex[digest[i] >> 4];
         out += kHex[digest[i] & 0xf];
     }

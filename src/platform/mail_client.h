@@ -48,8 +48,10 @@ class MailClient {
 
 // The mail as a standard MIME message (RFC 5322 and 2045, built with GMime), lines ending in
 // CRLF: a draft any mail program opens, or `sendmail -t` sends. `date` goes into the Date header
-// in UTC; `boundary` separates the parts when there are attachments.
-std::string mimeMessage(const MailMessage &message, Instant date, const std::string &boundary);
+// in UTC; `boundary` separates the parts when there are attachments. Nothing, and why in
+// `whyNot`, when the mail module cannot be loaded.
+std::optional<std::string> mimeMessage(const MailMessage &message, Instant date,
+                                       const std::string &boundary, std::string *whyNot = nullptr);
 
 // The body as plain text: an HTML body loses its tags, a paragraph starts a new line and the
 // entities of markup turn back into their characters. A plain body comes back unchanged.

@@ -4,12 +4,12 @@
 #include "platform/nominatim_geocoder.h"
 
 #include "byteward_version.h"
+#include "platform/http_getter.h"
+#include "platform/module.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <curl/curl.h>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <thread>
 #include <tuple>
@@ -39,20 +39,6 @@ std::pair<std::string, std::string_view> firstOf(const nlohmann::json &address, 
         if (!text.empty()) return {std::move(text), key};
     }
     return {};
-}
-
-std::size_t collect(char *data, std::size_t size, std::size_t count, void *target) {
-    auto &body = *static_cast<std::string *>(target);
-    const std::size_t bytes = size * count;
-    // Returning less than given makes curl stop with an error.
-    if (body.size() + bytes > kMaximumAnswer) return 0;
-    body.append(data, bytes);
-    return bytes;
-}
-
-void initialiseCurl() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
 std::pair<long, long> cacheKey(const Coordinate &coordinate) {
@@ -85,7 +71,6 @@ NominatimGeocoder::NominatimGeocoder(Log &log, Options options)
         options_.endpoint.pop_back();
     if (options_.userAgent.empty())
         options_.userAgent = std::string("Byteward/") + kVersion + " (Linux data usage monitor)";
-    initialiseCurl();
 }
 
 NominatimGeocoder::~NominatimGeocoder() = default;
@@ -147,29 +132,16 @@ std::chrono::steady_clock::time_point NominatimGeocoder::nextTurn() {
 }
 
 PlaceLookup::Answer NominatimGeocoder::fetch(const Request &request) {
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
-    if (!curl) return {std::nullopt, "cannot make an HTTP request"};
-    std::string body;
-    char curlError[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(curl.get(), CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, request.userAgent.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeout.count()));
-    // No signals: curl's own timeouts would otherwise raise SIGALRM in a process that blocks it.
-    curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, collect);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, curlError);
-
-    const CURLcode result = curl_easy_perform(curl.get());
-    if (result != CURLE_OK)
-        return {std::nullopt, request.endpoint + ": " +
-                                  (curlError[0] != '\0' ? curlError : curl_easy_strerror(result))};
-    long status = 0;
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
-    if (status != 200)
-        return {std::nullopt, request.endpoint + " answered HTTP " + std::to_string(status)};
-    Answer answer = placemarkFromNominatim(body);
+    std::string error;
+    const HttpGetter *http = moduleInterface<HttpGetter>(kHttpModule, kHttpGetterFactory, error);
+    if (http == nullptr) return {std::nullopt, error};
+    const HttpResponse response =
+        http->get({request.url, request.userAgent, request.timeout, kMaximumAnswer});
+    if (!response.error.empty()) return {std::nullopt, request.endpoint + ": " + response.error};
+    if (response.status != 200)
+        return {std::nullopt,
+                request.endpoint + " answered HTTP " + std::to_string(response.status)};
+    Answer answer = placemarkFromNominatim(response.body);
     if (!answer.placemark) answer.error = request.endpoint + ": " + answer.error;
     return answer;
 }

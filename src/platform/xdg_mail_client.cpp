@@ -226,6 +226,12 @@ std::vector<std::string> XdgMailClient::xdgEmailArguments(const MailMessage &mes
 }
 
 MailResult XdgMailClient::compose(const MailMessage &message) {
+    MailResult result = handOver(message);
+    lastError = result.error;
+    return result;
+}
+
+MailResult XdgMailClient::handOver(const MailMessage &message) {
     // Thunderbird first: xdg-email cannot pass an HTML body on.
     const std::optional<fs::path> thunderbird = findInPath(kThunderbird);
     const std::optional<fs::path> program = thunderbird ? thunderbird : findInPath(kXdgEmail);
@@ -236,11 +242,16 @@ MailResult XdgMailClient::compose(const MailMessage &message) {
     std::string error;
     const std::optional<fs::path> folder = newMessageFolder(error);
     if (!folder) return {false, error};
-    lastMessageFolder = *folder;
     const std::string boundary = "byteward-" + folder->filename().string();
-    if (FileResult written = writeFileAtomically(*folder / kMessageFileName,
-                                                 mimeMessage(message, clock_.now(), boundary));
-        !written.ok())
+    const std::optional<std::string> mime = mimeMessage(message, clock_.now(), boundary, &error);
+    if (!mime) {
+        // No mail is kept, so none is offered as kept.
+        std::error_code ec;
+        fs::remove(*folder, ec);
+        return {false, error};
+    }
+    lastMessageFolder = *folder;
+    if (FileResult written = writeFileAtomically(*folder / kMessageFileName, *mime); !written.ok())
         return {false, written.error};
 
     std::vector<fs::path> files;

@@ -37,12 +37,15 @@ class XdgMailClient final : public MailClient {
     int keepMessages = 10;
     // The folder of the latest mail; empty before the first.
     std::filesystem::path lastMessageFolder;
+    // Why the latest mail was not handed over; empty when it was.
+    std::string lastError;
 
     static constexpr const char *kMessageFileName = "message.eml";
     static constexpr const char *kThunderbird = "thunderbird";
     static constexpr const char *kXdgEmail = "xdg-email";
 
   private:
+    MailResult handOver(const MailMessage &message);
     std::optional<std::filesystem::path> newMessageFolder(std::string &error);
     void pruneOutbox() const;
     std::vector<std::string> xdgEmailArguments(const MailMessage &message,

@@ -6,7 +6,7 @@
 # app's self-test, the manuals, the completions, the desktop files and the systemd preset.
 set -uo pipefail
 build=$1 net=$2
-for tool in cpack dpkg-deb lintian man; do
+for tool in cpack dpkg-deb lintian man readelf; do
   command -v $tool >/dev/null || { echo "skipped: needs $tool"; exit 77; }
 done
 work=$(mktemp -d)
@@ -57,6 +57,29 @@ if locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
     >"$work/status.de" 2>&1
   grep -q 'MOBILFUNK' "$work/status.de" || fail "status in German: $(head -3 "$work/status.de")"
 fi
+# The modules came with bytewardctl, in its private library folder, and the installed command
+# finds them there: it has no run path into the build tree.
+ctl_files=$(dpkg-deb -c "$ctl_deb")
+for module in byteward-mime.so byteward-http.so; do
+  grep -q "/usr/lib/[^/]*/byteward/$module\$" <<<"$ctl_files" ||
+    fail "bytewardctl does not ship $module"
+done
+readelf -d "$root/usr/bin/bytewardctl" | grep -q 'R\(UN\)\?PATH' && fail "the installed bytewardctl has a run path"
+# A mail written from the unpacked root loads the mail module installed beside it.
+mkdir -p "$work/mailer"
+printf '#!/bin/sh\nexit 0\n' >"$work/mailer/xdg-email"
+chmod +x "$work/mailer/xdg-email"
+PATH=$work/mailer "$root/usr/bin/bytewardctl" export html --mail >"$work/mail" 2>&1 ||
+  fail "export --mail: $(cat "$work/mail")"
+grep -q '^X-Unsent: 1' "$(tail -1 "$work/mail")" 2>/dev/null || fail "no mail written: $(cat "$work/mail")"
+# Without its module a mail fails with a message that names it, not with a crash.
+mime=$(ls "$root"/usr/lib/*/byteward/byteward-mime.so)
+mv "$mime" "$work/moved.so"
+PATH=$work/mailer "$root/usr/bin/bytewardctl" export html --mail >"$work/mail" 2>&1
+got=$?
+[ $got -eq 1 ] && grep -q 'byteward-mime.so' "$work/mail" ||
+  fail "export --mail without its module exited $got: $(cat "$work/mail")"
+mv "$work/moved.so" "$mime"
 got=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work "$root/usr/bin/byteward" --self-test 2>&1)
 [[ $got == *"self-test passed"* ]] || fail "byteward --self-test: $got"
 

@@ -147,7 +147,7 @@ TEST(MimeMessage, ReadsBackAsTheMailThatWasBuilt) {
         {"TextBeyondAscii", unicode, {{"text/plain", "", "caf\xC3\xA9\n"}}},
     };
     for (const auto &c : cases) {
-        const std::string mime = mimeMessage(c.message, date, "b1");
+        const std::string mime = mimeMessage(c.message, date, "b1").value();
         const ParsedMail mail = parseMail(mime);
         EXPECT_EQ(mail.subject, c.message.subject) << c.name;
         EXPECT_EQ(mail.to, c.message.recipients) << c.name;
@@ -170,7 +170,7 @@ TEST(MimeMessage, HeaderValuesCannotStartHeadersOfTheirOwn) {
     m.subject = "Usage\r\nBcc: someone@example.org";
     m.recipients = {"a@example.org\nBcc: other@example.org"};
     m.attachments = {{"x", "text/csv\r\nX-Evil: 1", "a\"b.csv"}};
-    const std::string mime = mimeMessage(m, instantFromSeconds(0), "b");
+    const std::string mime = mimeMessage(m, instantFromSeconds(0), "b").value();
     const ParsedMail mail = parseMail(mime);
     for (const auto &name : mail.headerNames)
         EXPECT_TRUE(name != "Bcc" && name != "X-Evil") << name;

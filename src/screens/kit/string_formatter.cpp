@@ -3,7 +3,10 @@
 
 #include "screens/kit/string_formatter.h"
 
+#include <map>
 #include <memory>
+#include <mutex>
+#include <tuple>
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
 #include <unicode/dtptngen.h>
@@ -36,11 +39,90 @@ std::unique_ptr<icu::DateFormat> formatter(const Calendar &calendar,
     return format;
 }
 
-std::string utf8(const icu::UnicodeString &text) {
-    std::string out;
-    text.toUTF8String(out);
-    return out;
-}
+// Making a formatter loads and parses locale data, a pattern generator all of the locale's
+// patterns, and every dashboard render formats several dates: each is made once per locale, zone
+// and style and kept. ICU formatters are not safe to share between threads, so they are used
+// under the cache's lock.
+class FormatCache {
+  public:
+    static FormatCache &shared() {
+        static FormatCache cache;
+        return cache;
+    }
+
+    std::string styled(const Calendar &calendar, icu::DateFormat::EStyle dateStyle,
+                       icu::DateFormat::EStyle timeStyle, UDate date) {
+        std::lock_guard lock(mutex_);
+        auto &made = styled_[{calendar.localeId(), calendar.timeZoneId(), dateStyle, timeStyle}];
+        if (!made) made = formatter(calendar, dateStyle, timeStyle);
+        return made ? formatted(*made, date) : std::string();
+    }
+
+    // Empty when the locale has no pattern for the skeleton.
+    std::string templated(const Calendar &calendar, const char *skeleton, UDate date) {
+        std::lock_guard lock(mutex_);
+        auto &made = templated_[{calendar.localeId(), calendar.timeZoneId(), skeleton}];
+        if (!made) made = fromSkeleton(calendar, skeleton);
+        return made ? formatted(*made, date) : std::string();
+    }
+
+    // The day of the month in the locale's own calendar; nothing when ICU cannot say.
+    std::optional<int> dayOfMonth(const Calendar &calendar, UDate date) {
+        std::lock_guard lock(mutex_);
+        auto &made = calendars_[{calendar.localeId(), calendar.timeZoneId()}];
+        UErrorCode status = U_ZERO_ERROR;
+        if (!made) {
+            made.reset(icu::Calendar::createInstance(zoneOf(calendar).release(),
+                                                     displayLocale(calendar), status));
+            if (U_FAILURE(status)) made.reset();
+        }
+        if (!made) return std::nullopt;
+        made->setTime(date, status);
+        const int day = made->get(UCAL_DATE, status);
+        if (U_FAILURE(status)) return std::nullopt;
+        return day;
+    }
+
+  private:
+    static std::string formatted(const icu::DateFormat &format, UDate date) {
+        icu::UnicodeString out;
+        format.format(date, out);
+        std::string text;
+        out.toUTF8String(text);
+        return text;
+    }
+
+    std::unique_ptr<icu::DateFormat> fromSkeleton(const Calendar &calendar, const char *skeleton) {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Locale locale = displayLocale(calendar);
+        auto &generator = generators_[calendar.localeId()];
+        if (!generator) {
+            generator.reset(icu::DateTimePatternGenerator::createInstance(locale, status));
+            if (U_FAILURE(status)) generator.reset();
+        }
+        if (!generator) return nullptr;
+        // A template names fields only; separators such as the "/" of "d/MM" are the locale's
+        // choice.
+        icu::UnicodeString fields;
+        for (const char *c = skeleton; *c != '\0'; ++c)
+            if ((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z'))
+                fields.append(static_cast<char16_t>(*c));
+        const icu::UnicodeString pattern = generator->getBestPattern(fields, status);
+        if (U_FAILURE(status)) return nullptr;
+        auto format = std::make_unique<icu::SimpleDateFormat>(pattern, locale, status);
+        if (U_FAILURE(status)) return nullptr;
+        format->adoptTimeZone(zoneOf(calendar).release());
+        return format;
+    }
+
+    std::mutex mutex_;
+    std::map<std::tuple<std::string, std::string, int, int>, std::unique_ptr<icu::DateFormat>>
+        styled_;
+    std::map<std::tuple<std::string, std::string, std::string>, std::unique_ptr<icu::DateFormat>>
+        templated_;
+    std::map<std::string, std::unique_ptr<icu::DateTimePatternGenerator>> generators_;
+    std::map<std::pair<std::string, std::string>, std::unique_ptr<icu::Calendar>> calendars_;
+};
 
 void replaceAll(std::string &text, const std::string &from, const std::string &to) {
     if (from.empty()) return;
@@ -52,12 +134,9 @@ void replaceAll(std::string &text, const std::string &from, const std::string &t
 } // namespace
 
 std::string StringFormatter::styled(Instant date, int dateStyle, int timeStyle) const {
-    auto format = formatter(calendar_, static_cast<icu::DateFormat::EStyle>(dateStyle),
-                            static_cast<icu::DateFormat::EStyle>(timeStyle));
-    if (!format) return {};
-    icu::UnicodeString out;
-    format->format(toUDate(date), out);
-    return utf8(out);
+    return FormatCache::shared().styled(calendar_, static_cast<icu::DateFormat::EStyle>(dateStyle),
+                                        static_cast<icu::DateFormat::EStyle>(timeStyle),
+                                        toUDate(date));
 }
 
 std::string StringFormatter::getLocalizedShortDateNoTimeStringFromDate(Instant date) const {
@@ -94,25 +173,8 @@ StringFormatter::getLocalizedDateFromShortDateShortTimeString(std::string_view t
 }
 
 std::string StringFormatter::fromTemplate(Instant date, const char *skeleton) const {
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Locale locale = displayLocale(calendar_);
-    std::unique_ptr<icu::DateTimePatternGenerator> generator(
-        icu::DateTimePatternGenerator::createInstance(locale, status));
-    if (U_FAILURE(status)) return getLocalizedShortDateNoTimeStringFromDate(date);
-    // A template names fields only; separators such as the "/" of "d/MM" are the locale's choice.
-    icu::UnicodeString fields;
-    for (const char *c = skeleton; *c != '\0'; ++c)
-        if ((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z'))
-            fields.append(static_cast<char16_t>(*c));
-    const icu::UnicodeString pattern = generator->getBestPattern(fields, status);
-    if (U_FAILURE(status)) return getLocalizedShortDateNoTimeStringFromDate(date);
-    icu::SimpleDateFormat format(pattern, locale, status);
-    if (U_FAILURE(status)) return getLocalizedShortDateNoTimeStringFromDate(date);
-    format.adoptTimeZone(
-        icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(calendar_.timeZoneId())));
-    icu::UnicodeString out;
-    format.format(toUDate(date), out);
-    return utf8(out);
+    std::string text = FormatCache::shared().templated(calendar_, skeleton, toUDate(date));
+    return text.empty() ? getLocalizedShortDateNoTimeStringFromDate(date) : text;
 }
 
 std::string StringFormatter::getLocalizedShortDateMonthFromDate(Instant date) const {
@@ -139,13 +201,9 @@ const char *StringFormatter::ordinalSuffix(int day) {
 std::string StringFormatter::getLocalizedDayShortDateFromDate(Instant date) const {
     std::string text = fromTemplate(date, "EdMMM");
     // The day as the text shows it, in the locale's calendar.
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::Calendar> shown(icu::Calendar::createInstance(
-        zoneOf(calendar_).release(), displayLocale(calendar_), status));
-    if (U_FAILURE(status) || !shown) return text;
-    shown->setTime(toUDate(date), status);
-    const int day = shown->get(UCAL_DATE, status);
-    if (U_FAILURE(status)) return text;
+    const std::optional<int> shown = FormatCache::shared().dayOfMonth(calendar_, toUDate(date));
+    if (!shown) return text;
+    const int day = *shown;
     const std::string plain = std::to_string(day);
     // A plain replacement: every run of the day's digits takes the suffix.
     replaceAll(text, plain, plain + ordinalSuffix(day));

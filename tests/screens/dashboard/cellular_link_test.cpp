@@ -65,6 +65,8 @@ TEST_F(CellularLinkTest, AnotherSimIsToldOnceAndAFreshPeriodBelongsToIt) {
               std::string::npos)
         << "the identifier itself never reaches the file";
     EXPECT_NE(first, second) << "the two SIMs of a dual-SIM modem are told apart";
+    EXPECT_EQ(first, "1e4d6e59ea89d572594e34af901f34d4")
+        << "records written before keep matching the SIM they were counted for";
 
     modem("89440000000000000002", "Roam Tel", false);
     cycle(5);
