@@ -99,6 +99,9 @@ class AppData {
     // Set for a wake-up that refreshes twice in a row (both dashboards): one update is counted
     // and the record is stored as the second, finding nothing new, would have left it.
     bool storeAsUpdatedAgain = false;
+    // A reading of the counters the caller took for this update under the data lock, shared
+    // with the other type's; null: the update reads them itself.
+    const StatsSnapshot *cycleReading = nullptr;
     // The SIM and roaming part of an update of the cellular record: takes the SIM in use when the
     // record has none, tells once of another one, and posts the roaming notice once a period.
     void followCellularLink(double roamingIncrement);

@@ -140,7 +140,8 @@ DeviceInfo::Reading AppData::incrementSinceLastUpdate(const DeviceInfo::Reading 
 }
 
 FileResult AppData::updateStandardCounters(bool shouldResetSinceLastAppRun) {
-    const StatsSnapshot snapshot = services_.statistics.read();
+    const StatsSnapshot snapshot =
+        cycleReading != nullptr ? *cycleReading : services_.statistics.read();
     if (!snapshot.ok()) {
         // Counting an unreadable state as zero would count the next good reading whole.
         services_.log.line("AppData: the interface counters could not be read; " + appDataType +

@@ -6,6 +6,7 @@
 #include "model/update_cycle.h"
 
 #include "model/communications.h"
+#include "platform/data_lock.h"
 
 #include <chrono>
 #include <cmath>
@@ -24,11 +25,21 @@ FileResult UpdateCycle::backgroundUpdate(const std::string &location,
     // One look at the settings file for the whole cycle.
     const UserDefaultsReadHold hold(services_.defaults);
     settings_.getSettings();
-    // Both records are brought up to date before any alert is evaluated.
+    // Both records are brought up to date before any alert is evaluated, from one reading of
+    // the counters. It is taken under the lock that both updates hold: a reading older than one
+    // another process stored in between would look like counters that started again.
     PerType<FileResult> updated;
-    for (const DataType type : kDataTypes)
-        updated[type] = records_[type].performBackgroundUpdateForType(dataTypeName(type), location,
-                                                                      shouldResetSinceLastAppRun);
+    {
+        const DataLock lock(services_.paths.dataDir);
+        const StatsSnapshot reading = services_.statistics.read();
+        for (const DataType type : kDataTypes) {
+            AppData &record = records_[type];
+            record.cycleReading = &reading;
+            updated[type] = record.performBackgroundUpdateForType(dataTypeName(type), location,
+                                                                  shouldResetSinceLastAppRun);
+            record.cycleReading = nullptr;
+        }
+    }
     // A record that was not updated holds nothing new to announce.
     for (const DataType type : kDataTypes)
         if (updated[type]) evaluateAlerts(records_[type], type);
