@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QQmlEngine>
+#include <utility>
 
 namespace byteward::gui {
 
@@ -143,6 +144,7 @@ void AppController::launch() {
     wifiScreen_ =
         std::make_unique<DashboardScreen>(delegate_->wifiDashboard(), platform_.services());
     cellularScreen_->sampleOnRender = wifiScreen_->sampleOnRender = options_.sampleOnRender;
+    updateColors();
     Log &log = platform_.log();
     cellularAdapter_ = std::make_unique<ScreenAdapter>(cellularScreen_.get(), log, this);
     wifiAdapter_ = std::make_unique<ScreenAdapter>(wifiScreen_.get(), log, this);
@@ -161,12 +163,22 @@ void AppController::launch() {
         fetchTimer_.start(options_.fetchIntervalSeconds * 1000);
         deliveryTimer_.start(30 * 1000);
     }
+    emit launchedChanged();
     emit currentTabChanged();
     emit themeChanged();
+    for (const QString &url : std::exchange(pendingUrls_, {}))
+        openUrl(url);
+}
+
+QString AppController::windowTint() const {
+    return QString::fromStdString(launched() ? delegate_->windowTint
+                                             : toHex(BytewardColors::appTintColor()));
 }
 
 void AppController::terminate() {
     if (terminated_) return;
+    // Quit before the first frame: the start still happens, so the last sample has a base.
+    if (!launched()) launch();
     terminated_ = true;
     fetchTimer_.stop();
     retryTimer_.stop();
@@ -253,7 +265,7 @@ void AppController::updateColors() {
     UserDefaults &defaults = platform_.services().defaults;
     QString cellular = hex(BytewardColors::appTintColor());
     QString wifi = cellular;
-    guarded(platform_.log(), "Reading the progress colours", [&] {
+    if (launched()) guarded(platform_.log(), "Reading the progress colours", [&] {
         cellular = hex(BytewardColors::cellularProgressColor(defaults));
         wifi = hex(BytewardColors::wifiProgressColor(defaults));
     });
@@ -275,6 +287,7 @@ void AppController::updateColors() {
 
 std::optional<StatusItem> AppController::statusItem() {
     std::optional<StatusItem> item;
+    if (!launched()) return item;
     guarded(platform_.log(), "Reading the status item", [&] {
         item = statusItemOf(delegate_->cellularDashboard(), platform_.services().defaults);
     });
@@ -282,6 +295,7 @@ std::optional<StatusItem> AppController::statusItem() {
 }
 
 void AppController::selectTab(int index) {
+    if (!launched()) return; // the bar stays on the first tab until the start has chosen one
     if (index == shownTab_ || !delegate_->shouldSelectViewController(index)) {
         // The tab bar may already show the tab the delegate holds; keep both in step.
         showSelectedTab();
@@ -298,6 +312,7 @@ void AppController::selectTab(int index) {
 void AppController::setWindowVisible(bool visible) {
     if (visible == visible_ || terminated_) return;
     visible_ = visible;
+    if (!launched()) return; // the launch starts in whichever state this leaves
     if (visible) {
         run("Returning to the foreground", [this] {
             delegate_->applicationWillEnterForeground();
@@ -311,6 +326,7 @@ void AppController::setWindowVisible(bool visible) {
 }
 
 ScreenAdapter *AppController::planScreen(const QString &name) {
+    if (!launched()) return nullptr;
     const auto kind = PlanSetupScreen::kindNamed(name.toStdString());
     if (!kind) return nullptr;
     ScreenAdapter *adapter = nullptr;
@@ -325,12 +341,17 @@ ScreenAdapter *AppController::planScreen(const QString &name) {
 }
 
 bool AppController::openUrl(const QString &url) {
+    if (!launched()) {
+        pendingUrls_.append(url);
+        return true; // judged once launched
+    }
     bool mine = false;
     run("Opening an address", [&] { mine = delegate_->application(url.toStdString()); });
     return mine;
 }
 
 void AppController::deliverNotifications() {
+    if (!launched()) return;
     run("Delivering notifications",
         [this] { platform_.services().notifications.deliverDueNotifications(*sink_); });
 }

@@ -24,6 +24,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <QStringList>
 #include <QTimer>
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
@@ -45,11 +46,11 @@ class AppController : public QObject {
     Q_OBJECT
     QML_NAMED_ELEMENT(App)
     QML_SINGLETON
-    Q_PROPERTY(byteward::gui::ScreenAdapter *cellular READ cellular CONSTANT)
-    Q_PROPERTY(byteward::gui::ScreenAdapter *wifi READ wifi CONSTANT)
-    Q_PROPERTY(byteward::gui::ScreenAdapter *counters READ counters CONSTANT)
-    Q_PROPERTY(byteward::gui::ScreenAdapter *history READ history CONSTANT)
-    Q_PROPERTY(byteward::gui::ScreenAdapter *settings READ settings CONSTANT)
+    Q_PROPERTY(byteward::gui::ScreenAdapter *cellular READ cellular NOTIFY launchedChanged)
+    Q_PROPERTY(byteward::gui::ScreenAdapter *wifi READ wifi NOTIFY launchedChanged)
+    Q_PROPERTY(byteward::gui::ScreenAdapter *counters READ counters NOTIFY launchedChanged)
+    Q_PROPERTY(byteward::gui::ScreenAdapter *history READ history NOTIFY launchedChanged)
+    Q_PROPERTY(byteward::gui::ScreenAdapter *settings READ settings NOTIFY launchedChanged)
     Q_PROPERTY(byteward::gui::QmlPresenter *presenter READ presenter CONSTANT)
     Q_PROPERTY(byteward::gui::QmlNavigator *navigator READ navigator CONSTANT)
     Q_PROPERTY(int currentTab READ currentTab NOTIFY currentTabChanged)
@@ -70,8 +71,10 @@ class AppController : public QObject {
     static AppController *instance() { return instance_; }
     static AppController *create(QQmlEngine *, QJSEngine *);
 
-    // Launch: the delegate's start, then a first render of both dashboards.
+    // Launch: the delegate's start, then a first render of both dashboards. Until then the tabs'
+    // screens are null and nothing reads the stored files, so the window can appear first.
     void launch();
+    bool launched() const { return cellularScreen_ != nullptr; }
     // Quitting: the last sample, waiting for the data lock as long as it takes.
     void terminate();
 
@@ -83,7 +86,8 @@ class AppController : public QObject {
     QmlPresenter *presenter() { return &presenter_; }
     QmlNavigator *navigator() { return &navigator_; }
     int currentTab() const { return shownTab_; }
-    QString windowTint() const { return QString::fromStdString(delegate_->windowTint); }
+    // Before launch the stored usage is not read yet: the plain tint until then.
+    QString windowTint() const;
     // Read again whenever the theme may have changed.
     AppColors *colors() { return &colors_; }
 
@@ -131,6 +135,8 @@ class AppController : public QObject {
     void planScreenDismissed();
     void currentTabChanged();
     void themeChanged();
+    // The screens exist and show the first figures.
+    void launchedChanged();
     // The dashboards or the settings were read again: the status item may be different.
     void statusChanged();
 
@@ -152,6 +158,7 @@ class AppController : public QObject {
     void renderDashboards();
     // One alert for each store that could not be written, until it is written again.
     void showWriteFailure(const std::string &reason);
+    // The stored progress colours are read only once launched.
     void updateColors();
 
     static AppController *instance_;
@@ -183,6 +190,8 @@ class AppController : public QObject {
     std::unique_ptr<ScreenAdapter> settingsAdapter_;
     std::vector<std::unique_ptr<PlanSetupScreen>> planScreens_;
     std::vector<std::unique_ptr<ScreenAdapter>> planAdapters_;
+    // Addresses handed over before launch, opened once the delegate has started.
+    QStringList pendingUrls_;
     QTimer fetchTimer_;
     QTimer deliveryTimer_;
     QTimer retryTimer_;

@@ -5,23 +5,43 @@
 
 #include <QGuiApplication>
 #include <QQuickWindow>
+#include <chrono>
 #include <iostream>
 
 namespace byteward::gui {
 
+namespace {
+// Long enough for any first frame, short enough that a window started hidden still samples.
+constexpr std::chrono::seconds kLaunchAnyway{2};
+} // namespace
+
 AppShell::AppShell(AppController::Options options) : app_(platform_, options) {
-    app_.launch();
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &app_, [this] { app_.terminate(); });
 }
 
-bool AppShell::load() {
+bool AppShell::load(Launch when) {
+    if (when == Launch::BeforeWindow) app_.launch();
     engine_.load(QUrl(QStringLiteral("qrc:/Byteward/qml/Main.qml")));
     if (engine_.rootObjects().isEmpty()) {
         std::cerr << "byteward: the window could not be made\n";
         return false;
     }
     window_ = qobject_cast<QQuickWindow *>(engine_.rootObjects().first());
-    return window_ != nullptr;
+    if (window_ == nullptr) return false;
+    if (!app_.launched()) {
+        auto launch = [this] {
+            launchAnyway_.stop();
+            QObject::disconnect(firstFrame_);
+            if (!app_.launched()) app_.launch();
+        };
+        // The frame is swapped on the render thread: the launch runs on this one, after it.
+        firstFrame_ = QObject::connect(window_, &QQuickWindow::frameSwapped, &app_, launch,
+                                       Qt::QueuedConnection);
+        launchAnyway_.setSingleShot(true);
+        QObject::connect(&launchAnyway_, &QTimer::timeout, &app_, launch);
+        launchAnyway_.start(kLaunchAnyway);
+    }
+    return true;
 }
 
 namespace {

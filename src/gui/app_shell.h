@@ -7,24 +7,33 @@
 #include "lifecycle/platform_services.h"
 
 #include <QQmlApplicationEngine>
+#include <QTimer>
 #include <QStringList>
 
 class QQuickWindow;
 
 namespace byteward::gui {
 
-// The app as `byteward` starts it: the platform services, the controller launched, the window
-// loaded from the QML module, quitting taking the last sample. The journey tests start it the
-// same way.
+// The app as `byteward` starts it: the platform services, the window loaded from the QML module,
+// the controller launched, quitting taking the last sample. The journey tests start it the same
+// way.
 class AppShell {
   public:
+    enum class Launch {
+        // Once the first frame is on screen: the window appears before any stored file is read.
+        AfterFirstFrame,
+        // Before the window is made, for pictures whose first frame must hold the figures.
+        BeforeWindow,
+    };
+
     // Throws std::runtime_error when the environment names a clock that is not a date.
     explicit AppShell(AppController::Options options);
     AppShell(const AppShell &) = delete;
     AppShell &operator=(const AppShell &) = delete;
 
-    // Loads the window; false (and a message on standard error) when it cannot be made.
-    bool load();
+    // Loads the window and arranges the launch; false (and a message on standard error) when the
+    // window cannot be made.
+    bool load(Launch when = Launch::AfterFirstFrame);
     QQuickWindow *window() const { return window_; }
     AppController &app() { return app_; }
     PlatformServices &platform() { return platform_; }
@@ -35,6 +44,9 @@ class AppShell {
     AppController app_;
     QQmlApplicationEngine engine_;
     QQuickWindow *window_ = nullptr;
+    // Launches should no frame come (a window that starts hidden, a platform without frames).
+    QTimer launchAnyway_;
+    QMetaObject::Connection firstFrame_;
 };
 
 // Counts the QML warnings and errors that appear while it lives; the platform's own chatter (no

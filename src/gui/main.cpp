@@ -302,7 +302,10 @@ int main(int argc, char **argv) {
         byteward::gui::AppController &app = shell.app();
         for (const QString &url : parser.positionalArguments())
             app.openUrl(url);
-        if (!shell.load()) return 1;
+        // Pictures and the self-test show the figures from their first frame on.
+        if (!shell.load(offscreen ? byteward::gui::AppShell::Launch::BeforeWindow
+                                  : byteward::gui::AppShell::Launch::AfterFirstFrame))
+            return 1;
         QQuickWindow *window = shell.window();
         if (parser.isSet(firstFrame)) quitAtFirstFrame(window);
         if (offscreen) {
@@ -320,8 +323,17 @@ int main(int argc, char **argv) {
             return failed;
         }
         // Closing the window still quits: the icon is a view of the usage, not a way to keep the
-        // app running unseen (the daemon does that).
-        byteward::gui::StatusIcon statusIcon(app, *window);
+        // app running unseen (the daemon does that). It asks the desktop for a status area, so
+        // it comes once the window is up and the figures it shows are known.
+        std::optional<byteward::gui::StatusIcon> statusIcon;
+        const auto showIcon = [&] {
+            if (!statusIcon) statusIcon.emplace(app, *window);
+        };
+        if (app.launched())
+            showIcon();
+        else
+            QObject::connect(&app, &byteward::gui::AppController::launchedChanged, window,
+                             showIcon);
         return QGuiApplication::exec();
     } catch (const std::exception &error) {
         std::cerr << "byteward: " << error.what() << '\n';

@@ -100,6 +100,7 @@ void Journey::start(const Start &options) {
     controller.locationWakeUps = false;
     shell_ = std::make_unique<gui::AppShell>(controller);
     ASSERT_TRUE(shell_->load());
+    if (!options.show) return;
     // JOURNEY_SIZE (WxH) walks the same journeys in another window, for pictures.
     int width = options.width;
     int height = options.height;
@@ -114,6 +115,8 @@ void Journey::start(const Start &options) {
     window()->requestActivate();
     // Without a window manager (Xvfb) a window may never be active; keys reach it anyway.
     (void)QTest::qWaitForWindowActive(window(), 1000);
+    // The app reads its files once its first frame is on screen.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return app().launched(); }, 5000));
     settle(80);
 }
 

@@ -38,6 +38,8 @@ class Journey : public ::testing::Test {
         int fetchIntervalSeconds = 0;
         // BYTEWARD_NOW for this start; empty keeps the real clock.
         std::string now;
+        // False: the window is made but not shown, and the app not launched yet.
+        bool show = true;
     };
 
     Journey();

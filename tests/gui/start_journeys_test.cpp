@@ -7,6 +7,7 @@
 #include "gui/journey.h"
 
 #include <QProcess>
+#include <QQuickItem>
 #include <QTest>
 #include <csignal>
 
@@ -79,6 +80,24 @@ TEST_F(StartJourneys, AlertsRaisedTogetherShowOneAtATimeInTheOrderRaised) {
     expectAlert(kLocation);
     answer(QStringLiteral("OK"));
     expectNoAlert();
+}
+
+TEST_F(StartJourneys, TheWindowComesFirstAndShowsNoFigureBeforeItIsRead) {
+    storeDefault("firstRun", Value(Instant(std::chrono::seconds(1'700'000'000))));
+    storeDefault("version", Value(std::string(kVersion)));
+    start({.show = false});
+    EXPECT_FALSE(app().launched());
+    EXPECT_FALSE(recordField("cellular", "lastUpdate").has_value());
+    // The dashboard is blank rather than showing figures no one has read yet.
+    EXPECT_EQ(window()->findChild<QQuickItem *>(QStringLiteral("lblMonthlyUsage")), nullptr);
+
+    window()->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app().launched(); }, 5000));
+    settle(80);
+    EXPECT_TRUE(recordField("cellular", "lastUpdate").has_value());
+    QQuickItem *usage = find(QStringLiteral("lblMonthlyUsage"));
+    ASSERT_NE(usage, nullptr);
+    EXPECT_FALSE(usage->property("text").toString().isEmpty());
 }
 
 // The app ended by a signal, as a session's logout ends it, takes its last sample and exits 0.

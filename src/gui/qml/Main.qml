@@ -132,9 +132,11 @@ ApplicationWindow {
     component LazyStack: StackView {
         id: lazy
         required property int tab
-        required property Component page
+        required property string page
+        required property ScreenAdapter screen
         function build() {
-            if (depth === 0 && App.currentTab === tab) push(page, {}, StackView.Immediate)
+            if (depth === 0 && App.currentTab === tab && lazy.screen)
+                push(Qt.createComponent(lazy.page + ".qml"), { screen: lazy.screen }, StackView.Immediate)
         }
         Component.onCompleted: build()
         Connections {
@@ -153,8 +155,9 @@ ApplicationWindow {
             cellular: true
             tab: 0
             landscape: window.landscape
-            portrait: window.tablet ? cellularTablet : window.tall ? cellularTall : cellularPhone
-            sideways: window.tablet ? cellularLandscapeTablet : cellularLandscape
+            portrait: window.component(window.tablet ? "CellularUsageViewiPad"
+                                       : window.tall ? "CellularUsageView5" : "CellularUsageView")
+            sideways: window.component(window.tablet ? "CellularUsageViewLSiPad" : "CellularUsageViewLS")
         }
         DashboardStack {
             id: wifiStack
@@ -162,45 +165,28 @@ ApplicationWindow {
             cellular: false
             tab: 1
             landscape: window.landscape
-            portrait: window.tablet ? wifiTablet : window.tall ? wifiTall : wifiPhone
-            sideways: window.tablet ? wifiLandscapeTablet : wifiLandscape
+            portrait: window.component(window.tablet ? "WiFiUsageViewiPad"
+                                       : window.tall ? "WiFiUsageView5" : "WiFiUsageView")
+            sideways: window.component(window.tablet ? "WiFiUsageViewLSiPad" : "WiFiUsageViewLS")
         }
-        LazyStack { id: countersStack; objectName: "stack2"; tab: 2; page: Component { CustomCounterView { screen: App.counters } } }
-        LazyStack { id: historyStack; objectName: "stack3"; tab: 3; page: Component { HistoryView { screen: App.history } } }
-        LazyStack { id: settingsStack; tab: 4; page: Component { SettingsPage { screen: App.settings } } }
+        LazyStack { id: countersStack; objectName: "stack2"; tab: 2; page: "CustomCounterView"; screen: App.counters }
+        LazyStack { id: historyStack; objectName: "stack3"; tab: 3; page: "HistoryView"; screen: App.history }
+        LazyStack { id: settingsStack; tab: 4; page: "SettingsPage"; screen: App.settings }
     }
 
-    Component { id: cellularPhone; CellularUsageView {} }
-    Component { id: cellularTall; CellularUsageView5 {} }
-    Component { id: cellularTablet; CellularUsageViewiPad {} }
-    Component { id: cellularLandscape; CellularUsageViewLS {} }
-    Component { id: cellularLandscapeTablet; CellularUsageViewLSiPad {} }
-    Component { id: wifiPhone; WiFiUsageView {} }
-    Component { id: wifiTall; WiFiUsageView5 {} }
-    Component { id: wifiTablet; WiFiUsageViewiPad {} }
-    Component { id: wifiLandscape; WiFiUsageViewLS {} }
-    Component { id: wifiLandscapeTablet; WiFiUsageViewLSiPad {} }
-
+    // Every page by its file's name, each made ready the first time it is asked for: the first
+    // frame needs one dashboard, and the chart brings in Qt Charts.
+    readonly property var made: ({})
+    function component(name: string): Component {
+        if (!made[name]) made[name] = Qt.createComponent(name + ".qml")
+        return made[name]
+    }
     // Pages the screens open: pushed onto the current tab's stack, or presented over everything.
-    readonly property var pages: ({
-        "HistoryDetailView": historyDetailPage,
-                "CustomCounterDetailView": counterDetailPage,
-        "CustomCounterEditView": counterEditPage,
-        "DatePickerView": datePickerPage,
-        "TextFieldView": textFieldPage
-    })
-    Component { id: historyDetailPage; HistoryDetailView {} }
-    // The chart brings in Qt Charts: compiled when first asked for, not at every start.
-    property Component historyChartPage: null
+    readonly property var pages: ["HistoryDetailView", "HistoryChartView", "CustomCounterDetailView",
+        "CustomCounterEditView", "DatePickerView", "TextFieldView"]
     function pageComponent(name) {
-        if (name === "HistoryChartView" && !historyChartPage)
-            historyChartPage = Qt.createComponent("HistoryChartView.qml")
-        return name === "HistoryChartView" ? historyChartPage : pages[name]
+        return pages.includes(name) ? component(name) : null
     }
-    Component { id: counterDetailPage; CustomCounterDetailView {} }
-    Component { id: counterEditPage; CustomCounterEditView {} }
-    Component { id: datePickerPage; DatePickerView {} }
-    Component { id: textFieldPage; TextFieldView {} }
 
     // Back to the first page of the current tab, as the back button does.
     function popToRoot() {
