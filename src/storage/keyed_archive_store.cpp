@@ -85,7 +85,7 @@ std::optional<std::vector<ArchiveObject>>
 decodeList(std::string_view bytes, const std::string &listKey, std::string &problem) {
     auto archive = KeyedArchive::decode(bytes, &problem);
     if (!archive) return std::nullopt;
-    const ArchiveObject *list = archive->decodeObject(listKey);
+    ArchiveObject *list = archive->decodeObject(listKey);
     if (list == nullptr || list->kind() != ArchiveObject::Kind::List) {
         problem = "no list under \"" + listKey + "\"";
         return std::nullopt;
@@ -97,7 +97,7 @@ decodeList(std::string_view bytes, const std::string &listKey, std::string &prob
             return std::nullopt;
         }
     }
-    return list->items();
+    return list->takeItems();
 }
 
 FileRead readFile(const fs::path &path, const std::string &listKey) {
