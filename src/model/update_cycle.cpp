@@ -6,6 +6,7 @@
 #include "model/update_cycle.h"
 
 #include "model/communications.h"
+#include "storage/keyed_archive_store.h"
 
 #include <chrono>
 #include <cmath>
@@ -22,7 +23,9 @@ UpdateCycle::~UpdateCycle() = default;
 FileResult UpdateCycle::backgroundUpdate(const std::string &location,
                                          bool shouldResetSinceLastAppRun) {
     settings_.getSettings();
-    // Both records are brought up to date before any alert is evaluated.
+    // Both records are brought up to date before any alert is evaluated. A day change appends a
+    // log per type to the same history; the second finds it decoded by the first.
+    const KeepDecodedStores keep;
     PerType<FileResult> updated;
     for (const DataType type : kDataTypes)
         updated[type] = records_[type].performBackgroundUpdateForType(dataTypeName(type), location,

@@ -419,8 +419,8 @@ ArchiveObject ArchiveObject::data(ValueData bytes) {
 }
 
 ArchiveObject ArchiveObject::date(Instant when) {
-    static const Chain chain =
-        std::make_shared<const std::vector<std::string>>(std::vector<std::string>{"NSDate", "NSObject"});
+    static const Chain chain = std::make_shared<const std::vector<std::string>>(
+        std::vector<std::string>{"NSDate", "NSObject"});
     return {Kind::Date, Value(when), chain};
 }
 
@@ -446,8 +446,8 @@ const std::string &ArchiveObject::className() const {
 
 bool ArchiveObject::operator==(const ArchiveObject &other) const {
     return kind_ == other.kind_ && value_ == other.value_ &&
-           (classes_ == other.classes_ || *classes_ == *other.classes_) &&
-           items_ == other.items_ && fields_ == other.fields_;
+           (classes_ == other.classes_ || *classes_ == *other.classes_) && items_ == other.items_ &&
+           fields_ == other.fields_;
 }
 
 // KeyedArchive

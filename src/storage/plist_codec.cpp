@@ -290,56 +290,78 @@ class BinaryPlistWriter {
             std::vector<std::uint64_t> refs(dict->size() * 2);
             std::size_t i = 0;
             for (const auto &[key, item] : *dict) {
-                refs[i] = unique(tagged('s', key), {nullptr, &key, {}});
+                refs[i] = unique(texts_, key, {nullptr, &key, {}});
                 refs[dict->size() + i] = flatten(item);
                 ++i;
             }
             objects_[index].refs = std::move(refs);
             return index;
         }
-        return unique(identity(value), {&value, nullptr, {}});
+        return scalar(value);
     }
 
-    // What makes two scalar values the same object: their kind and their contents.
-    static std::string identity(const Value &value) {
+    // Equal scalars are one object: texts (keys among them) and data by their bytes, numbers,
+    // dates and UIDs by kind and bits. The views point into the tree, which outlives the writer.
+    std::uint64_t scalar(const Value &value) {
         struct Visitor {
-            std::string operator()(bool b) const { return b ? "T" : "F"; }
-            std::string operator()(std::int64_t i) const { return bits('i', i); }
-            std::string operator()(double d) const { return bits('r', d); }
-            std::string operator()(const std::string &text) const { return tagged('s', text); }
-            std::string operator()(Instant date) const { return bits('d', date); }
-            std::string operator()(const ValueData &data) const {
-                return tagged('D', std::string_view(reinterpret_cast<const char *>(data.data()),
-                                                    data.size()));
+            BinaryPlistWriter &w;
+            const Value &value;
+            std::uint64_t operator()(bool b) const {
+                return w.unique(w.bits_, {b ? 'T' : 'F', 0}, {&value, nullptr, {}});
             }
-            std::string operator()(const ValueArray &) const { return {}; }
-            std::string operator()(const ValueDict &) const { return {}; }
-            std::string operator()(Uid uid) const { return bits('u', uid.index); }
+            std::uint64_t operator()(std::int64_t i) const {
+                return w.unique(w.bits_, {'i', bitsOf(i)}, {&value, nullptr, {}});
+            }
+            std::uint64_t operator()(double d) const {
+                return w.unique(w.bits_, {'r', bitsOf(d)}, {&value, nullptr, {}});
+            }
+            std::uint64_t operator()(const std::string &text) const {
+                return w.unique(w.texts_, text, {&value, nullptr, {}});
+            }
+            std::uint64_t operator()(Instant date) const {
+                return w.unique(w.bits_, {'d', bitsOf(date)}, {&value, nullptr, {}});
+            }
+            std::uint64_t operator()(const ValueData &data) const {
+                return w.unique(
+                    w.data_,
+                    std::string_view(reinterpret_cast<const char *>(data.data()), data.size()),
+                    {&value, nullptr, {}});
+            }
+            std::uint64_t operator()(const ValueArray &) const { return 0; }
+            std::uint64_t operator()(const ValueDict &) const { return 0; }
+            std::uint64_t operator()(Uid uid) const {
+                return w.unique(w.bits_, {'u', uid.index}, {&value, nullptr, {}});
+            }
         };
-        return std::visit(Visitor{}, value.storage());
+        return std::visit(Visitor{*this, value}, value.storage());
     }
 
-    static std::string tagged(char tag, std::string_view bytes) {
-        std::string key;
-        key.reserve(1 + bytes.size());
-        key.push_back(tag);
-        key.append(bytes);
-        return key;
+    template <typename T> static std::uint64_t bitsOf(const T &value) {
+        static_assert(sizeof value == sizeof(std::uint64_t));
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        return bits;
     }
 
-    template <typename T> static std::string bits(char tag, const T &value) {
-        std::string key(1 + sizeof value, tag);
-        std::memcpy(key.data() + 1, &value, sizeof value);
-        return key;
-    }
+    struct BitsKey {
+        char kind;
+        std::uint64_t bits;
+        bool operator==(const BitsKey &) const = default;
+    };
+    struct BitsHash {
+        std::size_t operator()(const BitsKey &key) const {
+            return std::hash<std::uint64_t>()(key.bits) * 31 + static_cast<std::size_t>(key.kind);
+        }
+    };
 
     std::uint64_t push(Object object) {
         objects_.push_back(std::move(object));
         return objects_.size() - 1;
     }
 
-    std::uint64_t unique(std::string identity, Object object) {
-        const auto [found, added] = seen_.try_emplace(std::move(identity), objects_.size());
+    template <typename Map>
+    std::uint64_t unique(Map &seen, const typename Map::key_type &identity, Object object) {
+        const auto [found, added] = seen.try_emplace(identity, objects_.size());
         if (added) push(std::move(object));
         return found->second;
     }
@@ -474,7 +496,9 @@ class BinaryPlistWriter {
     }
 
     std::vector<Object> objects_;
-    std::unordered_map<std::string, std::uint64_t> seen_;
+    std::unordered_map<std::string_view, std::uint64_t> texts_;
+    std::unordered_map<std::string_view, std::uint64_t> data_;
+    std::unordered_map<BitsKey, std::uint64_t, BitsHash> bits_;
     std::string out_;
     unsigned refSize_ = 1;
 };
@@ -630,8 +654,8 @@ class BinaryPlistReader {
     // Where an object starts; objects lie between the header and the offset table.
     std::size_t offsetOf(std::uint64_t ref) const {
         check(ref < count_);
-        const std::uint64_t at = bigEndian(
-            bytes_, table_ + static_cast<std::size_t>(ref) * offsetSize_, offsetSize_);
+        const std::uint64_t at =
+            bigEndian(bytes_, table_ + static_cast<std::size_t>(ref) * offsetSize_, offsetSize_);
         check(at >= kHeader && at < table_);
         return static_cast<std::size_t>(at);
     }

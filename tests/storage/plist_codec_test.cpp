@@ -6,8 +6,8 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace byteward {
 namespace {
@@ -328,9 +328,8 @@ TEST(PlistCodec, BinaryReaderAgreesWithLibplist) {
                    "\x12" + be(0xFFFFFFFF, 4), "\x13" + be(0xFFFFFFFFFFFFFFFF, 8),
                    "\x13" + be(0x7FFFFFFFFFFFFFFF, 8)})},
         {"an integer of 16 bytes", inArray("\x14" + be(1, 8) + be(42, 8))},
-        {"reals of 4 and 8 bytes",
-         handMade({container(0xA, {1, 2, 3}), "\x22" + be(0x3FC00000, 4), real64(-0.1),
-                   real64(1e308)})},
+        {"reals of 4 and 8 bytes", handMade({container(0xA, {1, 2, 3}), "\x22" + be(0x3FC00000, 4),
+                                             real64(-0.1), real64(1e308)})},
         {"dates before 2001 with a fraction", inArray(date64(-31'536'000.75))},
         {"dates after 2001 with a fraction", inArray(date64(786'845'114.25))},
         {"a date at libplist's last whole second", inArray(date64(2147483647.5))},
@@ -361,10 +360,10 @@ TEST(PlistCodec, BinaryReaderAgreesWithLibplist) {
         {"a set", handMade({container(0xC, {1}), "\x09"})},
         {"a null object", inArray(std::string(1, '\0'))},
         {"a fill byte", inArray("\x0F")},
-        {"a container shared twice", handMade({container(0xA, {1, 1}), container(0xA, {2}),
-                                               "\x51x"})},
-        {"a count written with a 0xF marker", handMade({container(0xA, std::vector<std::uint64_t>(20, 1)),
-                                                       "\x10\x05"})},
+        {"a container shared twice",
+         handMade({container(0xA, {1, 1}), container(0xA, {2}), "\x51x"})},
+        {"a count written with a 0xF marker",
+         handMade({container(0xA, std::vector<std::uint64_t>(20, 1)), "\x10\x05"})},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -415,7 +414,8 @@ TEST(PlistCodec, BinaryReaderRefusesMalformedFiles) {
         {"the root beyond the objects", withTrailer(16, 8, 3)},
         {"an offset table beyond the trailer", withTrailer(8, 8, good.size())},
         {"an offset table over the header", withTrailer(8, 8, 4)},
-        {"an offset past the objects", [&good] {
+        {"an offset past the objects",
+         [&good] {
              std::string bytes = good;
              bytes[bytes.size() - 32 - 3] = static_cast<char>(bytes.size() - 33);
              return bytes;
