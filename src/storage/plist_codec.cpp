@@ -700,7 +700,8 @@ class BinaryPlistReader {
             check(info == 0x3);
             return Value(dateFromPlistSeconds(real(info, at)));
         case 0x4: {
-            const std::string_view data = take(at, count(info, at));
+            const std::uint64_t length = count(info, at); // moves `at` past the count
+            const std::string_view data = take(at, length);
             return Value(ValueData(data.begin(), data.end()));
         }
         case 0x5:
