@@ -7,6 +7,7 @@
 
 #include "model/communications.h"
 #include "platform/data_lock.h"
+#include "storage/keyed_archive_store.h"
 
 #include <chrono>
 #include <cmath>
@@ -27,7 +28,9 @@ FileResult UpdateCycle::backgroundUpdate(const std::string &location,
     settings_.getSettings();
     // Both records are brought up to date before any alert is evaluated, from one reading of
     // the counters. It is taken under the lock that both updates hold: a reading older than one
-    // another process stored in between would look like counters that started again.
+    // another process stored in between would look like counters that started again. A day
+    // change appends a log per type to the same history; the second finds it decoded by the first.
+    const KeepDecodedStores keep;
     PerType<FileResult> updated;
     {
         const DataLock lock(services_.paths.dataDir);

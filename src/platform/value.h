@@ -31,6 +31,7 @@ class ValueDict {
     Value *find(std::string_view key);
     bool contains(std::string_view key) const { return find(key) != nullptr; }
     void set(std::string key, Value value);
+    void reserve(std::size_t count);
     bool erase(std::string_view key);
     // Defined below, where Value is complete.
     std::size_t size() const;
@@ -108,6 +109,9 @@ class Value {
     Storage storage_;
 };
 
+inline void ValueDict::reserve(std::size_t count) {
+    entries_.reserve(count);
+}
 inline std::size_t ValueDict::size() const {
     return entries_.size();
 }

@@ -9,6 +9,7 @@
 #include <limits>
 #include <map>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace byteward {
 
@@ -181,22 +182,54 @@ class KeyedArchiveDecoder {
     ArchiveObject build(const Value &entry, std::size_t index, int depth) {
         if (isPlainValue(entry)) return plain(entry);
         if (entry.isDate()) return ArchiveObject::date(*entry.asDate());
-        const std::string what = "object " + std::to_string(index);
-        const ValueDict &dict = requireDict(&entry, what);
+        const auto what = [index] { return "object " + std::to_string(index); };
+        if (!entry.isDict()) throw DecodeError(what() + " is not a dictionary");
+        const ValueDict &dict = *entry.asDict();
         const Value *classRef = dict.find("$class");
-        if (classRef == nullptr || !classRef->isUid()) throw DecodeError(what + " has no class");
-        std::vector<std::string> chain = classChain(*classRef->asUid());
+        if (classRef == nullptr || !classRef->isUid()) throw DecodeError(what() + " has no class");
+        const ClassInfo &info = classInfo(*classRef->asUid());
 
-        if (chainHas(chain, "NSDate")) return date(dict, std::move(chain), what);
-        if (chainHas(chain, "NSArray") || chainHas(chain, "NSSet") ||
-            chainHas(chain, "NSOrderedSet"))
-            return list(dict, std::move(chain), what, depth);
-        if (chainHas(chain, "NSString")) return wrapped(dict, "NS.string", what, depth);
-        if (chainHas(chain, "NSData")) return wrapped(dict, "NS.data", what, depth);
-
-        ArchiveObject object(ArchiveObject::Kind::Instance, Value(), std::move(chain));
+        switch (info.shape) {
+        case Shape::Date:
+            return date(dict, info.chain, what);
+        case Shape::List:
+            return list(dict, info.chain, what, depth);
+        case Shape::String:
+            return wrapped(dict, "NS.string", what, depth);
+        case Shape::Data:
+            return wrapped(dict, "NS.data", what, depth);
+        case Shape::Instance:
+            break;
+        }
+        ArchiveObject object(ArchiveObject::Kind::Instance, Value(), info.chain);
+        object.fields_.reserve(dict.size());
         decodeFields(dict, object, depth);
         return object;
+    }
+
+    // What objects of a class are read as.
+    enum class Shape { Date, List, String, Data, Instance };
+    struct ClassInfo {
+        ArchiveObject::Chain chain;
+        Shape shape = Shape::Instance;
+    };
+
+    // A class is read once, however many objects refer to it.
+    const ClassInfo &classInfo(Uid uid) {
+        if (const auto known = classes_.find(uid.index); known != classes_.end())
+            return known->second;
+        const std::vector<std::string> chain = classChain(uid);
+        ClassInfo info{std::make_shared<const std::vector<std::string>>(chain), Shape::Instance};
+        if (chainHas(chain, "NSDate"))
+            info.shape = Shape::Date;
+        else if (chainHas(chain, "NSArray") || chainHas(chain, "NSSet") ||
+                 chainHas(chain, "NSOrderedSet"))
+            info.shape = Shape::List;
+        else if (chainHas(chain, "NSString"))
+            info.shape = Shape::String;
+        else if (chainHas(chain, "NSData"))
+            info.shape = Shape::Data;
+        return classes_.emplace(uid.index, std::move(info)).first->second;
     }
 
     std::vector<std::string> classChain(Uid uid) {
@@ -215,27 +248,29 @@ class KeyedArchiveDecoder {
         return chain;
     }
 
-    static ArchiveObject date(const ValueDict &dict, std::vector<std::string> chain,
-                              const std::string &what) {
+    template <typename What>
+    static ArchiveObject date(const ValueDict &dict, ArchiveObject::Chain chain, const What &what) {
         const Value *time = dict.find("NS.time");
-        if (time != nullptr && !time->isNumber()) throw DecodeError(what + " has no valid time");
+        if (time != nullptr && !time->isNumber()) throw DecodeError(what() + " has no valid time");
         // A date archived without its time is the reference date.
         const double seconds = time != nullptr ? time->doubleValue() : 0.0;
         if (!std::isfinite(seconds) || std::fabs(seconds) > kMaxArchiveSeconds)
-            throw DecodeError(what + " has a time out of range");
+            throw DecodeError(what() + " has a time out of range");
         const Instant when(
             std::chrono::microseconds(std::llround(seconds * 1e6) + kEpochOffsetMicros));
         return ArchiveObject(ArchiveObject::Kind::Date, Value(when), std::move(chain));
     }
 
-    ArchiveObject list(const ValueDict &dict, std::vector<std::string> chain,
-                       const std::string &what, int depth) {
+    template <typename What>
+    ArchiveObject list(const ValueDict &dict, ArchiveObject::Chain chain, const What &what,
+                       int depth) {
         ArchiveObject object(ArchiveObject::Kind::List, Value(), std::move(chain));
         const Value *refs = dict.find("NS.objects");
         if (refs == nullptr) return object; // an empty list may be written without the key
-        if (!refs->isArray()) throw DecodeError(what + " has no list of objects");
+        if (!refs->isArray()) throw DecodeError(what() + " has no list of objects");
+        object.items_.reserve(refs->asArray()->size());
         for (const auto &ref : *refs->asArray()) {
-            if (!ref.isUid()) throw DecodeError(what + " lists something other than an object");
+            if (!ref.isUid()) throw DecodeError(what() + " lists something other than an object");
             // A list cannot hold nil; a writer that put one there meant nothing by it.
             if (auto item = resolve(*ref.asUid(), depth + 1))
                 object.items_.push_back(std::move(*item));
@@ -244,24 +279,25 @@ class KeyedArchiveDecoder {
     }
 
     // NSMutableString and NSData written as objects around their contents.
-    ArchiveObject wrapped(const ValueDict &dict, const char *key, const std::string &what,
-                          int depth) {
+    template <typename What>
+    ArchiveObject wrapped(const ValueDict &dict, const char *key, const What &what, int depth) {
         const Value *inner = dict.find(key);
         if (inner != nullptr && isPlainValue(*inner)) return plain(*inner);
         if (inner != nullptr && inner->isUid())
             if (auto object = resolve(*inner->asUid(), depth + 1);
                 object && object->kind() == ArchiveObject::Kind::Plain)
                 return *object;
-        throw DecodeError(what + " has no " + key);
+        throw DecodeError(what() + " has no " + key);
     }
 
     static ArchiveObject plain(const Value &v) {
-        return ArchiveObject(ArchiveObject::Kind::Plain, v, {});
+        return ArchiveObject(ArchiveObject::Kind::Plain, v, ArchiveObject::noClasses());
     }
 
     const ValueArray &objects_;
     std::vector<bool> visiting_;
     std::size_t budget_;
+    std::unordered_map<std::uint64_t, ClassInfo> classes_;
 };
 
 // ArchiveFields
@@ -300,6 +336,12 @@ std::vector<std::string> ArchiveFields::removeNonFiniteNumbers() {
 
 const ArchiveObject *ArchiveFields::decodeObject(std::string_view key) const {
     for (const auto &field : fields_)
+        if (field.key == key) return &field.object;
+    return nullptr;
+}
+
+ArchiveObject *ArchiveFields::decodeObject(std::string_view key) {
+    for (auto &field : fields_)
         if (field.key == key) return &field.object;
     return nullptr;
 }
@@ -347,36 +389,45 @@ std::optional<std::string> ArchiveFields::decodeString(std::string_view key) con
 
 // ArchiveObject
 
-ArchiveObject::ArchiveObject(Kind kind, Value value, std::vector<std::string> classes)
+ArchiveObject::ArchiveObject(Kind kind, Value value, Chain classes)
     : kind_(kind), value_(std::move(value)), classes_(std::move(classes)) {
 }
 
+ArchiveObject::Chain ArchiveObject::noClasses() {
+    static const Chain none = std::make_shared<const std::vector<std::string>>();
+    return none;
+}
+
 ArchiveObject ArchiveObject::string(std::string text) {
-    return {Kind::Plain, Value(std::move(text)), {}};
+    return {Kind::Plain, Value(std::move(text)), noClasses()};
 }
 
 ArchiveObject ArchiveObject::integer(std::int64_t number) {
-    return {Kind::Plain, Value(static_cast<long long>(number)), {}};
+    return {Kind::Plain, Value(static_cast<long long>(number)), noClasses()};
 }
 
 ArchiveObject ArchiveObject::real(double number) {
-    return {Kind::Plain, Value(number), {}};
+    return {Kind::Plain, Value(number), noClasses()};
 }
 
 ArchiveObject ArchiveObject::boolean(bool flag) {
-    return {Kind::Plain, Value(flag), {}};
+    return {Kind::Plain, Value(flag), noClasses()};
 }
 
 ArchiveObject ArchiveObject::data(ValueData bytes) {
-    return {Kind::Plain, Value(std::move(bytes)), {}};
+    return {Kind::Plain, Value(std::move(bytes)), noClasses()};
 }
 
 ArchiveObject ArchiveObject::date(Instant when) {
-    return {Kind::Date, Value(when), {"NSDate", "NSObject"}};
+    static const Chain chain = std::make_shared<const std::vector<std::string>>(
+        std::vector<std::string>{"NSDate", "NSObject"});
+    return {Kind::Date, Value(when), chain};
 }
 
 ArchiveObject ArchiveObject::list(std::vector<ArchiveObject> items) {
-    ArchiveObject object(Kind::List, Value(), {"NSMutableArray", "NSArray", "NSObject"});
+    static const Chain chain = std::make_shared<const std::vector<std::string>>(
+        std::vector<std::string>{"NSMutableArray", "NSArray", "NSObject"});
+    ArchiveObject object(Kind::List, Value(), chain);
     object.items_ = std::move(items);
     return object;
 }
@@ -384,17 +435,19 @@ ArchiveObject ArchiveObject::list(std::vector<ArchiveObject> items) {
 ArchiveObject ArchiveObject::instance(std::string className,
                                       std::vector<std::string> superclasses) {
     return {Kind::Instance, Value(),
-            chainEndingInNSObject(std::move(className), std::move(superclasses))};
+            std::make_shared<const std::vector<std::string>>(
+                chainEndingInNSObject(std::move(className), std::move(superclasses)))};
 }
 
 const std::string &ArchiveObject::className() const {
     static const std::string none;
-    return classes_.empty() ? none : classes_.front();
+    return classes_->empty() ? none : classes_->front();
 }
 
 bool ArchiveObject::operator==(const ArchiveObject &other) const {
-    return kind_ == other.kind_ && value_ == other.value_ && classes_ == other.classes_ &&
-           items_ == other.items_ && fields_ == other.fields_;
+    return kind_ == other.kind_ && value_ == other.value_ &&
+           (classes_ == other.classes_ || *classes_ == *other.classes_) && items_ == other.items_ &&
+           fields_ == other.fields_;
 }
 
 // KeyedArchive

@@ -6,6 +6,7 @@
 #include "platform/value.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,7 @@ class ArchiveFields {
 
     // Null when the key is absent or refers to nil.
     const ArchiveObject *decodeObject(std::string_view key) const;
+    ArchiveObject *decodeObject(std::string_view key);
     // 0 when the key is absent, not a number or out of the 32-bit range. A number stored as an
     // object reads too.
     std::int32_t decodeInt32(std::string_view key) const;
@@ -80,19 +82,25 @@ class ArchiveObject : public ArchiveFields {
     // The value of a plain object, or a date as a Value.
     const Value &value() const { return value_; }
     const std::vector<ArchiveObject> &items() const { return items_; }
+    // The items moved out, for a reader that needs the list and not the object.
+    std::vector<ArchiveObject> takeItems() { return std::move(items_); }
     // Empty for plain objects.
     const std::string &className() const;
     // The class and its superclasses, ending in NSObject.
-    const std::vector<std::string> &classes() const { return classes_; }
+    const std::vector<std::string> &classes() const { return *classes_; }
 
     bool operator==(const ArchiveObject &other) const;
 
   private:
-    ArchiveObject(Kind kind, Value value, std::vector<std::string> classes);
+    // Objects of one class share its chain: a history holds thousands of each.
+    using Chain = std::shared_ptr<const std::vector<std::string>>;
+
+    ArchiveObject(Kind kind, Value value, Chain classes);
+    static Chain noClasses();
 
     Kind kind_;
     Value value_;
-    std::vector<std::string> classes_;
+    Chain classes_;
     std::vector<ArchiveObject> items_;
 
     friend class KeyedArchiveDecoder;

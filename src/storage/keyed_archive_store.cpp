@@ -34,7 +34,8 @@ struct FileRead {
 // The lists of small store files as this process last read or wrote them, by path, with the bytes
 // they came from. A file read again that still holds those bytes is not decoded again (comparing
 // them costs next to nothing beside decoding); the custom counters are read twice in every update.
-// The history of years is left out: a daemon would hold megabytes to save one read a day.
+// The history of years is kept only while a KeepDecodedStores lives: a daemon would hold
+// megabytes between samples to save one read a day, but within one update both data types read it.
 class DecodedFiles {
   public:
     static constexpr std::size_t kMaxSize = std::size_t{64} * 1024; // bytes
@@ -42,6 +43,23 @@ class DecodedFiles {
     static DecodedFiles &instance() {
         static DecodedFiles files;
         return files;
+    }
+
+    bool keeps(std::size_t size) {
+        const std::lock_guard lock(mutex_);
+        return size <= kMaxSize || keepers_ > 0;
+    }
+
+    void addKeeper() {
+        const std::lock_guard lock(mutex_);
+        ++keepers_;
+    }
+
+    void removeKeeper() {
+        const std::lock_guard lock(mutex_);
+        if (--keepers_ > 0) return;
+        std::erase_if(entries_,
+                      [](const auto &entry) { return entry.second.bytes.size() > kMaxSize; });
     }
 
     std::shared_ptr<const std::vector<ArchiveObject>> find(const fs::path &path,
@@ -55,7 +73,7 @@ class DecodedFiles {
     void remember(const fs::path &path, std::string_view bytes,
                   std::shared_ptr<const std::vector<ArchiveObject>> items) {
         const std::lock_guard lock(mutex_);
-        if (bytes.size() > kMaxSize) {
+        if (bytes.size() > kMaxSize && keepers_ == 0) {
             entries_.erase(path.string());
             return;
         }
@@ -69,6 +87,7 @@ class DecodedFiles {
     };
     std::mutex mutex_;
     std::map<std::string, Entry> entries_;
+    int keepers_ = 0;
 };
 
 // Drops the record fields that are not finite numbers and names them.
@@ -85,7 +104,7 @@ std::optional<std::vector<ArchiveObject>>
 decodeList(std::string_view bytes, const std::string &listKey, std::string &problem) {
     auto archive = KeyedArchive::decode(bytes, &problem);
     if (!archive) return std::nullopt;
-    const ArchiveObject *list = archive->decodeObject(listKey);
+    ArchiveObject *list = archive->decodeObject(listKey);
     if (list == nullptr || list->kind() != ArchiveObject::Kind::List) {
         problem = "no list under \"" + listKey + "\"";
         return std::nullopt;
@@ -97,7 +116,7 @@ decodeList(std::string_view bytes, const std::string &listKey, std::string &prob
             return std::nullopt;
         }
     }
-    return list->items();
+    return list->takeItems();
 }
 
 FileRead readFile(const fs::path &path, const std::string &listKey) {
@@ -131,7 +150,7 @@ FileRead readFile(const fs::path &path, const std::string &listKey) {
     if (auto items = decodeList(*bytes, listKey, result.problem)) {
         result.droppedFields = dropNonFiniteNumbers(*items);
         // Only a clean list stands for the file; a damaged one is rewritten before it is reused.
-        if (result.droppedFields.empty() && bytes->size() <= DecodedFiles::kMaxSize) {
+        if (result.droppedFields.empty() && DecodedFiles::instance().keeps(bytes->size())) {
             result.unchanged = std::make_shared<const std::vector<ArchiveObject>>(*items);
             DecodedFiles::instance().remember(path, *bytes, result.unchanged);
         }
@@ -229,10 +248,10 @@ FileResult KeyedArchiveFile::write(std::vector<ArchiveObject> items) const {
         return written;
     // Keyed archives read back exactly as they were written, so the list is what a read of the
     // new file would decode.
-    if (bytes.size() <= DecodedFiles::kMaxSize)
+    if (DecodedFiles::instance().keeps(bytes.size()))
         DecodedFiles::instance().remember(path_, bytes,
                                           std::make_shared<const std::vector<ArchiveObject>>(
-                                              archive.decodeObject(listKey_)->items()));
+                                              archive.decodeObject(listKey_)->takeItems()));
     return {};
 }
 
@@ -255,6 +274,14 @@ FileResult KeyedArchiveFile::modify(const std::function<void(ArchiveList &)> &ch
         return noteWrite(services_.log, path_,
                          FileResult::failure(path_.string() + ": " + error.what()));
     }
+}
+
+KeepDecodedStores::KeepDecodedStores() {
+    DecodedFiles::instance().addKeeper();
+}
+
+KeepDecodedStores::~KeepDecodedStores() {
+    DecodedFiles::instance().removeKeeper();
 }
 
 std::optional<ArchiveObject> copyThroughArchive(const ArchiveObject &object) {

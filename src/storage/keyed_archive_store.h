@@ -56,6 +56,18 @@ class KeyedArchiveFile {
     std::string description_;
 };
 
+// While one lives, store files of any size that this process reads or writes keep their decoded
+// list, so a second reader within one update (the history, once per data type) finds it decoded
+// instead of decoding megabytes again. Small files are kept anyway; large ones are dropped when
+// the last of these ends, so nothing large is held between updates.
+class KeepDecodedStores {
+  public:
+    KeepDecodedStores();
+    ~KeepDecodedStores();
+    KeepDecodedStores(const KeepDecodedStores &) = delete;
+    KeepDecodedStores &operator=(const KeepDecodedStores &) = delete;
+};
+
 // A deep copy of one object made by archiving it and reading it back, as copying a stored
 // record does. Empty when that fails.
 std::optional<ArchiveObject> copyThroughArchive(const ArchiveObject &object);

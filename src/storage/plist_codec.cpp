@@ -290,56 +290,78 @@ class BinaryPlistWriter {
             std::vector<std::uint64_t> refs(dict->size() * 2);
             std::size_t i = 0;
             for (const auto &[key, item] : *dict) {
-                refs[i] = unique(tagged('s', key), {nullptr, &key, {}});
+                refs[i] = unique(texts_, key, {nullptr, &key, {}});
                 refs[dict->size() + i] = flatten(item);
                 ++i;
             }
             objects_[index].refs = std::move(refs);
             return index;
         }
-        return unique(identity(value), {&value, nullptr, {}});
+        return scalar(value);
     }
 
-    // What makes two scalar values the same object: their kind and their contents.
-    static std::string identity(const Value &value) {
+    // Equal scalars are one object: texts (keys among them) and data by their bytes, numbers,
+    // dates and UIDs by kind and bits. The views point into the tree, which outlives the writer.
+    std::uint64_t scalar(const Value &value) {
         struct Visitor {
-            std::string operator()(bool b) const { return b ? "T" : "F"; }
-            std::string operator()(std::int64_t i) const { return bits('i', i); }
-            std::string operator()(double d) const { return bits('r', d); }
-            std::string operator()(const std::string &text) const { return tagged('s', text); }
-            std::string operator()(Instant date) const { return bits('d', date); }
-            std::string operator()(const ValueData &data) const {
-                return tagged('D', std::string_view(reinterpret_cast<const char *>(data.data()),
-                                                    data.size()));
+            BinaryPlistWriter &w;
+            const Value &value;
+            std::uint64_t operator()(bool b) const {
+                return w.unique(w.bits_, {b ? 'T' : 'F', 0}, {&value, nullptr, {}});
             }
-            std::string operator()(const ValueArray &) const { return {}; }
-            std::string operator()(const ValueDict &) const { return {}; }
-            std::string operator()(Uid uid) const { return bits('u', uid.index); }
+            std::uint64_t operator()(std::int64_t i) const {
+                return w.unique(w.bits_, {'i', bitsOf(i)}, {&value, nullptr, {}});
+            }
+            std::uint64_t operator()(double d) const {
+                return w.unique(w.bits_, {'r', bitsOf(d)}, {&value, nullptr, {}});
+            }
+            std::uint64_t operator()(const std::string &text) const {
+                return w.unique(w.texts_, text, {&value, nullptr, {}});
+            }
+            std::uint64_t operator()(Instant date) const {
+                return w.unique(w.bits_, {'d', bitsOf(date)}, {&value, nullptr, {}});
+            }
+            std::uint64_t operator()(const ValueData &data) const {
+                return w.unique(
+                    w.data_,
+                    std::string_view(reinterpret_cast<const char *>(data.data()), data.size()),
+                    {&value, nullptr, {}});
+            }
+            std::uint64_t operator()(const ValueArray &) const { return 0; }
+            std::uint64_t operator()(const ValueDict &) const { return 0; }
+            std::uint64_t operator()(Uid uid) const {
+                return w.unique(w.bits_, {'u', uid.index}, {&value, nullptr, {}});
+            }
         };
-        return std::visit(Visitor{}, value.storage());
+        return std::visit(Visitor{*this, value}, value.storage());
     }
 
-    static std::string tagged(char tag, std::string_view bytes) {
-        std::string key;
-        key.reserve(1 + bytes.size());
-        key.push_back(tag);
-        key.append(bytes);
-        return key;
+    template <typename T> static std::uint64_t bitsOf(const T &value) {
+        static_assert(sizeof value == sizeof(std::uint64_t));
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        return bits;
     }
 
-    template <typename T> static std::string bits(char tag, const T &value) {
-        std::string key(1 + sizeof value, tag);
-        std::memcpy(key.data() + 1, &value, sizeof value);
-        return key;
-    }
+    struct BitsKey {
+        char kind;
+        std::uint64_t bits;
+        bool operator==(const BitsKey &) const = default;
+    };
+    struct BitsHash {
+        std::size_t operator()(const BitsKey &key) const {
+            return std::hash<std::uint64_t>()(key.bits) * 31 + static_cast<std::size_t>(key.kind);
+        }
+    };
 
     std::uint64_t push(Object object) {
         objects_.push_back(std::move(object));
         return objects_.size() - 1;
     }
 
-    std::uint64_t unique(std::string identity, Object object) {
-        const auto [found, added] = seen_.try_emplace(std::move(identity), objects_.size());
+    template <typename Map>
+    std::uint64_t unique(Map &seen, const typename Map::key_type &identity, Object object) {
+        const auto [found, added] = seen.try_emplace(identity, objects_.size());
         if (added) push(std::move(object));
         return found->second;
     }
@@ -474,7 +496,9 @@ class BinaryPlistWriter {
     }
 
     std::vector<Object> objects_;
-    std::unordered_map<std::string, std::uint64_t> seen_;
+    std::unordered_map<std::string_view, std::uint64_t> texts_;
+    std::unordered_map<std::string_view, std::uint64_t> data_;
+    std::unordered_map<BitsKey, std::uint64_t, BitsHash> bits_;
     std::string out_;
     unsigned refSize_ = 1;
 };
@@ -533,9 +557,291 @@ bool binaryStringsAreSafe(std::string_view bytes) {
     return true;
 }
 
+// A date of a binary property list (seconds since 2001) read to the same instant as through
+// libplist's node (dateFromNode), so either reader gives the same value.
+Instant dateFromPlistSeconds(double seconds) {
+    if (std::isnan(seconds)) return Instant{};
+    const double whole = std::trunc(seconds);
+    if (whole <= INT32_MIN || whole >= INT32_MAX)
+        return instantFromSeconds(std::clamp(seconds + kPlistEpochOffset, kFirstDate, kLastDate));
+    const auto sec = static_cast<std::int64_t>(whole);
+    const auto usec = static_cast<std::int64_t>(std::fabs((seconds - whole) * 1000000));
+    const std::int64_t fraction = sec < 0 ? -usec : usec;
+    return Instant(std::chrono::microseconds(
+        (sec + static_cast<std::int64_t>(kPlistEpochOffset)) * 1'000'000 + fraction));
+}
+
+// UTF-16 (big-endian) to UTF-8 as libplist converts it, so text reads the same as before: a
+// surrogate without its partner is dropped, a second lead surrogate drops both.
+void appendUtf8FromUtf16(std::string_view units, std::string &out) {
+    auto put = [&out](std::uint32_t byte) { out.push_back(static_cast<char>(byte)); };
+    bool haveLead = false;
+    std::uint32_t pending = 0;
+    for (std::size_t i = 0; i + 1 < units.size(); i += 2) {
+        const auto unit = static_cast<std::uint32_t>(bigEndian(units, i, 2));
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            haveLead = !haveLead;
+            pending = 0x10000 + ((unit & 0x3FF) << 10);
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            if (!haveLead) continue;
+            haveLead = false;
+            const std::uint32_t code = pending | (unit & 0x3FF);
+            put(0xF0 + ((code >> 18) & 0x07));
+            put(0x80 + ((code >> 12) & 0x3F));
+            put(0x80 + ((code >> 6) & 0x3F));
+            put(0x80 + (code & 0x3F));
+        } else if (unit >= 0x800) {
+            put(0xE0 + ((unit >> 12) & 0x0F));
+            put(0x80 + ((unit >> 6) & 0x3F));
+            put(0x80 + (unit & 0x3F));
+        } else if (unit >= 0x80) {
+            put(0xC0 + ((unit >> 6) & 0x1F));
+            put(0x80 + (unit & 0x3F));
+        } else {
+            put(unit);
+        }
+    }
+}
+
+// Reads the binary property-list format (bplist00) straight into Values, without libplist's
+// node tree, which cost as much again to build, copy and free as the reading itself. Nothing
+// in the file is trusted: every offset, count and reference is checked against the bytes, a
+// reference back into an object being read (a cycle) and nesting deeper than any writer makes
+// are refused, and shared containers cannot expand the tree beyond a budget.
+class BinaryPlistReader {
+  public:
+    explicit BinaryPlistReader(std::string_view bytes) : bytes_(bytes) {}
+
+    std::optional<Value> read() {
+        try {
+            readTrailer();
+            return object(root_, 0);
+        } catch (const Malformed &) {
+            return std::nullopt;
+        }
+    }
+
+  private:
+    struct Malformed {};
+
+    static constexpr std::size_t kHeader = 8;
+    static constexpr std::size_t kTrailer = 32;
+    // Deeper than any property list a program writes; only there to protect the stack.
+    static constexpr int kMaxDepth = 512;
+
+    static void check(bool condition) {
+        if (!condition) throw Malformed{};
+    }
+
+    void readTrailer() {
+        check(bytes_.size() >= kHeader + 1 + kTrailer);
+        const std::size_t trailer = bytes_.size() - kTrailer;
+        offsetSize_ = static_cast<unsigned char>(bytes_[trailer + 6]);
+        refSize_ = static_cast<unsigned char>(bytes_[trailer + 7]);
+        count_ = bigEndian(bytes_, trailer + 8, 8);
+        root_ = bigEndian(bytes_, trailer + 16, 8);
+        const std::uint64_t table = bigEndian(bytes_, trailer + 24, 8);
+        check(offsetSize_ >= 1 && offsetSize_ <= 8 && refSize_ >= 1 && refSize_ <= 8);
+        check(table > kHeader && table <= trailer);
+        table_ = static_cast<std::size_t>(table);
+        check(count_ >= 1 && count_ <= (trailer - table_) / offsetSize_ && root_ < count_);
+        reading_.assign(static_cast<std::size_t>(count_), false);
+        // Without shared containers a file holds a reference for every value it reads to; the
+        // budget leaves room for containers shared a few times over.
+        budget_ = 4 * bytes_.size() + (std::size_t{1} << 16);
+    }
+
+    // Where an object starts; objects lie between the header and the offset table.
+    std::size_t offsetOf(std::uint64_t ref) const {
+        check(ref < count_);
+        const std::uint64_t at =
+            bigEndian(bytes_, table_ + static_cast<std::size_t>(ref) * offsetSize_, offsetSize_);
+        check(at >= kHeader && at < table_);
+        return static_cast<std::size_t>(at);
+    }
+
+    // `length` bytes from `at`, all within the object area.
+    std::string_view take(std::size_t at, std::uint64_t length) const {
+        check(at <= table_ && length <= table_ - at);
+        return bytes_.substr(at, static_cast<std::size_t>(length));
+    }
+
+    std::uint64_t number(std::size_t at, std::size_t width) const {
+        take(at, width);
+        return bigEndian(bytes_, at, width);
+    }
+
+    // The count in a marker's low nibble, or 0xF and an integer object after it. Moves `at` past.
+    std::uint64_t count(unsigned info, std::size_t &at) const {
+        if (info != 0x0F) return info;
+        const auto marker = static_cast<unsigned char>(take(at, 1)[0]);
+        check((marker >> 4) == 0x1 && (marker & 0x0F) <= 3);
+        const std::size_t width = std::size_t{1} << (marker & 0x0F);
+        const std::uint64_t value = number(at + 1, width);
+        at += 1 + width;
+        return value;
+    }
+
+    Value object(std::uint64_t ref, int depth) {
+        check(depth <= kMaxDepth && budget_ > 0);
+        --budget_;
+        std::size_t at = offsetOf(ref);
+        const auto marker = static_cast<unsigned char>(bytes_[at++]);
+        const unsigned info = marker & 0x0F;
+        switch (marker >> 4) {
+        case 0x0:
+            check(info == 0x8 || info == 0x9);
+            return Value(info == 0x9);
+        case 0x1:
+            return Value(static_cast<long long>(integer(info, at)));
+        case 0x2:
+            return Value(real(info, at));
+        case 0x3:
+            check(info == 0x3);
+            return Value(dateFromPlistSeconds(real(info, at)));
+        case 0x4: {
+            const std::uint64_t length = count(info, at); // moves `at` past the count
+            const std::string_view data = take(at, length);
+            return Value(ValueData(data.begin(), data.end()));
+        }
+        case 0x5:
+        case 0x6:
+            return Value(text(marker, at));
+        case 0x8: {
+            // libplist refused references past 32 bits; no archive has that many objects.
+            check(info < 8);
+            const std::uint64_t index = number(at, info + 1);
+            check(index <= UINT32_MAX);
+            return Value(Uid{index});
+        }
+        case 0xA:
+        case 0xC: // a set, read as libplist reads it: an array
+            return array(ref, info, at, depth);
+        case 0xD:
+            return dict(ref, info, at, depth);
+        default:
+            throw Malformed{};
+        }
+    }
+
+    // Integers of 1, 2 and 4 bytes are unsigned, of 8 two's complement; of 16 bytes the low 64
+    // bits count, as libplist keeps them.
+    std::int64_t integer(unsigned info, std::size_t at) const {
+        check(info <= 4);
+        const std::size_t width = std::size_t{1} << info;
+        const std::size_t low = width == 16 ? 8 : 0;
+        take(at, width);
+        return static_cast<std::int64_t>(bigEndian(bytes_, at + low, width - low));
+    }
+
+    double real(unsigned info, std::size_t at) const {
+        check(info == 2 || info == 3);
+        if (info == 2) {
+            const auto bits = static_cast<std::uint32_t>(number(at, 4));
+            float value = 0;
+            std::memcpy(&value, &bits, sizeof value);
+            return value;
+        }
+        const std::uint64_t bits = number(at, 8);
+        double value = 0;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+
+    // ASCII or UTF-16 text as UTF-8. A NUL character, which libplist could not hold and our
+    // files never contain, makes the file unreadable, as it always has.
+    std::string text(unsigned char marker, std::size_t at) const {
+        const bool wide = (marker >> 4) == 0x6;
+        const std::uint64_t length = count(marker & 0x0F, at);
+        check(length <= (table_ - std::min(at, table_)) / (wide ? 2 : 1));
+        const std::string_view raw = take(at, length * (wide ? 2 : 1));
+        if (!wide) {
+            check(raw.find('\0') == std::string_view::npos);
+            return std::string(raw);
+        }
+        // libplist refuses an empty UTF-16 string.
+        check(length > 0);
+        std::string result;
+        result.reserve(raw.size() + raw.size() / 2);
+        for (std::size_t i = 0; i < raw.size(); i += 2)
+            check(raw[i] != '\0' || raw[i + 1] != '\0');
+        appendUtf8FromUtf16(raw, result);
+        return result;
+    }
+
+    std::string key(std::uint64_t ref) {
+        check(budget_ > 0);
+        --budget_;
+        std::size_t at = offsetOf(ref);
+        const auto marker = static_cast<unsigned char>(bytes_[at++]);
+        check((marker >> 4) == 0x5 || (marker >> 4) == 0x6);
+        return text(marker, at);
+    }
+
+    // The references of a container, checked to lie in the object area.
+    std::size_t refs(unsigned info, std::size_t &at, std::uint64_t perItem) const {
+        const std::uint64_t n = count(info, at);
+        check(n <= (table_ - std::min(at, table_)) / (refSize_ * perItem));
+        return static_cast<std::size_t>(n);
+    }
+
+    std::uint64_t refAt(std::size_t at, std::size_t i) const {
+        return bigEndian(bytes_, at + i * refSize_, refSize_);
+    }
+
+    // Marks a container as being read, so a reference back into it is caught as a cycle.
+    struct Reading {
+        std::vector<bool> &flags;
+        std::size_t index;
+        Reading(std::vector<bool> &f, std::uint64_t ref) : flags(f), index(ref) {
+            check(!flags[index]);
+            flags[index] = true;
+        }
+        ~Reading() { flags[index] = false; }
+        Reading(const Reading &) = delete;
+        Reading &operator=(const Reading &) = delete;
+    };
+
+    Value array(std::uint64_t ref, unsigned info, std::size_t at, int depth) {
+        const Reading reading(reading_, ref);
+        const std::size_t n = refs(info, at, 1);
+        ValueArray items;
+        items.reserve(n);
+        for (std::size_t i = 0; i < n; ++i)
+            items.push_back(object(refAt(at, i), depth + 1));
+        return Value(std::move(items));
+    }
+
+    Value dict(std::uint64_t ref, unsigned info, std::size_t at, int depth) {
+        const Reading reading(reading_, ref);
+        const std::size_t n = refs(info, at, 2);
+        ValueDict entries;
+        entries.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            std::string name = key(refAt(at, i));
+            entries.set(std::move(name), object(refAt(at, n + i), depth + 1));
+        }
+        return Value(std::move(entries));
+    }
+
+    std::string_view bytes_;
+    unsigned offsetSize_ = 1;
+    unsigned refSize_ = 1;
+    std::uint64_t count_ = 0;
+    std::uint64_t root_ = 0;
+    std::size_t table_ = 0;
+    std::vector<bool> reading_;
+    std::size_t budget_ = 0;
+};
+
 } // namespace
 
 std::optional<Value> parsePropertyList(std::string_view bytes) {
+    if (looksBinary(bytes)) return BinaryPlistReader(bytes).read();
+    return parsePropertyListWithLibplist(bytes);
+}
+
+std::optional<Value> parsePropertyListWithLibplist(std::string_view bytes) {
     if (bytes.empty() || bytes.size() > UINT32_MAX) return std::nullopt;
     plist_t root = nullptr;
     const auto length = static_cast<uint32_t>(bytes.size());

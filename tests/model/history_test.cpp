@@ -4,6 +4,7 @@
 #include "model/history.h"
 #include "platform/files.h"
 #include "storage/keyed_archive.h"
+#include "storage/keyed_archive_store.h"
 #include "storage/plist_codec.h"
 #include "support/test_env.h"
 
@@ -66,6 +67,29 @@ TEST(History, DailyQueryKeepsLogsTouchingTheRangeNewestFirstAndBillingLogsKeepFi
               (std::vector<std::string>{"bill-wifi", "bill-cell"}));
     EXPECT_EQ(History::getAllHistoryLogs(s),
               std::vector<History>(std::begin(stored), std::end(stored)));
+}
+
+TEST(History, AHistoryKeptDecodedForAnUpdateStillSeesAnotherProcessWrite) {
+    // Large enough that it is kept decoded only while the update lasts.
+    std::vector<History> years;
+    for (int i = 0; i < 1000; ++i)
+        years.push_back(log("day-" + std::to_string(i), at(i), at(i + 1)));
+    test::TestEnv other;
+    ASSERT_TRUE(History::saveHistoryLogs(other.services(), {log("theirs", at(3), at(4))}));
+    const auto theirs = readWholeFile(History::archivePath(other.services()));
+    ASSERT_TRUE(theirs.has_value());
+
+    test::TestEnv env;
+    Services &s = env.services();
+    ASSERT_TRUE(History::saveHistoryLogs(s, years));
+    ASSERT_GT(fs::file_size(History::archivePath(s)), 64u * 1024);
+    const KeepDecodedStores update;
+    ASSERT_TRUE(History::addNewHistoryItemLog(s, log("cellular", at(5), at(6))));
+    EXPECT_EQ(History::getAllHistoryLogs(s).size(), 1001u);
+    // Another process replaces the file between the two data types' logs.
+    ASSERT_TRUE(writeFileAtomically(History::archivePath(s), *theirs));
+    ASSERT_TRUE(History::addNewHistoryItemLog(s, log("wifi", at(5), at(6))));
+    EXPECT_EQ(ids(History::getAllHistoryLogs(s)), (std::vector<std::string>{"theirs", "wifi"}));
 }
 
 TEST(History, RemovesByIdentifierThroughACopyAndAnEmptySaveReadsBackEmpty) {

@@ -5,7 +5,9 @@
 #include "support/test_env.h"
 
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace byteward {
 namespace {
@@ -204,6 +206,243 @@ TEST(PlistCodec, TextThatIsNotUtf8ComesBackAlikeFromBothForms) {
             EXPECT_EQ(*value->asString(), c.read);
         }
     }
+}
+
+// Bytes of a number, most significant first.
+std::string be(std::uint64_t value, unsigned width) {
+    std::string bytes;
+    for (unsigned i = width; i-- > 0;)
+        bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return bytes;
+}
+
+std::string bytesOf(std::initializer_list<int> values) {
+    std::string bytes;
+    for (const int v : values)
+        bytes.push_back(static_cast<char>(v));
+    return bytes;
+}
+
+// A binary property list put together by hand: its objects in order, the first the root.
+std::string handMade(const std::vector<std::string> &objects, unsigned refSize = 1,
+                     unsigned offsetSize = 1) {
+    std::string out = "bplist00";
+    std::vector<std::uint64_t> offsets;
+    for (const auto &object : objects) {
+        offsets.push_back(out.size());
+        out += object;
+    }
+    const std::uint64_t table = out.size();
+    for (const auto offset : offsets)
+        out += be(offset, offsetSize);
+    out += std::string(6, '\0') + static_cast<char>(offsetSize) + static_cast<char>(refSize);
+    out += be(objects.size(), 8) + be(0, 8) + be(table, 8);
+    return out;
+}
+
+// A container's marker with its count, and its references.
+std::string container(int kind, const std::vector<std::uint64_t> &refs, unsigned refSize = 1,
+                      std::size_t count = SIZE_MAX) {
+    const std::size_t n = count == SIZE_MAX ? refs.size() / (kind == 0xD ? 2 : 1) : count;
+    std::string out;
+    if (n < 15) {
+        out.push_back(static_cast<char>((kind << 4) | static_cast<int>(n)));
+    } else {
+        out.push_back(static_cast<char>((kind << 4) | 0xF));
+        out += "\x13" + be(n, 8);
+    }
+    for (const auto ref : refs)
+        out += be(ref, refSize);
+    return out;
+}
+
+std::string real64(double value) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return "\x23" + be(bits, 8);
+}
+
+std::string date64(double seconds) {
+    std::string date = real64(seconds);
+    date[0] = '\x33';
+    return date;
+}
+
+std::string utf16(std::initializer_list<std::uint16_t> units) {
+    std::string out = container(0x6, {}, 1, units.size());
+    for (const auto unit : units)
+        out += be(unit, 2);
+    return out;
+}
+
+// An array of one object, so every kind can be the item it is in real files.
+std::string inArray(const std::string &object) {
+    return handMade({container(0xA, {1}), object});
+}
+
+TEST(PlistCodec, BinaryReaderAgreesWithLibplist) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::string wideRefs = [] {
+        // 300 objects need references of two bytes; offsets of three bytes are odd but valid.
+        std::vector<std::string> objects;
+        std::vector<std::uint64_t> refs;
+        for (std::uint64_t i = 1; i <= 300; ++i) {
+            objects.push_back("\x10" + be(i % 256, 1));
+            refs.push_back(i);
+        }
+        objects.insert(objects.begin(), container(0xA, refs, 2));
+        return handMade(objects, 2, 3);
+    }();
+    const std::string nested = [] {
+        Value v(1);
+        for (int i = 0; i < 100; ++i)
+            v = Value(ValueArray{v, Value("level " + std::to_string(i))});
+        return toBinaryPropertyList(v);
+    }();
+    const std::string history = [] {
+        ValueArray logs;
+        for (int i = 0; i < 2000; ++i) {
+            ValueDict d;
+            d.set("startDate", Value(instantFromSeconds(1'450'000'000.0 + 86'400.0 * i)));
+            d.set("dataTotal", Value(3e6 + i));
+            d.set("uniqueId", Value("id-" + std::to_string(i)));
+            d.set("$class", Value(Uid{static_cast<std::uint64_t>(i % 3)}));
+            logs.emplace_back(std::move(d));
+        }
+        return toBinaryPropertyList(Value(std::move(logs)));
+    }();
+    const struct {
+        const char *what;
+        std::string bytes;
+    } cases[] = {
+        {"every kind our writer stores", toBinaryPropertyList(sampleDictionary())},
+        {"a history-like list of 2,000 dictionaries", history},
+        {"100 levels of nesting", nested},
+        {"references of two bytes and offsets of three", wideRefs},
+        {"text outside ASCII and outside the basic plane",
+         toBinaryPropertyList(Value(ValueArray{Value("Zürich"), Value("\xF0\x9F\x93\xB6 LTE"),
+                                               Value(std::string(40, 'y') + "\xC3\xA9")}))},
+        {"integers of 1, 2, 4 and 8 bytes",
+         handMade({container(0xA, {1, 2, 3, 4, 5}), "\x10\xFF", "\x11\xFF\xFE",
+                   "\x12" + be(0xFFFFFFFF, 4), "\x13" + be(0xFFFFFFFFFFFFFFFF, 8),
+                   "\x13" + be(0x7FFFFFFFFFFFFFFF, 8)})},
+        {"an integer of 16 bytes", inArray("\x14" + be(1, 8) + be(42, 8))},
+        {"reals of 4 and 8 bytes", handMade({container(0xA, {1, 2, 3}), "\x22" + be(0x3FC00000, 4),
+                                             real64(-0.1), real64(1e308)})},
+        {"dates before 2001 with a fraction", inArray(date64(-31'536'000.75))},
+        {"dates after 2001 with a fraction", inArray(date64(786'845'114.25))},
+        {"a date at libplist's last whole second", inArray(date64(2147483647.5))},
+        {"a date at libplist's first whole second", inArray(date64(-2147483648.5))},
+        {"a date in the year 2200", inArray(date64(6'311'390'400.0))},
+        {"a date beyond the year 9999", inArray(date64(1e300))},
+        {"infinite dates", handMade({container(0xA, {1, 2}), date64(inf), date64(-inf)})},
+        {"a date that is not a number", inArray(date64(nan))},
+        {"a surrogate pair", inArray(utf16({0x41, 0xD83D, 0xDCF6}))},
+        {"a lead surrogate alone at the end", inArray(utf16({0x41, 0xD83D}))},
+        {"a trail surrogate alone", inArray(utf16({0xDCF6, 0x42}))},
+        {"two lead surrogates, then a trail", inArray(utf16({0xD83D, 0xD83D, 0xDCF6, 0x43}))},
+        {"a lead surrogate, a letter, then a trail", inArray(utf16({0xD83D, 0x44, 0xDCF6}))},
+        {"two-byte and three-byte characters", inArray(utf16({0xE9, 0x20AC, 0x7FF, 0x800}))},
+        {"an empty UTF-16 string", inArray(utf16({}))},
+        {"ASCII text with bytes above 127", inArray("\x53" + bytesOf({'a', 0xE9, 0xFF}))},
+        {"data, empty and of 40 bytes",
+         handMade({container(0xA, {1, 2}), "\x40", "\x4F\x10\x28" + std::string(40, '\x5A')})},
+        {"a UID of 1 byte", inArray("\x80\x07")},
+        {"a UID of 3 bytes", inArray("\x82" + be(70'000, 3))},
+        {"a UID of 8 bytes", inArray("\x87" + be(1ULL << 31, 8))},
+        {"a UID past 32 bits", inArray("\x87" + be(1ULL << 40, 8))},
+        {"booleans", handMade({container(0xA, {1, 2}), "\x08", "\x09"})},
+        {"a dictionary whose keys are UTF-16 and repeat",
+         handMade({container(0xD, {1, 2, 1, 3, 4}), utf16({0x6B, 0xE9}), "\x10\x01", "\x10\x02",
+                   "\x10\x03"})},
+        {"a dictionary keyed by a number", handMade({container(0xD, {1, 2}), "\x10\x01", "\x09"})},
+        {"a set", handMade({container(0xC, {1}), "\x09"})},
+        {"a null object", inArray(std::string(1, '\0'))},
+        {"a fill byte", inArray("\x0F")},
+        {"a container shared twice",
+         handMade({container(0xA, {1, 1}), container(0xA, {2}), "\x51x"})},
+        {"a count written with a 0xF marker",
+         handMade({container(0xA, std::vector<std::uint64_t>(20, 1)), "\x10\x05"})},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto ours = parsePropertyList(c.bytes);
+        const auto theirs = parsePropertyListWithLibplist(c.bytes);
+        EXPECT_EQ(ours.has_value(), theirs.has_value());
+        if (ours && theirs) {
+            EXPECT_TRUE(*ours == *theirs) << ours->stringValue();
+        }
+    }
+}
+
+TEST(PlistCodec, BinaryReaderRefusesMalformedFiles) {
+    const std::string good = handMade({container(0xA, {1, 2}), "\x10\x05", "\x52ok"});
+    ASSERT_TRUE(parsePropertyList(good).has_value());
+    // The trailer's fields, counted from the end of the file.
+    auto withTrailer = [&good](std::size_t fromEnd, unsigned width, std::uint64_t value) {
+        std::string bytes = good;
+        bytes.replace(bytes.size() - fromEnd, width, be(value, width));
+        return bytes;
+    };
+    const std::string deep = [] {
+        std::vector<std::string> objects;
+        for (std::uint64_t i = 0; i < 1000; ++i)
+            objects.push_back(container(0xA, {i + 1}, 2));
+        objects.emplace_back("\x09");
+        return handMade(objects, 2, 2);
+    }();
+    const std::string doubling = [] {
+        // Each array holds the next twice: 2^60 values from a few hundred bytes.
+        std::vector<std::string> objects;
+        for (std::uint64_t i = 0; i < 60; ++i)
+            objects.push_back(container(0xA, {i + 1, i + 1}));
+        objects.emplace_back("\x09");
+        return handMade(objects);
+    }();
+    const struct {
+        const char *what;
+        std::string bytes;
+    } cases[] = {
+        {"a truncated trailer", good.substr(0, good.size() - 1)},
+        {"only the header", "bplist00"},
+        {"an offset size of 0", withTrailer(26, 1, 0)},
+        {"an offset size of 9", withTrailer(26, 1, 9)},
+        {"a reference size of 0", withTrailer(25, 1, 0)},
+        {"no objects", withTrailer(24, 8, 0)},
+        {"an absurd object count", withTrailer(24, 8, 1ULL << 62)},
+        {"the root beyond the objects", withTrailer(16, 8, 3)},
+        {"an offset table beyond the trailer", withTrailer(8, 8, good.size())},
+        {"an offset table over the header", withTrailer(8, 8, 4)},
+        {"an offset past the objects",
+         [&good] {
+             std::string bytes = good;
+             bytes[bytes.size() - 32 - 3] = static_cast<char>(bytes.size() - 33);
+             return bytes;
+         }()},
+        {"a reference out of range", handMade({container(0xA, {1, 9}), "\x10\x05"})},
+        {"an array holding itself", handMade({container(0xA, {0})})},
+        {"a cycle through a dictionary",
+         handMade({container(0xD, {1, 2}), "\x51k", container(0xA, {0})})},
+        {"nesting 1,000 deep", deep},
+        {"shared arrays doubling sixty times", doubling},
+        {"an integer of 32 bytes", inArray("\x15" + std::string(32, '\x01'))},
+        {"a real of 2 bytes", inArray("\x21\x3C\x00")},
+        {"a date of 4 bytes", inArray("\x32" + be(0, 4))},
+        {"an integer cut short", inArray("\x13\x01\x02")},
+        {"a string longer than the file", inArray("\x5F\x10\x7Fshort")},
+        {"a count that is not an integer", inArray("\x5F\x23" + be(0, 8))},
+        {"a count of 16 bytes", inArray("\x5F\x14" + std::string(16, '\0'))},
+        {"an array of 2^64-1 items", inArray("\xAF\x13" + be(~0ULL, 8) + "\x01")},
+        {"a dictionary of 2^63 entries", inArray("\xDF\x13" + be(1ULL << 63, 8) + "\x01\x01")},
+        {"a NUL in ASCII text", inArray("\x53" + bytesOf({'a', 0, 'b'}))},
+        {"a NUL in UTF-16 text", inArray(utf16({0x41, 0}))},
+        {"a dictionary keyed by an array", handMade({container(0xD, {0, 0})})},
+        {"an unknown marker", inArray("\x70")},
+        {"a UID of 9 bytes", inArray("\x88" + be(1, 8) + "\x01")},
+    };
+    for (const auto &c : cases)
+        EXPECT_FALSE(parsePropertyList(c.bytes).has_value()) << c.what;
 }
 
 TEST(Value, NumbersAndBooleansReadFromTextLikeStoredSettings) {
