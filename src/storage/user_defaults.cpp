@@ -22,7 +22,18 @@ PlistUserDefaults::PlistUserDefaults(fs::path configDir, fs::path lockDir, Log &
 }
 
 PlistUserDefaults::~PlistUserDefaults() {
-    if (!pending_.empty()) synchronize();
+    if (pending_.empty()) return;
+    // A failed write is noted inside; only the lock's wait running out throws, and a destructor
+    // can but say so.
+    try {
+        synchronize();
+    } catch (const std::exception &error) {
+        try {
+            log_.line("user defaults: changes not written: " + std::string(error.what()));
+        } catch (...) {
+            // Nothing is left to tell it to.
+        }
+    }
 }
 
 std::optional<PlistUserDefaults::FileStamp> PlistUserDefaults::stampOfFile() const {

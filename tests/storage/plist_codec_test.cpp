@@ -427,7 +427,7 @@ TEST(PlistCodec, BinaryReaderRefusesMalformedFiles) {
         {"nesting 1,000 deep", deep},
         {"shared arrays doubling sixty times", doubling},
         {"an integer of 32 bytes", inArray("\x15" + std::string(32, '\x01'))},
-        {"a real of 2 bytes", inArray("\x21\x3C\x00")},
+        {"a real of 2 bytes", inArray(std::string("\x21\x3C\x00", 3))},
         {"a date of 4 bytes", inArray("\x32" + be(0, 4))},
         {"an integer cut short", inArray("\x13\x01\x02")},
         {"a string longer than the file", inArray("\x5F\x10\x7Fshort")},
