@@ -21,9 +21,8 @@ long long performBackgroundFetch(Services &services, LocationService *location) 
     cycle.appBadgeNumber.reset();
     cycle.publishFigures();
 
-    AppSettings settings(services);
-    settings.getSettings();
-    if (AppSettings::text(settings.appBadgeSetting) == "BILLINGRESET" || !badge) return 0;
+    // The cycle's settings: within the hold, a fresh read would find the same file.
+    if (AppSettings::text(cycle.settings().appBadgeSetting) == "BILLINGRESET" || !badge) return 0;
     return static_cast<long long>(*badge);
 }
 
