@@ -56,6 +56,7 @@ int run(int argc, char **argv) {
     addWidgetCommand(app, action);
     addDaemonCommand(app, action);
     addMetricsCommand(app, action);
+    addAppsCommand(app, action);
     std::function<int()> describeAction;
     addDescribeCommands(app, describeAction);
 

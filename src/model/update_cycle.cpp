@@ -5,6 +5,7 @@
 // fixes that start one.
 #include "model/update_cycle.h"
 
+#include "model/app_usage.h"
 #include "model/communications.h"
 #include "platform/data_lock.h"
 #include "storage/keyed_archive_store.h"
@@ -42,6 +43,11 @@ FileResult UpdateCycle::backgroundUpdate(const std::string &location,
                                                                   shouldResetSinceLastAppRun);
             record.cycleReading = nullptr;
         }
+        // Which application moved the bytes, by the same interfaces and spans the records just
+        // used. Without the per-application counter this reads one missing file; a failure is
+        // noted and leaves the usage figures alone.
+        if (updated.cellular || updated.wifi)
+            (void)updateAppUsage(services_, records_, readOwnAppStats());
     }
     // A record that was not updated holds nothing new to announce.
     for (const DataType type : kDataTypes)

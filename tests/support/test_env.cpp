@@ -13,6 +13,14 @@ namespace byteward::test {
 
 namespace fs = std::filesystem;
 
+namespace {
+// A machine running the per-application counter must not feed its snapshots to the tests.
+const bool kNoAppStats = [] {
+    setenv("BYTEWARD_APPSTATS_DIR", "/nonexistent/byteward-tests/apps", 0);
+    return true;
+}();
+} // namespace
+
 void FakeNetworkStatistics::set(const std::string &name, std::uint64_t received, std::uint64_t sent,
                                 std::string devType) {
     for (auto &i : snapshot.interfaces) {
@@ -55,9 +63,9 @@ TestEnv::TestEnv(const std::string &timeZone, const std::string &locale)
     defaults_ = std::make_unique<PlistUserDefaults>(paths_.configDir, paths_.dataDir, log, &clock);
     widgetDefaults_ = std::make_unique<PlistUserDefaults>(paths_.configDir, paths_.dataDir, log,
                                                           &clock, PlistUserDefaults::kWidgetSuite);
-    services_ = std::make_unique<Services>(Services{clock, statistics, boot, calendar, *defaults_,
-                                                    log, paths_, notifications, *widgetDefaults_,
-                                                    network});
+    services_ =
+        std::make_unique<Services>(Services{clock, statistics, boot, calendar, *defaults_, log,
+                                            paths_, notifications, *widgetDefaults_, network});
 }
 
 std::unique_ptr<PlistUserDefaults> TestEnv::openDefaultsAgain() {
