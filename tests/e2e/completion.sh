@@ -10,9 +10,11 @@ failures=0
 # "line|expected": the words offered for the last (partial) word of the line, sorted.
 cases=(
   "bytewardctl st|status"
-  "bytewardctl |adjust billing completion counters daemon defaults export history interfaces metrics notifications record reset status update widget"
+  "bytewardctl |adjust apps billing completion counters daemon defaults export history interfaces metrics notifications record reset status update widget"
   "bytewardctl --|--help --verbose --version"
   "bytewardctl status |cellular wifi"
+  "bytewardctl apps |cellular wifi"
+  "bytewardctl apps --t|--today"
   "bytewardctl status --j|--json"
   "bytewardctl -v status w|wifi"
   "bytewardctl counters |add move pause remove reset resume"
