@@ -91,7 +91,6 @@ ScreenPage {
                     objectName: "appDayRow" + index
                     Layout.fillWidth: true
                     theme: page.theme
-                    badge: false
                     barColor: page.values.progressColor || App.colors.tint
                     onActiveFocusChanged: if (activeFocus) flick.reveal(dayRow)
                 }

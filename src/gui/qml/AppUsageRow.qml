@@ -12,8 +12,6 @@ Rectangle {
     required property var cell
     property var theme: ({})
     property color barColor: App.colors.tint
-    // Draws the first letter of the name as a badge; off for rows that are days.
-    property bool badge: true
     readonly property bool opens: (cell.accessory || "") === "disclosureIndicator"
     readonly property color foreground: theme.tableCellForegroundColor || App.colors.cellForeground
     readonly property color detailColor: theme.tableCellDetailForegroundColor || App.colors.cellDetail
@@ -45,25 +43,6 @@ Rectangle {
         anchors.leftMargin: 15
         anchors.rightMargin: 10
         spacing: 10
-
-        Rectangle {
-            visible: row.badge
-            implicitWidth: 32
-            implicitHeight: 32
-            radius: 16
-            color: row.barColor
-            opacity: row.cell.kind === "notAttributed" ? 0.4 : 1
-            Accessible.ignored: true
-            Text {
-                anchors.centerIn: parent
-                textFormat: Text.PlainText
-                text: (row.cell.title || "?").charAt(0).toUpperCase()
-                color: App.colors.background
-                font.pixelSize: 15
-                font.bold: true
-                Accessible.ignored: true
-            }
-        }
 
         ColumnLayout {
             Layout.fillWidth: true
