@@ -25,11 +25,6 @@ std::size_t width(const std::string &text) {
 
 } // namespace
 
-std::string appsCounterHint() {
-    return tr("Per-application usage comes from the byteward-appstats system service. Enable it "
-              "with: sudo systemctl enable --now byteward-appstats.service");
-}
-
 void addAppsCommand(CLI::App &app, Action &action) {
     auto *command = app.add_subcommand(
         "apps", tr("Show which applications used the data (amounts in bytes with --json)"));

@@ -30,8 +30,6 @@ void addWidgetCommand(CLI::App &app, Action &action);
 void addDaemonCommand(CLI::App &app, Action &action);
 void addMetricsCommand(CLI::App &app, Action &action);
 void addAppsCommand(CLI::App &app, Action &action);
-// How to turn the per-application counter on.
-std::string appsCounterHint();
 void addAdjustCommands(CLI::App &app, Action &action);
 // Commands that describe the command line itself (shell completions, the manual's command
 // reference): they run without the platform services, so the build can run them.

@@ -144,6 +144,7 @@ void AppController::launch() {
     wifiScreen_ =
         std::make_unique<DashboardScreen>(delegate_->wifiDashboard(), platform_.services());
     cellularScreen_->sampleOnRender = wifiScreen_->sampleOnRender = options_.sampleOnRender;
+    cellularScreen_->navigator = wifiScreen_->navigator = &navigator_;
     updateColors();
     Log &log = platform_.log();
     cellularAdapter_ = std::make_unique<ScreenAdapter>(cellularScreen_.get(), log, this);

@@ -156,7 +156,8 @@ byteward::gui::ScreenAdapter *screenInFront(QQuickWindow *window, const char *st
 }
 
 // Opens the screens behind the counters and history tabs as a person would, taking a picture of
-// each: a counter's details, the editor in edit and add mode, a period's days.
+// each: a counter's details, the editor in edit and add mode, a period's days, the cellular
+// applications and the largest one's days.
 void visitDeeperScreens(QQuickWindow *window, byteward::gui::AppController &app,
                         const QString &directory) {
     auto picture = [&](const char *name) {
@@ -190,6 +191,14 @@ void visitDeeperScreens(QQuickWindow *window, byteward::gui::AppController &app,
     app.showHistoryChart();
     picture("history-chart.png");
     act(screenInFront(window, "modalStack"), "dismissView");
+    settle();
+    app.selectTab(0);
+    settle();
+    act(app.cellular(), "showApps");
+    picture("apps.png");
+    act(screenInFront(window, "stack0"), "select", {{"row", 0}});
+    picture("apps-days.png");
+    QMetaObject::invokeMethod(window, "popToRoot");
     settle();
 }
 

@@ -444,6 +444,24 @@ AppUsageRow describeAppKey(const std::string &key) {
     return row;
 }
 
+std::vector<AppUsageRow> describeApps(const AppTraffic &apps) {
+    std::vector<AppUsageRow> rows;
+    for (const auto &[key, traffic] : apps) {
+        AppUsageRow row = describeAppKey(key);
+        row.traffic = traffic;
+        rows.push_back(std::move(row));
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const AppUsageRow &a, const AppUsageRow &b) {
+        return a.traffic.total() > b.traffic.total();
+    });
+    return rows;
+}
+
+std::string appsCounterHint() {
+    return tr("Per-application usage comes from the byteward-appstats system service. Enable it "
+              "with: sudo systemctl enable --now byteward-appstats.service");
+}
+
 AppUsageReport appUsageReport(const AppUsage &usage, DataType type, bool today,
                               double dashboardFigure, bool counterRunning,
                               const std::string &counterNote) {

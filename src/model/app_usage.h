@@ -120,5 +120,10 @@ AppUsageReport appUsageReport(const AppUsage &usage, DataType type, bool today,
 
 // The name and icon of a key, for people.
 AppUsageRow describeAppKey(const std::string &key);
+// A span's applications for people, largest first; "System" among them.
+std::vector<AppUsageRow> describeApps(const AppTraffic &apps);
+
+// How to turn the per-application counter on, for wherever it is found not running.
+std::string appsCounterHint();
 
 } // namespace byteward

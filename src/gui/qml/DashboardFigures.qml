@@ -6,6 +6,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import QtQuick.Window
 import Byteward
 
 // What a dashboard shows once its screen holds figures: every text comes from the screen; this
@@ -173,13 +174,60 @@ Flickable {
             }
         }
 
-        DashboardTable {
+        ColumnLayout {
             Layout.fillWidth: true
             Layout.alignment: Qt.AlignTop
             Layout.preferredWidth: 1
-            rows: figures.page.screen ? figures.page.screen.rows : null
-            valueColor: figures.page.progressColor
-            scale: figures.page.scale
+            spacing: 12
+
+            DashboardTable {
+                Layout.fillWidth: true
+                rows: figures.page.screen ? figures.page.screen.rows : null
+                valueColor: figures.page.progressColor
+                scale: figures.page.scale
+            }
+
+            // Opens which applications used the data: a row of its own, not one of the figures.
+            Rectangle {
+                id: appsRow
+                objectName: "appsRow"
+                readonly property string title: figures.page.screenValues.appsRowTitle || ""
+                Layout.fillWidth: true
+                implicitHeight: (figures.page.scale > 1 ? 80 : 50) * Math.max(1, Screen.pixelDensity * 25.4 / 160)
+                color: App.colors.cellBackground
+                border.color: activeFocus ? App.colors.tint : "transparent"
+                border.width: 2
+                activeFocusOnTab: true
+                Accessible.role: Accessible.Button
+                Accessible.name: title
+                Accessible.onPressAction: figures.page.screen.perform("showApps")
+                Keys.onReturnPressed: figures.page.screen.perform("showApps")
+                Keys.onEnterPressed: figures.page.screen.perform("showApps")
+                Keys.onSpacePressed: figures.page.screen.perform("showApps")
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: figures.page.screen.perform("showApps")
+                }
+                Text {
+                    anchors.left: parent.left
+                    anchors.leftMargin: 10
+                    anchors.verticalCenter: parent.verticalCenter
+                    Accessible.ignored: true
+                    text: appsRow.title
+                    color: App.colors.cellForeground
+                    font.pixelSize: (figures.page.scale > 1 ? 22 : 16)
+                }
+                Text {
+                    anchors.right: parent.right
+                    anchors.rightMargin: 10
+                    anchors.verticalCenter: parent.verticalCenter
+                    Accessible.ignored: true
+                    text: "\u203A"
+                    color: figures.page.progressColor
+                    font.pixelSize: (figures.page.scale > 1 ? 30 : 22)
+                }
+            }
         }
     }
 }

@@ -93,11 +93,15 @@ ScreenPage {
                             Layout.fillWidth: true
                             implicitHeight: rowHeight || 44
                             color: page.theme.tableCellBackgroundColor || App.colors.cellBackground
+                            Accessible.role: Accessible.ListItem
+                            Accessible.name: cell.title + (cell.detail ? ": " + cell.detail : "")
                             Text {
                                 anchors.left: parent.left
                                 anchors.leftMargin: 15
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: parent.width * 0.55
+                                // Application names come from cgroups and desktop entries.
+                                textFormat: Text.PlainText
                                 text: cell.title
                                 color: page.theme.tableCellForegroundColor || App.colors.cellForeground
                                 font.pixelSize: 15
@@ -109,6 +113,7 @@ ScreenPage {
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: parent.width * 0.4
                                 horizontalAlignment: Text.AlignRight
+                                textFormat: Text.PlainText
                                 text: cell.detail
                                 color: page.theme.tableCellDetailForegroundColor || App.colors.cellDetail
                                 font.pixelSize: 15

@@ -183,7 +183,7 @@ ApplicationWindow {
     }
     // Pages the screens open: pushed onto the current tab's stack, or presented over everything.
     readonly property var pages: ["HistoryDetailView", "HistoryChartView", "CustomCounterDetailView",
-        "CustomCounterEditView", "DatePickerView", "TextFieldView"]
+        "CustomCounterEditView", "DatePickerView", "TextFieldView", "AppsView", "AppDaysView"]
     function pageComponent(name) {
         return pages.includes(name) ? component(name) : null
     }

@@ -7,4 +7,7 @@ import Byteward
 // A page that shows one screen: the stacks tell it by this when its screen goes away.
 Page {
     property ScreenAdapter screen
+    // Taken off its stack by the back button: the navigator lets go of the screen's adapter,
+    // which must not read a screen its owner frees later.
+    StackView.onRemoved: if (screen) App.navigator.pageClosed(screen)
 }

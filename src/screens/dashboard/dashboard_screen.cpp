@@ -3,6 +3,7 @@
 
 #include "screens/dashboard/dashboard_screen.h"
 
+#include "platform/i18n.h"
 #include "screens/kit/theme.h"
 
 namespace byteward {
@@ -96,7 +97,19 @@ ValueDict DashboardScreen::values() const {
     out.set("wifiProgressColor", Value(toHex(BytewardColors::wifiProgressColor(defaults))));
     out.set("tint",
             Value(toHex(dashboardTint(controller_.isCellularMode, std::nullopt, defaults))));
+    // Below the details table, apart from its rows: it opens a screen rather than showing a figure.
+    out.set("appsRowTitle", Value(tr("Apps")));
     return out;
+}
+
+void DashboardScreen::showApps() {
+    if (navigator == nullptr) return;
+    auto apps = std::make_unique<AppsViewController>(
+        services_, navigator, controller_.isCellularMode ? DataType::Cellular : DataType::WiFi);
+    apps->viewWillAppear();
+    previousApps_ = std::move(apps_);
+    apps_ = std::move(apps);
+    navigator->push(AppsViewController::kPageName, *apps_);
 }
 
 bool DashboardScreen::perform(const std::string &action, const Value &argument) {
@@ -105,6 +118,9 @@ bool DashboardScreen::perform(const std::string &action, const Value &argument) 
             controller_.renderView();
         else
             controller_.repaintView(controller_.isCellularMode);
+    } else if (action == "showApps") {
+        showApps();
+        return true;
     } else if (action == "repaint") {
         controller_.repaintView(argument.isBool() ? argument.boolValue()
                                                   : controller_.isCellularMode);

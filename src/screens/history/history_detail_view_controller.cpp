@@ -4,6 +4,7 @@
 #include "screens/history/history_detail_view_controller.h"
 
 #include "model/app_data.h"
+#include "model/app_usage.h"
 #include "model/text_format.h"
 #include "model/util.h"
 #include "platform/i18n.h"
@@ -53,12 +54,37 @@ void HistoryDetailViewController::viewDidLoad() {
         historyItem =
             currentCycleItem(services_, showCurrentWiFiCycle ? History::kWiFi : History::kCellular);
     dailyLogs.clear();
+    applications_.clear();
     if (!historyItem || !historyItem->startDate) return;
+    loadApplications(current);
     // The period in progress runs up to now; a past one up to its own end.
     const std::optional<Instant> to = current ? services_.clock.now() : historyItem->endDate;
     if (!to) return;
     dailyLogs = History::getDailyHistoryLogsFrom(services_, *historyItem->startDate, *to,
                                                  historyItem->dataType);
+}
+
+void HistoryDetailViewController::loadApplications(bool current) {
+    const DataType type = itemDataType() == History::kWiFi ? DataType::WiFi : DataType::Cellular;
+    std::string error;
+    const AppUsage usage = AppUsage::load(services_, &error);
+    if (!error.empty()) services_.log.line("HistoryDetail: " + error);
+    const AppTraffic *apps = nullptr;
+    if (current) {
+        // A store not yet moved on to this period still holds the last one's.
+        if (usage.types[type].periodStart == historyItem->startDate)
+            apps = &usage.types[type].period;
+    } else if (const auto *closed = usage.closedPeriod(type, *historyItem->startDate)) {
+        apps = &closed->span.apps;
+    }
+    if (apps == nullptr || apps->empty()) return;
+    double attributed = 0;
+    for (const AppUsageRow &row : describeApps(*apps)) {
+        attributed += row.traffic.total();
+        applications_.push_back({"AppCell", row.name, amount(row.traffic.total())});
+    }
+    const double rest = historyItem->dataTotal.value_or(0) - attributed;
+    if (rest > 0) applications_.push_back({"AppCell", tr("Not attributed"), amount(rest)});
 }
 
 std::int32_t HistoryDetailViewController::itemDataType() const {
@@ -78,6 +104,8 @@ std::string HistoryDetailViewController::headerForSection(int section) const {
         return "";
     case 2:
         return tr("Usage Breakup");
+    case kApplicationsSection:
+        return applications_.empty() ? "" : tr("Applications");
     default:
         return "";
     }
@@ -117,6 +145,8 @@ HistoryDetailViewController::rowsInSection(int section) const {
             rows.push_back({"DailyCell", dailyTitle(log), amount(log.dataTotal)});
         return rows;
     }
+    case kApplicationsSection:
+        return applications_;
     default:
         return {};
     }
@@ -187,7 +217,8 @@ ValueDict HistoryDetailViewController::labels() const {
 
 ValueArray HistoryDetailViewController::sections() const {
     ValueArray out;
-    for (int section = 0; section < kSections; ++section) {
+    const int shown = applications_.empty() ? kSections : kApplicationsSection + 1;
+    for (int section = 0; section < shown; ++section) {
         ValueArray rows;
         for (const auto &cell : rowsInSection(section)) {
             TableCell row;

@@ -46,6 +46,8 @@ class HistoryDetailViewController final : public Screen, public AlertDelegate {
         std::string value;
     };
     static constexpr int kSections = 3;
+    // After those, the period's applications: a section only when there are any.
+    static constexpr int kApplicationsSection = kSections;
     std::string headerForSection(int section) const;
     std::vector<Cell> rowsInSection(int section) const;
 
@@ -56,7 +58,7 @@ class HistoryDetailViewController final : public Screen, public AlertDelegate {
     // The chart presented last.
     const HistoryChartHolder &chart() const { return chart_; }
 
-    // Screen: "lblTitle"; three sections with "title" and rows of table cells; values
+    // Screen: "lblTitle"; three or four sections with "title" and rows of table cells; values
     // "headerFrame", "headerFontSize", "theme"; actions "viewDidLoad", "showActionSheet",
     // "viewWillAppear" (nothing to do: the detail does not refresh while shown).
     ValueDict labels() const override;
@@ -70,10 +72,13 @@ class HistoryDetailViewController final : public Screen, public AlertDelegate {
     std::string amount(const std::optional<double> &bytes) const;
     std::string dailyTitle(const History &log) const;
     std::int32_t itemDataType() const;
+    // The period's applications, largest first, and what they do not account for.
+    void loadApplications(bool current);
 
     Services &services_;
     ScreenContext context_;
     HistoryChartHolder chart_;
+    std::vector<Cell> applications_;
 };
 
 } // namespace byteward

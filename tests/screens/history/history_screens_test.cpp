@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "model/app_data.h"
+#include "model/app_usage.h"
 #include "platform/iso8601.h"
 #include "screens/history/history_export.h"
 #include "screens/history/history_view_controller.h"
@@ -249,6 +250,52 @@ TEST_F(HistoryScreensTest, PastPeriodListsADayThatEndedInsideIt) {
     list.didSelectRow(2);
     EXPECT_EQ(list.detail()->headerForSection(0), "Past Cellular Billing Cycle");
     EXPECT_TRUE(list.detail()->dailyLogs.empty());
+}
+
+// A past period lists the applications closed with it, the period in progress those of the store's
+// period when it is this one; either adds what the counter did not see, and a period without
+// applications has no such section.
+TEST_F(HistoryScreensTest, DetailListsThePeriodsApplicationsLargestFirst) {
+    AppUsage usage;
+    usage.types[DataType::WiFi].periodStart = date("2025-12-08T00:00:00Z");
+    usage.types[DataType::WiFi].period = {{"app:org.example.Mail", {0.5 * MB, 0.5 * MB}},
+                                          {"system", {2 * MB, 0}}};
+    usage.closed.push_back({DataType::WiFi,
+                            {date("2025-11-08T00:00:00Z"),
+                             date("2025-12-08T00:00:00Z"),
+                             {{"app:org.example.Browser", {300 * MB, 10 * MB}},
+                              {"service:syncthing", {2 * MB, 0}},
+                              {"system", {120 * MB, 0}}}}});
+    // Another type's period of the same start is not this one's.
+    usage.closed.push_back({DataType::Cellular,
+                            {date("2025-11-08T00:00:00Z"), date("2025-12-08T00:00:00Z"),
+                             {{"app:org.example.Other", {1 * MB, 0}}}}});
+    ASSERT_TRUE(usage.save(env.services()));
+    auto applications = [this](int row) {
+        list.didSelectRow(row);
+        std::vector<std::string> out;
+        const auto &detail = *list.detail();
+        out.push_back("# " + detail.headerForSection(HistoryDetailViewController::kApplicationsSection));
+        for (const auto &cell : detail.rowsInSection(HistoryDetailViewController::kApplicationsSection))
+            out.push_back(cell.title + " = " + cell.value);
+        out.push_back(std::to_string(detail.sections().size()) + " sections");
+        return out;
+    };
+    list.viewWillAppear();
+    EXPECT_EQ(applications(3), (std::vector<std::string>{"# Applications",
+                                                         "org.example.Browser = 310.00 MB",
+                                                         "System = 120.00 MB",
+                                                         "syncthing = 2.00 MB",
+                                                         "Not attributed = 80.00 MB", "4 sections"}));
+    EXPECT_EQ(applications(1), (std::vector<std::string>{"# Applications", "System = 2.00 MB",
+                                                         "org.example.Mail = 1.00 MB",
+                                                         "4 sections"}));
+    EXPECT_EQ(applications(2), (std::vector<std::string>{"# ", "3 sections"}));
+
+    // A store still on the last period shows nothing for this one.
+    usage.types[DataType::WiFi].periodStart = date("2025-11-08T00:00:00Z");
+    ASSERT_TRUE(usage.save(env.services()));
+    EXPECT_EQ(applications(1), (std::vector<std::string>{"# ", "3 sections"}));
 }
 
 TEST_F(HistoryScreensTest, DetailMailsExportsAndChartsTheDaysItShows) {
