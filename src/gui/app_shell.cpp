@@ -3,6 +3,8 @@
 
 #include "gui/app_shell.h"
 
+#include "gui/app_icon_provider.h"
+
 #include <QGuiApplication>
 #include <QQuickWindow>
 #include <chrono>
@@ -21,6 +23,7 @@ AppShell::AppShell(AppController::Options options) : app_(platform_, options) {
 
 bool AppShell::load(Launch when) {
     if (when == Launch::BeforeWindow) app_.launch();
+    engine_.addImageProvider(QStringLiteral("appicon"), new AppIconProvider);
     engine_.load(QUrl(QStringLiteral("qrc:/Byteward/qml/Main.qml")));
     if (engine_.rootObjects().isEmpty()) {
         std::cerr << "byteward: the window could not be made\n";

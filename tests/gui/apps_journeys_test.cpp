@@ -29,14 +29,19 @@ class AppsJourneys : public Journey {
     // The counter "runs": a snapshot of this user's lies where it leaves them.
     void counterRuns() {
         const auto dir = root() / "appstats";
-        writeFile(dir / std::to_string(::getuid()), R"({"format":1,"epoch":"journey","cgroups":[]})");
+        writeFile(dir / std::to_string(::getuid()),
+                  R"({"format":1,"epoch":"journey","cgroups":[]})");
         ::setenv("BYTEWARD_APPSTATS_DIR", dir.c_str(), 1);
     }
     // A browser and a mail client with desktop entries, a service, and the rest of the system;
     // the dashboard counted more than they did.
     void storeApplications() {
+        const auto icon = root() / "data" / "browser.svg";
+        writeFile(icon, "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 8 8'>"
+                        "<circle cx='4' cy='4' r='4' fill='#3584e4'/></svg>");
         writeFile(root() / "data" / "applications" / "org.example.Browser.desktop",
-                  "[Desktop Entry]\nType=Application\nName=Web Browser\nIcon=web-browser\n");
+                  "[Desktop Entry]\nType=Application\nName=Web Browser\nIcon=" + icon.string() +
+                      "\n");
         // Anyone can name an application: markup in a name is shown as it is written.
         writeFile(root() / "data" / "applications" / "org.example.Mail.desktop",
                   "[Desktop Entry]\nType=Application\nName=<b>Mail</b>\nIcon=mail\n");
@@ -50,7 +55,8 @@ class AppsJourneys : public Journey {
         auto &state = usage.types[DataType::Cellular];
         state.periodStart = record.lastBillingDate;
         state.dayStart = services.calendar.startOfDay(services.clock.now());
-        state.days = {{*state.dayStart - std::chrono::hours(24), *state.dayStart,
+        state.days = {{*state.dayStart - std::chrono::hours(24),
+                       *state.dayStart,
                        {{"app:org.example.Browser", {300 * MB, 20 * MB}}}}};
         state.today = {{"app:org.example.Browser", {180 * MB, 0}}};
         state.period = {{"app:org.example.Browser", {480 * MB, 20 * MB}},
@@ -99,6 +105,21 @@ TEST_F(AppsJourneys, TheCellularAppsListTheirAmountsOpenTheirDaysAndGoBack) {
     EXPECT_EQ(rowDetail(QStringLiteral("Not attributed")), QStringLiteral("100.00 MB"));
     EXPECT_EQ(findOptional(QStringLiteral("appsNote")), nullptr) << "the counter runs";
     EXPECT_TRUE(accessibleNames().contains(QStringLiteral("<b>Mail</b>: 60.00 MB")));
+    // The browser's entry names an icon file, the mail client's a theme icon this machine lacks.
+    auto iconOf = [&](const char *row) {
+        auto *item = findOptional(QString::fromLatin1(row));
+        return item != nullptr ? item->findChild<QQuickItem *>(QStringLiteral("appIcon")) : nullptr;
+    };
+    ASSERT_NE(iconOf("appRow0"), nullptr);
+    for (int i = 0; i < 50 && iconOf("appRow0")->property("status").toInt() == 2; ++i)
+        settle();
+    EXPECT_EQ(iconOf("appRow0")->property("status").toInt(), 1);
+    // The icon's blue, not the row's grey, at its middle.
+    const QPointF middle = iconOf("appRow0")->mapToScene(
+        QPointF(iconOf("appRow0")->width() / 2, iconOf("appRow0")->height() / 2));
+    const QColor drawn =
+        window()->grabWindow().pixelColor((middle * window()->devicePixelRatio()).toPoint());
+    EXPECT_GT(drawn.blue(), drawn.red() + 80) << drawn.name().toStdString();
     picture(QStringLiteral("apps"));
 
     click(QStringLiteral("appRow0"));
@@ -112,8 +133,7 @@ TEST_F(AppsJourneys, TheCellularAppsListTheirAmountsOpenTheirDaysAndGoBack) {
 
     // Today only.
     click(QStringLiteral("appsSpan0"));
-    EXPECT_EQ(rowTitles(QStringLiteral("appRow")),
-              (QStringList{QStringLiteral("Web Browser")}));
+    EXPECT_EQ(rowTitles(QStringLiteral("appRow")), (QStringList{QStringLiteral("Web Browser")}));
     click(QStringLiteral("appsBackButton"));
     ASSERT_NE(findOptional(QStringLiteral("appsRow")), nullptr);
 }

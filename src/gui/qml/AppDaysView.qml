@@ -89,6 +89,7 @@ ScreenPage {
                     id: dayRow
                     required property int index
                     objectName: "appDayRow" + index
+                    showsIcon: false
                     Layout.fillWidth: true
                     theme: page.theme
                     barColor: page.values.progressColor || App.colors.tint

@@ -12,6 +12,8 @@ Rectangle {
     required property var cell
     property var theme: ({})
     property color barColor: App.colors.tint
+    // Lists of applications show each one's icon; lists of days do not.
+    property bool showsIcon: true
     readonly property bool opens: (cell.accessory || "") === "disclosureIndicator"
     readonly property color foreground: theme.tableCellForegroundColor || App.colors.cellForeground
     readonly property color detailColor: theme.tableCellDetailForegroundColor || App.colors.cellDetail
@@ -43,6 +45,20 @@ Rectangle {
         anchors.leftMargin: 15
         anchors.rightMargin: 10
         spacing: 10
+
+        // The application's icon; the place stays where there is none, so names line up.
+        Image {
+            objectName: "appIcon"
+            visible: row.showsIcon
+            source: row.cell.image ? "image://appicon/" + encodeURIComponent(row.cell.image) : ""
+            sourceSize.width: 32
+            sourceSize.height: 32
+            Layout.preferredWidth: 32
+            Layout.preferredHeight: 32
+            fillMode: Image.PreserveAspectFit
+            asynchronous: true
+            Accessible.ignored: true
+        }
 
         ColumnLayout {
             Layout.fillWidth: true
