@@ -56,7 +56,8 @@ bool writeAtomically(int dir, const std::string &name, std::string_view text, ui
             done += static_cast<std::size_t>(n);
         }
     }
-    if (ok && (fchown(fd, owner, static_cast<gid_t>(-1)) != 0 || fchmod(fd, 0600) != 0)) {
+    // The mode while it is still ours: changing it after the hand-over would need CAP_FOWNER.
+    if (ok && (fchmod(fd, 0600) != 0 || fchown(fd, owner, static_cast<gid_t>(-1)) != 0)) {
         error = systemError("cannot give " + temp + " to uid " + std::to_string(owner));
         ok = false;
     }
@@ -84,7 +85,8 @@ SnapshotDirectory::~SnapshotDirectory() {
 }
 
 bool SnapshotDirectory::open(const std::string &path, std::string &error) {
-    if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
+    const bool made = mkdir(path.c_str(), 0755) == 0;
+    if (!made && errno != EEXIST) {
         error = systemError("cannot make " + path);
         return false;
     }
@@ -93,6 +95,9 @@ bool SnapshotDirectory::open(const std::string &path, std::string &error) {
         error = systemError("cannot open " + path);
         return false;
     }
+    // Readers must reach their files whatever the umask was.
+    if (made)
+        fchmod(dir_, 0755);
     if (!safeFolder(dir_, 0755, error, path))
         return false;
     if (mkdirat(dir_, kSavedFolder, 0700) != 0 && errno != EEXIST) {

@@ -14,7 +14,10 @@ byte, a path longer than PATH_MAX) comes out intact in valid JSON; a restart car
 earlier run's final counts in `previous`; the file is the user's, mode 0600, and another user
 cannot read it.
 
-  appstats_kernel_test.py BYTEWARD-APPSTATS
+  appstats_kernel_test.py BYTEWARD-APPSTATS [UNIT]
+
+With UNIT (the system unit as built), the helper runs with no capability but those the unit's
+CapabilityBoundingSet leaves it, as it would under systemd.
 
 Needs root, cgroup v2, BPF and network namespaces; exits 77 where one is missing. Everything it
 made (cgroups, namespace, veth pair, attached programs) is gone when it ends, failed or not.
@@ -36,6 +39,7 @@ HOST_ADDR, NS_ADDR = PREFIX + "1", PREFIX + "2"
 SINK_PORT, RECEIVER_PORT = 9901, 9902
 
 helper_binary = sys.argv[1]
+unit_file = sys.argv[2] if len(sys.argv) > 2 else None
 pid = os.getpid()
 NS, VETH, PEER = f"bwas-{pid}", f"bwas{pid % 100000}h", "bwas-peer"
 
@@ -229,9 +233,21 @@ def receive(rel, count, size):
 
 # ------------------------------------------------------------------ the helper
 
+def unit_capabilities():
+    """setpriv's arguments for the unit's capability bounding set, or none without a unit."""
+    if not unit_file:
+        return []
+    for line in open(unit_file):
+        if line.startswith("CapabilityBoundingSet="):
+            caps = line.split("=", 1)[1].split()
+            wanted = ",".join("+" + c.lower().removeprefix("cap_") for c in caps)
+            return ["setpriv", f"--bounding-set=-all,{wanted}", "--inh-caps=-all", "--"]
+    raise AssertionError(f"{unit_file} sets no CapabilityBoundingSet")
+
+
 def start_helper():
     global helper
-    helper = subprocess.Popen([helper_binary, "--cgroup-root", ROOT, "--out-dir", out_dir,
+    helper = subprocess.Popen([*unit_capabilities(), helper_binary, "--cgroup-root", ROOT, "--out-dir", out_dir,
                                "--interval", "1"], stderr=subprocess.PIPE, text=True)
     user_file = os.path.join(out_dir, str(UID))
     deadline = time.monotonic() + 10
