@@ -240,6 +240,11 @@ int main(int argc, char **argv) {
     app.add_option("--interval", options.interval, "Seconds between snapshots")
         ->check(CLI::Range(1U, 3600U))
         ->capture_default_str();
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        // Help and version exit 0; every mistake in the options exits 2.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
     return serve(options);
 }
