@@ -59,7 +59,8 @@ void walk(int fd, const std::string &path, int depth, CgroupScan &scan) {
             continue; // removed since the listing, or hidden from us
         struct stat st {};
         if (fstat(child, &st) == 0) {
-            const std::string childPath = path + "/" + name;
+            std::string childPath = path;
+            childPath.append("/").append(name);
             scan.paths[st.st_ino] = childPath;
             // A user's slice is exactly /user.slice/user-UID.slice.
             if (depth == 1 && path == "/user.slice")

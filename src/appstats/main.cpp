@@ -124,8 +124,7 @@ std::string bpfError(int error) {
 
 class Helper {
 public:
-    Helper(Options options, int rootFd, SnapshotDirectory &out, int mapFd)
-        : options_(std::move(options)), rootFd_(rootFd), out_(out), mapFd_(mapFd) {
+    Helper(int rootFd, SnapshotDirectory &out, int mapFd) : rootFd_(rootFd), out_(out), mapFd_(mapFd) {
         std::int64_t startNs = 0;
         run_.started = realtimeSeconds(&startNs);
         run_.bootId = bootId();
@@ -147,10 +146,14 @@ public:
             const std::string text =
                 snapshotText(run_, uid, counts, realtimeSeconds(), previousFor(uid));
             std::string error;
-            if (out_.write(uid, text, error))
+            if (out_.write(uid, text, error)) {
                 written_[uid] = std::move(counts);
-            else
+                failing_.erase(uid);
+            } else if (failing_[uid] != error) {
+                // Once per failure, not at every interval while the disk stays full.
                 std::cerr << kName << ": " << error << '\n';
+                failing_[uid] = error;
+            }
         }
     }
 
@@ -167,7 +170,6 @@ private:
         return it->second;
     }
 
-    Options options_;
     int rootFd_;
     SnapshotDirectory &out_;
     int mapFd_;
@@ -175,6 +177,7 @@ private:
     TrafficLedger ledger_;
     std::map<uid_t, UserCounts> written_;
     std::map<uid_t, std::optional<nlohmann::json>> previous_;
+    std::map<uid_t, std::string> failing_;
 };
 
 int serve(const Options &options) {
@@ -210,7 +213,7 @@ int serve(const Options &options) {
     if (!programs.egress)
         return fail("cannot attach to " + root + ": " + bpfError(errno));
 
-    Helper helper(options, rootFd, out, bpf_map__fd(programs.skeleton->maps.appstats_bytes));
+    Helper helper(rootFd, out, bpf_map__fd(programs.skeleton->maps.appstats_bytes));
     helper.snapshot(false);
     const timespec interval{static_cast<time_t>(options.interval), 0};
     for (;;) {
@@ -226,7 +229,7 @@ int serve(const Options &options) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv) try {
     CLI::App app{"Counts each program's network traffic per cgroup and interface, and writes "
                  "every user's share to a file only that user can read",
                  kName};
@@ -247,4 +250,8 @@ int main(int argc, char **argv) {
         return app.exit(e) == 0 ? 0 : 2;
     }
     return serve(options);
+} catch (const std::exception &e) {
+    // Out of memory, mostly; nothing in the loop throws otherwise.
+    std::fprintf(stderr, "%s: %s\n", kName, e.what());
+    return 1;
 }

@@ -3,11 +3,11 @@
 
 #pragma once
 
-#include <compare>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -36,7 +36,10 @@ using PathCounts = std::map<std::string, InterfaceCounts>;
 struct CounterKey {
     std::uint64_t cgroupId = 0;
     std::uint32_t ifindex = 0;
-    friend auto operator<=>(const CounterKey &, const CounterKey &) = default;
+    friend bool operator==(const CounterKey &, const CounterKey &) = default;
+    friend bool operator<(const CounterKey &a, const CounterKey &b) {
+        return std::tie(a.cgroupId, a.ifindex) < std::tie(b.cgroupId, b.ifindex);
+    }
 };
 
 // One slot's value as read now: cumulative since the slot was created.
