@@ -199,6 +199,15 @@ if app:
           f"{ratio:.2f}x ({rss['byteward']:.0f} vs {rss['controls']:.0f} MiB; Quick "
           f"{rss['minimal']:.0f})", "<= 1.1x", ratio <= 1.1)
 
+appstats = load("appstats.json")
+if appstats:
+    for kind, label in (("tcp", "TCP stream"), ("udp", "UDP, 1200-byte datagrams")):
+        figure = appstats[kind]
+        check(f"veth {label}: throughput without / with byteward-appstats",
+              f"{figure['slowdown']:.3f}x ({figure['off_bps'] / 1e9:.2f} vs "
+              f"{figure['on_bps'] / 1e9:.2f} Gbit/s, median of {appstats['repetitions']})",
+              "<= 1.05x", figure["slowdown"] <= 1.05)
+
 width = max(len(r[0]) for r in rows) if rows else 0
 fig = max(len(r[1]) for r in rows) if rows else 0
 for what, figure, target, verdict in rows:

@@ -117,4 +117,15 @@ if command -v systemctl >/dev/null; then
     fail "the preset does not enable the unit for new users"
 fi
 
+# The traffic helper: in libexec, started by its system unit, not enabled, with its manual.
+helper=$root/usr/libexec/byteward/byteward-appstats
+got=$("$helper" --version 2>&1)
+[ "$got" = "byteward-appstats ${version%-*}" ] || fail "byteward-appstats --version said: $got"
+system_unit=$root/usr/lib/systemd/system/byteward-appstats.service
+grep -q '^ExecStart=/usr/libexec/byteward/byteward-appstats$' "$system_unit" ||
+  fail "the helper's unit: $(grep ExecStart= "$system_unit" 2>&1)"
+MANWIDTH=100 man -l "$root/usr/share/man/man8/byteward-appstats.8.gz" 2>&1 | grep -q -- '--cgroup-root' ||
+  fail "byteward-appstats(8) does not open"
+case "$ctl_depends" in *libbpf*) ;; *) fail "bytewardctl does not depend on libbpf: $ctl_depends" ;; esac
+
 [ $failures -eq 0 ] && echo "the packages install and run" || exit 1
