@@ -14,10 +14,13 @@ byte, a path longer than PATH_MAX) comes out intact in valid JSON; a restart car
 earlier run's final counts in `previous`; the file is the user's, mode 0600, and another user
 cannot read it.
 
-  appstats_kernel_test.py BYTEWARD-APPSTATS [UNIT]
+  appstats_kernel_test.py BYTEWARD-APPSTATS [UNIT [BYTEWARDCTL]]
 
 With UNIT (the system unit as built), the helper runs with no capability but those the unit's
-CapabilityBoundingSet leaves it, as it would under systemd.
+CapabilityBoundingSet leaves it, as it would under systemd. With BYTEWARDCTL, the user's side
+runs too, as that user with the veth pair as a cellular interface: `bytewardctl apps --json`
+must show each application's bytes under its name and the cellular type, the rest of the
+system's as "System", and after the restart exactly what the new run added.
 
 Needs root, cgroup v2, BPF and network namespaces; exits 77 where one is missing. Everything it
 made (cgroups, namespace, veth pair, attached programs) is gone when it ends, failed or not.
@@ -39,7 +42,8 @@ HOST_ADDR, NS_ADDR = PREFIX + "1", PREFIX + "2"
 SINK_PORT, RECEIVER_PORT = 9901, 9902
 
 helper_binary = sys.argv[1]
-unit_file = sys.argv[2] if len(sys.argv) > 2 else None
+unit_file = sys.argv[2] if len(sys.argv) > 2 and sys.argv[2] else None
+ctl_binary = sys.argv[3] if len(sys.argv) > 3 else None
 pid = os.getpid()
 NS, VETH, PEER = f"bwas-{pid}", f"bwas{pid % 100000}h", "bwas-peer"
 
@@ -271,6 +275,26 @@ def stop_helper():
     check(err == "", f"the helper complained: {err}")
 
 
+def ctl(*args):
+    """bytewardctl as the user whose slice the test made, in a home of their own."""
+    home = os.path.join(work, "home")
+    if not os.path.isdir(home):
+        os.mkdir(home)
+        os.chown(home, UID, UID)
+    env = {"HOME": home, "XDG_DATA_HOME": home + "/data", "XDG_CONFIG_HOME": home + "/config",
+           "XDG_STATE_HOME": home + "/state", "BYTEWARD_APPSTATS_DIR": out_dir,
+           "BYTEWARD_CGROUP_ROOT": ROOT, "BYTEWARD_NETWORK_SERVICES": "none",
+           "LC_ALL": "C.UTF-8", "TZ": "UTC", "PATH": os.environ.get("PATH", "/usr/bin:/bin")}
+    got = run("setpriv", f"--reuid={UID}", f"--regid={UID}", "--clear-groups", ctl_binary,
+              *args, check=False, env=env)
+    check(got.returncode == 0, f"bytewardctl {' '.join(args)} exited {got.returncode}: {got.stderr}")
+    return got.stdout
+
+
+def apps_by_key(report):
+    return {app["key"]: app for app in report["apps"]}
+
+
 def snapshot():
     with open(os.path.join(out_dir, str(UID)), "rb") as f:
         return json.loads(f.read().decode("utf-8"))  # strict: the file must be valid UTF-8
@@ -308,6 +332,10 @@ try:
           f"boot_id {first['boot_id']}")
     check(first["epoch"].startswith(first["boot_id"] + "/"), f"epoch {first['epoch']}")
     check("previous" not in first, "a first run has no previous section")
+    if ctl_binary:
+        # The user's Byteward starts counting here: the veth pair is their modem.
+        ctl("defaults", "write", "cellularInterfaces", "-array", VETH)
+        ctl("update")
 
     expected = {}  # path -> {"rx": n, "tx": n} on the veth
     def expect(path, rx=0, tx=0):
@@ -355,6 +383,36 @@ try:
           "control bytes written raw")
     check(b"\\u001b[31m" in raw, "the escape byte is not JSON-escaped")
 
+    if ctl_binary:
+        report = json.loads(ctl("apps", "cellular", "--json"))
+        apps = apps_by_key(report)
+        check(report["dataType"] == "cellular" and report["counterRunning"],
+              f"report: {report['dataType']} {report['counterRunning']}")
+
+        def total(path):
+            return expected[path]["rx"] + expected[path]["tx"]
+        named = {"app:org.example.SenderA": (total(SENDER_A), expected[SENDER_A]["rx"]),
+                 "app:org.example.SenderB": (total(SENDER_B), 0),
+                 "app:org.example.Reborn": (total(REBORN), 0)}
+        for key, (bytes_total, received) in named.items():
+            got_app = apps.get(key, {})
+            check(got_app.get("total") == bytes_total and got_app.get("received") == received,
+                  f"{key}: {got_app}, sent {bytes_total} with {received} received")
+            check(got_app.get("name") == key[4:], f"{key} named {got_app.get('name')!r}")
+        # "</b>" in the hostile name nests it: its last part is a scope without an application
+        # id, whose sender has gone, so its bytes and its deep cgroups' are the system's.
+        hostile_total = total(os.fsdecode(hostile)) + total(os.fsdecode(deep))
+        check(not [k for k in apps if "<b>" in k], f"a hostile name became an application: {sorted(apps)}")
+        check(apps.get("system", {}).get("total", 0) >= outside + hostile_total
+              and apps["system"]["name"] == "System",
+              f"System: {apps.get('system')}; sent from outside {outside}, from the hostile scope "
+              f"{hostile_total}")
+        check(report["dashboard"] >= report["attributed"] and report["notAttributed"] >= 0,
+              f"dashboard {report['dashboard']}, attributed {report['attributed']}")
+        wifi = json.loads(ctl("apps", "wifi", "--json", "--no-update"))
+        check(wifi["apps"] == [], f"the veth's traffic counted as Wi-Fi: {wifi['apps']}")
+        before_restart = apps.get("app:org.example.SenderA", {}).get("total", 0)
+
     # The file is the user's alone.
     st = os.stat(os.path.join(out_dir, str(UID)))
     check(st.st_uid == UID and (st.st_mode & 0o777) == 0o600,
@@ -386,6 +444,12 @@ try:
     check(cgroups_of(last).get(SENDER_A) == {VETH: {"rx": 0, "tx": fresh}},
           f"after the restart: {cgroups_of(last).get(SENDER_A)}")
     check("previous" not in (last.get("previous") or {}), "previous nested")
+    if ctl_binary:
+        # The user last saw the earlier run's final counts: the new run adds only what it sent.
+        after = apps_by_key(json.loads(ctl("apps", "cellular", "--json")))
+        check(after.get("app:org.example.SenderA", {}).get("total") == before_restart + fresh,
+              f"after the restart: {after.get('app:org.example.SenderA')}, "
+              f"{before_restart} before and {fresh} sent since")
     sink.kill()
 except AssertionError as e:
     failures.append(str(e))

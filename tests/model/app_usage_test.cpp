@@ -53,14 +53,16 @@ TEST(AppKeyForCgroup, NamesApplicationsServicesProcessesAndTheRest) {
 TEST(AppKeyForCgroup, HostileNamesComeOutBoundedPrintableAndValidUtf8) {
     const std::string user = "/user.slice/user-1000.slice/user@1000.service/app.slice/";
     const std::string hostile[] = {
-        "app-gnome-<b>bold</b>\x1b[31m\x01-1.scope",
+        "app-gnome-<b>bold<b>\x1b[31m\x01-1.scope",
         "app-gnome-" + std::string(4000, 'x') + "-1.scope",
         "app-gnome-\xff\xfe\xc3-1.scope",
         "app-gnome-\\x0a\\x00evil-1.scope",
+        "app-<b>x<b>&amp;\"'\\\x01\x1b[31m\t\x7f\xef\xbf\xbd-4.scope",
     };
     for (const auto &name : hostile) {
         const std::string key = appKeyForCgroup(user + name, noProcess);
         SCOPED_TRACE(key);
+        EXPECT_EQ(key.rfind("app:", 0), 0u) << "still the application it names";
         EXPECT_LE(key.size(), 4 + 200u);
         for (const char c : key)
             EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == 0x7f);
