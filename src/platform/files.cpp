@@ -172,10 +172,13 @@ FileResult writeFileAtomically(const fs::path &path, std::string_view contents,
         return {path.string() + ": rename failed: " + std::strerror(code)};
     }
     // Make the rename itself durable.
-    if (flush == DirectoryFlush::InBatch && pendingDirectoryFlushes != nullptr)
+    if (flush == DirectoryFlush::InBatch && pendingDirectoryFlushes != nullptr) {
         pendingDirectoryFlushes->insert(dir);
-    else
+    } else {
         flushDirectory(dir);
+        // The flush made the batch's earlier renames in this folder durable as well.
+        if (pendingDirectoryFlushes != nullptr) pendingDirectoryFlushes->erase(dir);
+    }
     removeAbandonedTemporaries(dir, path.filename().string());
     return {};
 }
