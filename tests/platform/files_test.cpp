@@ -73,7 +73,8 @@ TEST(DirectoryFlushBatch, WritesInABatchAreInPlaceAtOnceAndBatchesNest) {
         ASSERT_TRUE(writeFileAtomically(a, "one", kPrivateToUser, DirectoryFlush::InBatch).ok());
         {
             const DirectoryFlushBatch inner;
-            ASSERT_TRUE(writeFileAtomically(b, "two", kPrivateToUser, DirectoryFlush::InBatch).ok());
+            ASSERT_TRUE(
+                writeFileAtomically(b, "two", kPrivateToUser, DirectoryFlush::InBatch).ok());
         }
         EXPECT_EQ(readWholeFile(a), "one");
         EXPECT_EQ(readWholeFile(b), "two");
