@@ -153,14 +153,19 @@ std::optional<fs::path> keepDamagedRecordAside(Services &services, const fs::pat
 } // namespace
 
 ValueDict AppData::readStoredDictionary() const {
+    if (keepStored_ && stored_) return *stored_;
     const fs::path path = dataFilePath();
     std::string error;
     const auto bytes = readWholeFile(path, &error);
     if (bytes) {
         if (auto parsed = parsePropertyList(*bytes); parsed && parsed->isDict()) {
-            ValueDict d = *parsed->asDict();
+            ValueDict d = std::move(*parsed->asDict());
             const std::string dropped = dropNonFiniteAmounts(d);
-            if (dropped.empty()) return d;
+            if (dropped.empty()) {
+                // Only a sound record is kept: a damaged one is told of at each reading, as before.
+                if (keepStored_) stored_ = d;
+                return d;
+            }
             // Keep the rest, read the damaged amounts as missing, and keep the file as it was
             // out of the next save's way; the rest takes its place, so a reader that does not
             // save (the dashboards) leaves the next one a record rather than none.
@@ -314,13 +319,16 @@ ValueDict AppData::toDictionary() const {
 }
 
 FileResult AppData::saveAppData() {
+    stored_.reset();
     const fs::path path = dataFilePath();
     if (!ensurePrivateDirectory(services_.paths.dataDir))
         return noteWrite(services_.log, path,
                          FileResult::failure(services_.paths.dataDir.string() +
                                              ": the folder cannot be created"));
+    // The two records may reach the disk in either order: each holds its own reading.
     return noteWrite(services_.log, path,
-                     writeFileAtomically(path, toXmlPropertyList(Value(toDictionary()))));
+                     writeFileAtomically(path, toXmlPropertyList(Value(toDictionary())),
+                                         kPrivateToUser, DirectoryFlush::InBatch));
 }
 
 } // namespace byteward

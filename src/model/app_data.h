@@ -153,6 +153,10 @@ class AppData {
     Services &services_;
     FileResult historyWritten_;   // the history appends of the running update
     double roamingIncrement_ = 0; // the running update's traffic while roaming
+    // The record as the running update found it. Nothing else writes it while the update holds
+    // the data lock, so the passes that look at the stored figures need not read it again.
+    bool keepStored_ = false;
+    mutable std::optional<ValueDict> stored_;
 };
 
 } // namespace byteward

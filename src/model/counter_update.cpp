@@ -22,6 +22,20 @@ FileResult AppData::performBackgroundUpdateForType(const std::string &type,
     // Load, change and save as one step, so an app, a daemon and a CLI updating together never
     // count the same traffic twice.
     DataLock lock(services_.paths.dataDir);
+    // The record is read once for the update and forgotten after it, whichever way it ends.
+    struct KeepStored {
+        AppData &record;
+        explicit KeepStored(AppData &r) : record(r) {
+            record.stored_.reset();
+            record.keepStored_ = true;
+        }
+        ~KeepStored() {
+            record.keepStored_ = false;
+            record.stored_.reset();
+        }
+        KeepStored(const KeepStored &) = delete;
+        KeepStored &operator=(const KeepStored &) = delete;
+    } keepStored(*this);
     // The flag tells of this update alone; one that stops early started no period.
     monthlyResetOccured = false;
     historyWritten_ = {};

@@ -8,6 +8,7 @@
 #include "model/app_usage.h"
 #include "model/communications.h"
 #include "platform/data_lock.h"
+#include "platform/files.h"
 #include "storage/keyed_archive_store.h"
 
 #include <chrono>
@@ -35,6 +36,9 @@ FileResult UpdateCycle::backgroundUpdate(const std::string &location,
     PerType<FileResult> updated;
     {
         const DataLock lock(services_.paths.dataDir);
+        // Both records' renames reach the disk with one flush of their folder, before the lock
+        // is let go.
+        const DirectoryFlushBatch flushes;
         const StatsSnapshot reading = services_.statistics.read();
         for (const DataType type : kDataTypes) {
             AppData &record = records_[type];

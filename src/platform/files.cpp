@@ -41,12 +41,16 @@ std::optional<std::string> readWholeFile(const fs::path &path, std::string *erro
     if (::fstat(fd, &info) != 0) return fail();
     std::string bytes;
     // The size the file claims is only a first guess: a file can grow while it is read, and the
-    // kernel's own files claim no size at all.
+    // kernel's own files claim no size at all. One byte more lets the read that finds the end
+    // land without growing the buffer; growth doubles, since resizing zeroes what it adds.
     bytes.resize(std::min<std::size_t>(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)),
-                                       kMaxFileBytes + 1));
+                                       kMaxFileBytes) +
+                 1);
     std::size_t got = 0;
     for (;;) {
-        if (got == bytes.size()) bytes.resize(bytes.size() + std::size_t{64} * 1024);
+        if (got == bytes.size())
+            bytes.resize(std::min(bytes.size() + std::max<std::size_t>(bytes.size(), 4096),
+                                  kMaxFileBytes + 1));
         const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -99,8 +103,34 @@ void removeAbandonedTemporaries(const fs::path &dir, const std::string &name) {
 
 } // namespace
 
+namespace {
+
+// The directories whose flush the running batch of this thread owes; null when none runs.
+thread_local std::set<fs::path> *pendingDirectoryFlushes = nullptr;
+
+void flushDirectory(const fs::path &dir) {
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
+} // namespace
+
+DirectoryFlushBatch::DirectoryFlushBatch() : outermost_(pendingDirectoryFlushes == nullptr) {
+    if (outermost_) pendingDirectoryFlushes = &owed_;
+}
+
+DirectoryFlushBatch::~DirectoryFlushBatch() {
+    if (!outermost_) return;
+    pendingDirectoryFlushes = nullptr;
+    for (const fs::path &dir : owed_)
+        flushDirectory(dir);
+}
+
 FileResult writeFileAtomically(const fs::path &path, std::string_view contents,
-                               unsigned permissions) {
+                               unsigned permissions, DirectoryFlush flush) {
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
     // Appended piece by piece: GCC 12 warns falsely about "." + name at -O3.
     std::string hidden(".");
@@ -142,10 +172,12 @@ FileResult writeFileAtomically(const fs::path &path, std::string_view contents,
         return {path.string() + ": rename failed: " + std::strerror(code)};
     }
     // Make the rename itself durable.
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+    if (flush == DirectoryFlush::InBatch && pendingDirectoryFlushes != nullptr) {
+        pendingDirectoryFlushes->insert(dir);
+    } else {
+        flushDirectory(dir);
+        // The flush made the batch's earlier renames in this folder durable as well.
+        if (pendingDirectoryFlushes != nullptr) pendingDirectoryFlushes->erase(dir);
     }
     removeAbandonedTemporaries(dir, path.filename().string());
     return {};

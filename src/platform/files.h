@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -34,11 +35,34 @@ std::optional<std::string> readWholeFile(const std::filesystem::path &path,
 inline constexpr unsigned kPrivateToUser = 0600;
 inline constexpr unsigned kReadableByAll = 0644;
 
+// When the rename of an atomic write is made durable: at once, or, for files that need not reach
+// the disk in any order among themselves, once for their directory at the end of the
+// DirectoryFlushBatch running on this thread (at once when none runs).
+enum class DirectoryFlush { Now, InBatch };
+
 // Writes to a temporary file in the same directory, flushes it to disk and renames it into
-// place, so a reader sees either the old or the new file, never half of one.
+// place, so a reader sees either the old or the new file, never half of one; then flushes the
+// directory, so the rename survives a crash.
 [[nodiscard]] FileResult writeFileAtomically(const std::filesystem::path &path,
                                              std::string_view contents,
-                                             unsigned permissions = kPrivateToUser);
+                                             unsigned permissions = kPrivateToUser,
+                                             DirectoryFlush flush = DirectoryFlush::Now);
+
+// Collects the directory flushes of the atomic writes on this thread that ask for a batch, and
+// does each directory's once when it ends: two records replaced in one folder cost one journal
+// commit, not two. Its end must come before anything relies on the renames having reached the
+// disk (the data lock's release, say). Batches do not nest: an inner one joins the outer.
+class DirectoryFlushBatch {
+  public:
+    DirectoryFlushBatch();
+    ~DirectoryFlushBatch();
+    DirectoryFlushBatch(const DirectoryFlushBatch &) = delete;
+    DirectoryFlushBatch &operator=(const DirectoryFlushBatch &) = delete;
+
+  private:
+    bool outermost_;
+    std::set<std::filesystem::path> owed_;
+};
 
 // Tells the log of a store write's outcome and returns it. A failure is logged as "Writing data
 // to file failed: ..." and handed to the write-failure listener the first time it happens, and not

@@ -313,6 +313,33 @@ TEST_F(CounterUpdateTest, SinceAppLastRunRestartsOnlyWithTheResetFlag) {
     EXPECT_EQ(*r.dataSinceAppLastRunSent, 5);
 }
 
+// A daemon keeps its record between samples; what another process stored in between (a period
+// adjusted from the CLI) is what the next update builds on, not what the record last read.
+TEST_F(CounterUpdateTest, AKeptRecordBuildsOnWhatAnotherProcessStoredSinceItsLastUpdate) {
+    env.defaults().setObject("firstDayOfCycle", Value(1));
+    env.defaults().setObject("firstDayOfCycleWifi", Value(1));
+    AppData kept(env.services());
+    auto updateKept = [&](const char *now, double rx, double tx) {
+        env.clock.current = at(now);
+        env.statistics.set("wwan0", static_cast<std::uint64_t>(rx), static_cast<std::uint64_t>(tx));
+        EXPECT_TRUE(kept.performBackgroundUpdateForType("cellular", "", false));
+    };
+    updateKept("2026-12-08T10:00:00Z", 500, 400);
+    updateKept("2026-12-08T10:10:00Z", 600, 500);
+    ASSERT_EQ(*kept.dataThisMonth, 200);
+
+    AppData other = stored();
+    other.dataThisMonth = 5000;
+    other.dataThisMonthRecd = 3000;
+    other.dataThisMonthSent = 2000;
+    ASSERT_TRUE(other.saveAppData());
+
+    updateKept("2026-12-08T10:20:00Z", 650, 550);
+    EXPECT_EQ(*kept.dataThisMonth, 5100);
+    EXPECT_EQ(*kept.dataThisMonthRecd, 3050);
+    EXPECT_EQ(*stored().dataThisMonth, 5100);
+}
+
 TEST_F(CounterUpdateTest, FirstUpdateOfADayClosesThePreviousDay) {
     struct Case {
         const char *name;

@@ -42,6 +42,52 @@ TEST(WriteFileAtomically, RemovesOnlyTheAbandonedTemporariesOfTheFileItWrites) {
         EXPECT_EQ(fs::exists(dir.path() / l.name), !l.removed) << l.name;
 }
 
+// Sizes around the read buffer's first guess and its growth, and kernel files whose claimed size
+// (4096, or 0) is not what they hold.
+TEST(ReadWholeFile, ReadsEveryByteWhateverSizeTheFileClaims) {
+    test::TempDir dir;
+    for (const std::size_t size : {0UL, 1UL, 2235UL, 4095UL, 4096UL, 4097UL, 300'000UL}) {
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<char>('a' + i % 26);
+        const fs::path file = dir.path() / ("f" + std::to_string(size));
+        test::writeFile(file, bytes);
+        EXPECT_EQ(readWholeFile(file), bytes) << size << " bytes";
+    }
+    for (const char *kernelFile : {"/proc/self/status", "/proc/self/maps"}) {
+        const auto bytes = readWholeFile(kernelFile);
+        ASSERT_TRUE(bytes) << kernelFile;
+        EXPECT_GT(bytes->size(), 100u) << kernelFile;
+        EXPECT_EQ(bytes->back(), '\n') << kernelFile << " read to its end";
+    }
+}
+
+// Batched writes are in place at once; only their folder's flush waits for the batch's end.
+TEST(DirectoryFlushBatch, WritesInABatchAreInPlaceAtOnceAndBatchesNest) {
+    test::TempDir dir;
+    const fs::path a = dir.path() / "app_data_cellular.plist";
+    const fs::path b = dir.path() / "sub" / "app_data_wifi.plist";
+    fs::create_directories(b.parent_path());
+    {
+        const DirectoryFlushBatch outer;
+        ASSERT_TRUE(writeFileAtomically(a, "one", kPrivateToUser, DirectoryFlush::InBatch).ok());
+        {
+            const DirectoryFlushBatch inner;
+            ASSERT_TRUE(
+                writeFileAtomically(b, "two", kPrivateToUser, DirectoryFlush::InBatch).ok());
+        }
+        EXPECT_EQ(readWholeFile(a), "one");
+        EXPECT_EQ(readWholeFile(b), "two");
+        // A folder gone before the batch ends costs its flush, nothing else.
+        fs::remove_all(b.parent_path());
+    }
+    // Without a batch the folder is flushed at once.
+    ASSERT_TRUE(writeFileAtomically(a, "three", kPrivateToUser, DirectoryFlush::InBatch).ok());
+    EXPECT_EQ(readWholeFile(a), "three");
+    EXPECT_EQ(fs::status(a).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
 // A daemon retrying a full disk every minute tells of it once, and again only when it changes.
 TEST(NoteWrite, TellsEachFailingConditionOnceUntilTheFileIsWrittenAgain) {
     struct Step {
