@@ -420,7 +420,9 @@ FileResult updateAppUsage(Services &services, const PerType<AppData> &records,
     if (snapshot) usage.account(*snapshot, interfaces, cgroupProcessName);
     const std::string text = serialize(usage);
     if (before && *before == text && loadError.empty()) return {};
-    return noteWrite(services.log, path, writeFileAtomically(path, text));
+    // Flushed with the records' folder when the cycle runs a batch of flushes.
+    return noteWrite(services.log, path,
+                     writeFileAtomically(path, text, kPrivateToUser, DirectoryFlush::InBatch));
 }
 
 AppUsageRow describeAppKey(const std::string &key) {

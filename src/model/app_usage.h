@@ -67,8 +67,6 @@ class AppUsage {
     PerType<TypeState> types;
     std::vector<ClosedPeriod> closed;
 
-    bool operator==(const AppUsage &) const = default;
-
     // The store as the file holds it; a missing file is an empty store. A damaged one reads as
     // empty too, with `error` saying why (an update moves it aside before it writes a new one).
     static AppUsage load(Services &services, std::string *error = nullptr);

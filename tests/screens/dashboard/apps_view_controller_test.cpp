@@ -9,6 +9,7 @@
 #include "support/recording_navigator.h"
 #include "support/test_env.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace byteward {
@@ -57,7 +58,7 @@ class AppsViewTest : public ::testing::Test {
                                : row.kind == AppsViewController::Kind::System ? "system"
                                                                               : "rest";
             out.push_back(row.name + " | " + row.amount + " | " + kind + " | " +
-                          std::to_string(static_cast<int>(row.fraction * 100 + 0.5)));
+                          std::to_string(std::lround(row.fraction * 100)));
         }
         return out;
     }
