@@ -3,10 +3,9 @@
 
 #include "cli/command.h"
 #include "model/app_usage.h"
-#include "model/data_formatter.h"
-#include "model/text_format.h"
 #include "model/update_cycle.h"
 #include "platform/iso8601.h"
+#include "screens/dashboard/apps_view_controller.h"
 
 #include <algorithm>
 #include <iostream>
@@ -94,16 +93,8 @@ void addAppsCommand(CLI::App &app, Action &action) {
                 return 0;
             }
 
-            AppSettings settings(services);
-            settings.getSettings();
-            std::string unit = AppSettings::text(settings.displayUnit);
-            if (unit.empty()) unit = "MB";
-            auto amount = [&](double bytes) {
-                return format(
-                    "%.2f %s",
-                    static_cast<double>(DataFormatter::converToDataUnitFromBytes(bytes, unit)),
-                    unit.c_str());
-            };
+            const std::string unit = appsDisplayUnit(services);
+            auto amount = [&unit](double bytes) { return appsAmountText(bytes, unit); };
             std::cout << (type == DataType::WiFi ? tr("Wi-Fi") : tr("Cellular")) << ", "
                       << (o->today ? tr("today") : tr("this period")) << '\n';
             if (!report.counterRunning) std::cout << report.counterNote << '\n';

@@ -259,6 +259,21 @@ std::filesystem::path AppUsage::filePath(const Services &services) {
     return services.paths.dataDir / kFileName;
 }
 
+namespace {
+
+// The store from the file's text; empty with `error` saying why when it cannot be understood.
+AppUsage parseStore(const std::string &text, const std::filesystem::path &path,
+                    std::string *error) {
+    try {
+        return deserialize(text);
+    } catch (const std::exception &e) {
+        if (error != nullptr) *error = path.string() + " cannot be read: " + e.what();
+        return {};
+    }
+}
+
+} // namespace
+
 AppUsage AppUsage::load(Services &services, std::string *error) {
     std::string readError;
     const auto text = readWholeFile(filePath(services), &readError);
@@ -266,12 +281,7 @@ AppUsage AppUsage::load(Services &services, std::string *error) {
         if (error != nullptr) *error = readError;
         return {};
     }
-    try {
-        return deserialize(*text);
-    } catch (const std::exception &e) {
-        if (error != nullptr) *error = filePath(services).string() + " cannot be read: " + e.what();
-        return {};
-    }
+    return parseStore(*text, filePath(services), error);
 }
 
 FileResult AppUsage::save(Services &services) const {
@@ -397,13 +407,12 @@ const AppUsage::ClosedPeriod *AppUsage::closedPeriod(DataType type, Instant star
 FileResult updateAppUsage(Services &services, const PerType<AppData> &records,
                           const std::optional<AppStatsSnapshot> &snapshot) {
     const auto path = AppUsage::filePath(services);
-    std::string error;
-    const auto before = readWholeFile(path, &error);
+    const auto before = readWholeFile(path);
     // Without the counter and without a store there is nothing to keep.
     if (!snapshot && !before) return {};
     std::string loadError;
-    AppUsage usage = AppUsage::load(services, &loadError);
-    if (before && !loadError.empty()) {
+    AppUsage usage = before ? parseStore(*before, path, &loadError) : AppUsage{};
+    if (!loadError.empty()) {
         services.log.line("AppUsage: " + loadError + "; counting starts again");
         if (const auto aside = keepFileAside(path, services.clock.now()))
             services.log.line("AppUsage: the damaged file was kept as " + aside->string());
