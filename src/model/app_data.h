@@ -96,6 +96,26 @@ class AppData {
     [[nodiscard]] FileResult performBackgroundUpdateForType(const std::string &type,
                                                             const std::string &location,
                                                             bool shouldResetSinceLastAppRun);
+    // The same update in two steps, for a caller that holds the data lock and updates both
+    // records with one write of the history (an ArchiveWriteBatch): everything up to the save,
+    // then, given how writing the history went (`logs`), the save and the custom counters. The
+    // second is called only when the first succeeded, and both within one UpdateHold.
+    [[nodiscard]] FileResult beginBackgroundUpdate(const std::string &type,
+                                                   const std::string &location,
+                                                   bool shouldResetSinceLastAppRun);
+    [[nodiscard]] FileResult finishBackgroundUpdate(const FileResult &logs);
+    // Keeps the record as the running update first read it until the update ends: nothing else
+    // writes it while the update holds the data lock.
+    class UpdateHold {
+      public:
+        explicit UpdateHold(AppData &record);
+        ~UpdateHold();
+        UpdateHold(const UpdateHold &) = delete;
+        UpdateHold &operator=(const UpdateHold &) = delete;
+
+      private:
+        AppData &record_;
+    };
     // Set for a wake-up that refreshes twice in a row (both dashboards): one update is counted
     // and the record is stored as the second, finding nothing new, would have left it.
     bool storeAsUpdatedAgain = false;
@@ -151,7 +171,13 @@ class AppData {
                               std::optional<Instant> oldNextBillingDate, bool accumulate);
 
     Services &services_;
-    FileResult historyWritten_;   // the history appends of the running update
+    FileResult notUpdated(const FileResult &why) const;
+
+    FileResult historyWritten_;    // the history appends of the running update
+    bool historyAppended_ = false; // the running update closed a day or a period into a log
+    // The running update's increment, for the custom counters once the record is saved.
+    double sentSinceLastRun_ = 0;
+    double receivedSinceLastRun_ = 0;
     double roamingIncrement_ = 0; // the running update's traffic while roaming
     // The record as the running update found it. Nothing else writes it while the update holds
     // the data lock, so the passes that look at the stored figures need not read it again.

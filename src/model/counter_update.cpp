@@ -16,35 +16,42 @@
 
 namespace byteward {
 
+AppData::UpdateHold::UpdateHold(AppData &record) : record_(record) {
+    record_.stored_.reset();
+    record_.keepStored_ = true;
+}
+
+AppData::UpdateHold::~UpdateHold() {
+    record_.keepStored_ = false;
+    record_.stored_.reset();
+}
+
 FileResult AppData::performBackgroundUpdateForType(const std::string &type,
                                                    const std::string &location,
                                                    bool shouldResetSinceLastAppRun) {
     // Load, change and save as one step, so an app, a daemon and a CLI updating together never
     // count the same traffic twice.
     DataLock lock(services_.paths.dataDir);
-    // The record is read once for the update and forgotten after it, whichever way it ends.
-    struct KeepStored {
-        AppData &record;
-        explicit KeepStored(AppData &r) : record(r) {
-            record.stored_.reset();
-            record.keepStored_ = true;
-        }
-        ~KeepStored() {
-            record.keepStored_ = false;
-            record.stored_.reset();
-        }
-        KeepStored(const KeepStored &) = delete;
-        KeepStored &operator=(const KeepStored &) = delete;
-    } keepStored(*this);
+    const UpdateHold hold(*this);
+    if (FileResult begun = beginBackgroundUpdate(type, location, shouldResetSinceLastAppRun);
+        !begun)
+        return begun;
+    return finishBackgroundUpdate({});
+}
+
+FileResult AppData::notUpdated(const FileResult &why) const {
+    const std::string typeName = appDataType == kWiFi ? "Wi-Fi" : "cellular";
+    return FileResult::failure("the " + typeName + " usage was not updated: " + why.error);
+}
+
+FileResult AppData::beginBackgroundUpdate(const std::string &type, const std::string &location,
+                                          bool shouldResetSinceLastAppRun) {
     // The flag tells of this update alone; one that stops early started no period.
     monthlyResetOccured = false;
     historyWritten_ = {};
+    historyAppended_ = false;
     roamingIncrement_ = 0;
     getAppData(type);
-    const std::string typeName = appDataType == kWiFi ? "Wi-Fi" : "cellular";
-    auto notUpdated = [&typeName](const FileResult &why) {
-        return FileResult::failure("the " + typeName + " usage was not updated: " + why.error);
-    };
     if (FileResult counted = updateStandardCounters(shouldResetSinceLastAppRun); !counted)
         return notUpdated(counted);
     udpateBillingCounter(true);
@@ -56,15 +63,21 @@ FileResult AppData::performBackgroundUpdateForType(const std::string &type,
         lastLocationDataUsed = lastLocation;
     lastLocation = location;
     lastUpdate = accountingNow();
-    const double sent = dataSinceLastRunSent.value_or(0);
-    const double received = dataSinceLastRunRecd.value_or(0);
+    sentSinceLastRun_ = dataSinceLastRunSent.value_or(0);
+    receivedSinceLastRun_ = dataSinceLastRunRecd.value_or(0);
     if (storeAsUpdatedAgain) settleAsUpdatedAgain();
+    return {};
+}
+
+FileResult AppData::finishBackgroundUpdate(const FileResult &logs) {
+    // Not stored ahead of the logs it closed: the next update closes them again.
+    if (historyAppended_ && !logs) return notUpdated(logs);
     if (FileResult saved = saveAppData(); !saved) return notUpdated(saved);
     // After the record: counters that missed this increment are better than counters that get
     // it twice when a record that could not be saved is updated again. The record is updated
     // either way; a failure here is noted like every store write (the CLI still exits 1).
-    (void)CustomCounter::updateCustomCountersWithDataSentSinceLastRun(services_, sent, received,
-                                                                      appDataType);
+    (void)CustomCounter::updateCustomCountersWithDataSentSinceLastRun(
+        services_, sentSinceLastRun_, receivedSinceLastRun_, appDataType);
     return {};
 }
 
@@ -80,7 +93,9 @@ void AppData::settleAsUpdatedAgain() {
 
 void AppData::appendHistoryLog(const History &log) {
     // An update that failed after writing a log writes it again when it is run again.
-    if (historyWritten_) historyWritten_ = History::addNewHistoryItemLogOnce(services_, log);
+    if (!historyWritten_) return;
+    historyAppended_ = true;
+    historyWritten_ = History::addNewHistoryItemLogOnce(services_, log);
 }
 
 Instant AppData::accountingNow() const {

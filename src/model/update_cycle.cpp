@@ -7,6 +7,7 @@
 
 #include "model/app_usage.h"
 #include "model/communications.h"
+#include "model/history.h"
 #include "platform/data_lock.h"
 #include "platform/files.h"
 #include "storage/keyed_archive_store.h"
@@ -30,8 +31,7 @@ FileResult UpdateCycle::backgroundUpdate(const std::string &location,
     settings_.getSettings();
     // Both records are brought up to date before any alert is evaluated, from one reading of
     // the counters. It is taken under the lock that both updates hold: a reading older than one
-    // another process stored in between would look like counters that started again. A day
-    // change appends a log per type to the same history; the second finds it decoded by the first.
+    // another process stored in between would look like counters that started again.
     const KeepDecodedStores keep;
     PerType<FileResult> updated;
     {
@@ -40,12 +40,23 @@ FileResult UpdateCycle::backgroundUpdate(const std::string &location,
         // is let go.
         const DirectoryFlushBatch flushes;
         const StatsSnapshot reading = services_.statistics.read();
-        for (const DataType type : kDataTypes) {
-            AppData &record = records_[type];
-            record.cycleReading = &reading;
-            updated[type] = record.performBackgroundUpdateForType(dataTypeName(type), location,
-                                                                  shouldResetSinceLastAppRun);
-            record.cycleReading = nullptr;
+        const AppData::UpdateHold cellularHold(records_[DataType::Cellular]);
+        const AppData::UpdateHold wifiHold(records_[DataType::WiFi]);
+        {
+            // A day change closes a day for each type: both logs go to the history in one write
+            // (years of history take longer to encode than anything else in an update), and it
+            // is written before either record, which must never be stored ahead of its logs.
+            ArchiveWriteBatch logs(History::archivePath(services_));
+            for (const DataType type : kDataTypes) {
+                AppData &record = records_[type];
+                record.cycleReading = &reading;
+                updated[type] = record.beginBackgroundUpdate(dataTypeName(type), location,
+                                                             shouldResetSinceLastAppRun);
+                record.cycleReading = nullptr;
+            }
+            const FileResult written = logs.commit();
+            for (const DataType type : kDataTypes)
+                if (updated[type]) updated[type] = records_[type].finishBackgroundUpdate(written);
         }
         // Which application moved the bytes, by the same interfaces and spans the records just
         // used. Without the per-application counter this reads one missing file; a failure is

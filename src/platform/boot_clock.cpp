@@ -6,6 +6,7 @@
 #include "platform/files.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <sstream>
 
 namespace byteward {
@@ -66,9 +67,21 @@ std::int64_t ProcBootClock::bootTime() const {
 std::optional<std::string> ProcBootClock::bootId() const {
     if (const char *value = std::getenv("BYTEWARD_BOOT_ID"); value != nullptr && *value != '\0')
         return trimmed(value);
+    // No process outlives the boot it started in, so the kernel's own answer is read once; a
+    // tree standing in for /proc is read every time, as it may be changed under us.
+    const bool kernel = procRoot_ == "/proc";
+    if (kernel) {
+        const std::lock_guard lock(bootIdMutex_);
+        if (bootId_) return bootId_;
+    }
     const auto id = readWholeFile(procRoot_ / "sys/kernel/random/boot_id");
     if (!id || trimmed(*id).empty()) return std::nullopt;
-    return trimmed(*id);
+    std::string value = trimmed(*id);
+    if (kernel) {
+        const std::lock_guard lock(bootIdMutex_);
+        bootId_ = value;
+    }
+    return value;
 }
 
 } // namespace byteward

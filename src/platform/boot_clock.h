@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -34,6 +35,8 @@ class ProcBootClock final : public BootClock {
   private:
     Log &log_;
     std::filesystem::path procRoot_;
+    mutable std::mutex bootIdMutex_;
+    mutable std::optional<std::string> bootId_;
 };
 
 } // namespace byteward

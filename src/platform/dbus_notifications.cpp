@@ -5,10 +5,14 @@
 
 #include "platform/markup.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstdint>
 #include <map>
 #include <sdbus-c++/sdbus-c++.h>
+#include <string_view>
+#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -17,6 +21,39 @@ namespace byteward {
 namespace {
 
 constexpr auto kCallTimeout = std::chrono::seconds(2);
+
+// The socket the session bus listens on, where its address names one file: the library's own
+// default ($XDG_RUNTIME_DIR/bus) or a single unix:path= address. Empty for anything else
+// (abstract sockets, TCP, several addresses), which the library is left to try.
+std::string sessionBusSocket() {
+    const char *address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address == nullptr || *address == '\0') {
+        const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+        return runtime != nullptr && *runtime != '\0' ? std::string(runtime) + "/bus"
+                                                       : std::string();
+    }
+    std::string_view rest(address);
+    if (rest.rfind("unix:", 0) != 0 || rest.find(';') != std::string_view::npos) return {};
+    rest.remove_prefix(5);
+    while (!rest.empty()) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view pair = rest.substr(0, comma);
+        // An escaped path (%xx) is rare enough to leave to the library.
+        if (pair.rfind("path=", 0) == 0 && pair.find('%') == std::string_view::npos)
+            return std::string(pair.substr(5));
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    return {};
+}
+
+// A daemon on a machine without a desktop session would otherwise set up a connection every
+// sample only to be refused; a look at the socket is enough to know it would be.
+bool sessionBusSocketMissing() {
+    const std::string socket = sessionBusSocket();
+    struct stat info {};
+    return !socket.empty() && ::stat(socket.c_str(), &info) != 0 && errno == ENOENT;
+}
 
 } // namespace
 
@@ -45,6 +82,10 @@ DesktopNotificationSink::Bus *DesktopNotificationSink::bus() {
             failed(std::string("session bus lost: ") + error.what());
             bus_.reset();
         }
+    }
+    if (sessionBusSocketMissing()) {
+        failed("no session bus: " + sessionBusSocket() + " does not exist");
+        return nullptr;
     }
     try {
         auto bus = std::make_unique<Bus>();

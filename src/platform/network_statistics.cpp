@@ -6,9 +6,18 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
-#include <sstream>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
 
 namespace byteward {
 
@@ -18,39 +27,126 @@ namespace {
 
 constexpr unsigned long kLoopbackFlag = 0x8;     // IFF_LOOPBACK
 constexpr unsigned long kLoopbackLinkType = 772; // ARPHRD_LOOPBACK
+// Every attribute read here is one short line; sysfs gives at most a page.
+constexpr std::size_t kAttributeBytes = 4096;
 
-bool parseCounter(const std::string &text, std::uint64_t &out) {
-    const char *begin = text.c_str();
+// A descriptor closed when it goes out of scope.
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+  private:
+    int fd_;
+};
+
+bool parseCounter(std::string_view text, std::uint64_t &out) {
+    if (text.find('-') != std::string_view::npos) return false;
+    const std::string copy(text);
+    const char *begin = copy.c_str();
     char *end = nullptr;
     errno = 0;
     const unsigned long long value = std::strtoull(begin, &end, 10);
-    if (end == begin || errno != 0 || text.find('-') != std::string::npos) return false;
+    if (end == begin || errno != 0) return false;
     out = value;
     return true;
 }
 
-std::string devTypeOf(const fs::path &dir) {
-    const auto uevent = readWholeFile(dir / "uevent");
+// Reads one attribute relative to an interface's folder: paths resolved from the folder, not
+// from the root, spare the kernel a walk through /sys/class/net's links for every file. Empty
+// when it cannot be read; `error` then says why (left empty when it does not exist).
+std::optional<std::string> readAttribute(int dir, const char *name, std::string *error = nullptr) {
+    const Fd fd(::openat(dir, name, O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (error != nullptr) *error = errno == ENOENT ? std::string() : std::strerror(errno);
+        return std::nullopt;
+    }
+    std::string text(kAttributeBytes, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(fd.get(), text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            if (error != nullptr) *error = std::string("read failed: ") + std::strerror(errno);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    text.resize(got);
+    return text;
+}
+
+bool exists(int dir, const char *name) {
+    struct stat info {};
+    return ::fstatat(dir, name, &info, 0) == 0;
+}
+
+bool isDirectory(int dir, const char *name) {
+    struct stat info {};
+    return ::fstatat(dir, name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string devTypeOf(int dir) {
+    const auto uevent = readAttribute(dir, "uevent");
     if (!uevent) return {};
-    std::istringstream lines(*uevent);
-    std::string line;
-    while (std::getline(lines, line))
-        if (line.rfind("DEVTYPE=", 0) == 0) return line.substr(8);
+    std::string_view rest(*uevent);
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        if (line.rfind("DEVTYPE=", 0) == 0) return std::string(line.substr(8));
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
     return {};
 }
 
 // The IFF_LOOPBACK flag, or the loopback link type where a tree has no flags file.
-bool isLoopback(const fs::path &dir) {
-    if (const auto flags = readWholeFile(dir / "flags"))
+bool isLoopback(int dir) {
+    if (const auto flags = readAttribute(dir, "flags"))
         return (std::strtoul(flags->c_str(), nullptr, 16) & kLoopbackFlag) != 0;
-    const auto type = readWholeFile(dir / "type");
+    const auto type = readAttribute(dir, "type");
     return type && std::strtoul(type->c_str(), nullptr, 10) == kLoopbackLinkType;
 }
 
-std::int64_t readIndex(const fs::path &file) {
+std::int64_t readIndex(int dir, const char *name) {
     std::uint64_t value = 0;
-    const auto text = readWholeFile(file);
+    const auto text = readAttribute(dir, name);
     return text && parseCounter(*text, value) ? static_cast<std::int64_t>(value) : -1;
+}
+
+// The lower_* links; the folder is read through a descriptor of its own, which this closes.
+std::vector<std::string> lowersOf(int dir) {
+    std::vector<std::string> lowers;
+    const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return lowers;
+    DIR *entries = ::fdopendir(listing);
+    if (entries == nullptr) {
+        ::close(listing);
+        return lowers;
+    }
+    while (const dirent *entry = ::readdir(entries)) {
+        const std::string_view name(entry->d_name);
+        if (name.rfind("lower_", 0) == 0) lowers.emplace_back(name.substr(6));
+    }
+    ::closedir(entries);
+    std::sort(lowers.begin(), lowers.end());
+    return lowers;
+}
+
+std::string driverOf(int dir) {
+    std::array<char, PATH_MAX> target{};
+    const ssize_t n = ::readlinkat(dir, "device/driver", target.data(), target.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) return {};
+    const std::string_view path(target.data(), static_cast<std::size_t>(n));
+    const std::size_t slash = path.find_last_of('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 } // namespace
@@ -60,26 +156,39 @@ SysfsNetworkStatistics::SysfsNetworkStatistics() {
     root_ = root != nullptr && *root != '\0' ? fs::path(root) : fs::path("/sys/class/net");
 }
 
+SysfsNetworkStatistics::SysfsNetworkStatistics(fs::path root) : root_(std::move(root)) {
+}
+
+SysfsNetworkStatistics::~SysfsNetworkStatistics() = default;
+
 StatsSnapshot SysfsNetworkStatistics::read() const {
     StatsSnapshot snapshot;
-    std::error_code ec;
-    fs::directory_iterator entries(root_, ec);
-    if (ec) {
-        snapshot.error =
-            "cannot list network interfaces in " + root_.string() + ": " + ec.message();
+    const Fd root(::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    DIR *listing = root.get() < 0 ? nullptr : ::fdopendir(::dup(root.get()));
+    if (listing == nullptr) {
+        snapshot.error = "cannot list network interfaces in " + root_.string() + ": " +
+                         std::generic_category().message(errno);
         return snapshot;
     }
-    for (const auto &entry : entries) {
-        const fs::path &dir = entry.path();
-        const fs::path stats = dir / "statistics";
-        if (!fs::is_directory(stats, ec)) continue; // not a network device
+    std::vector<std::string> names;
+    while (const dirent *entry = ::readdir(listing)) {
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    ::closedir(listing);
+
+    const std::lock_guard lock(cacheMutex_);
+    std::map<std::string, Fixed, std::less<>> seen;
+    for (std::string &name : names) {
+        const Fd dir(::openat(root.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() < 0 || !isDirectory(dir.get(), "statistics")) continue; // not a device
         InterfaceStats item;
-        item.name = dir.filename().string();
+        item.name = std::move(name);
         std::string readError;
-        const auto rx = readWholeFile(stats / "rx_bytes", &readError);
-        const auto tx = readWholeFile(stats / "tx_bytes", &readError);
+        const auto rx = readAttribute(dir.get(), "statistics/rx_bytes", &readError);
+        const auto tx = readAttribute(dir.get(), "statistics/tx_bytes", &readError);
         // An interface that vanished between the listing and the read is absent, not broken.
-        if (!fs::exists(dir, ec)) continue;
+        if ((!rx || !tx) && !exists(root.get(), item.name.c_str())) continue;
         // A counter that exists but cannot be read must not pass for zero: the update would
         // take it for a counter restart.
         if (!rx || !tx || !parseCounter(*rx, item.receivedBytes) ||
@@ -89,20 +198,31 @@ StatsSnapshot SysfsNetworkStatistics::read() const {
                              (readError.empty() ? std::string() : ": " + readError);
             return snapshot;
         }
-        item.loopback = isLoopback(dir);
-        item.devType = devTypeOf(dir);
-        item.wireless = fs::exists(dir / "phy80211", ec) || fs::exists(dir / "wireless", ec);
-        item.index = readIndex(dir / "ifindex");
-        item.link = readIndex(dir / "iflink");
-        for (fs::directory_iterator link(dir, ec), end; !ec && link != end; link.increment(ec)) {
-            const std::string linkName = link->path().filename().string();
-            if (linkName.rfind("lower_", 0) == 0) item.lowers.push_back(linkName.substr(6));
+        item.index = readIndex(dir.get(), "ifindex");
+        item.link = readIndex(dir.get(), "iflink");
+        // What kind of link it is never changes while the kernel keeps its index, so a daemon
+        // reads it once per interface, not once a sample. Trees without indexes are read whole.
+        const auto known = fixed_.find(item.name);
+        Fixed kind;
+        if (item.index >= 0 && known != fixed_.end() && known->second.index == item.index) {
+            kind = known->second;
+        } else {
+            kind.index = item.index;
+            kind.loopback = isLoopback(dir.get());
+            kind.devType = devTypeOf(dir.get());
+            kind.wireless = exists(dir.get(), "phy80211") || exists(dir.get(), "wireless");
+            kind.driver = driverOf(dir.get());
         }
-        std::sort(item.lowers.begin(), item.lowers.end());
-        const fs::path driver = fs::read_symlink(dir / "device" / "driver", ec);
-        if (!ec) item.driver = driver.filename().string();
+        item.loopback = kind.loopback;
+        item.devType = kind.devType;
+        item.wireless = kind.wireless;
+        item.driver = kind.driver;
+        if (item.index >= 0) seen.emplace(item.name, std::move(kind));
+        // Stacking can change at any time (a bond gains a port), so it is listed every time.
+        item.lowers = lowersOf(dir.get());
         snapshot.interfaces.push_back(std::move(item));
     }
+    fixed_ = std::move(seen);
     // The order a directory lists in is arbitrary; callers take the first match by name.
     std::sort(snapshot.interfaces.begin(), snapshot.interfaces.end(),
               [](const InterfaceStats &a, const InterfaceStats &b) { return a.name < b.name; });

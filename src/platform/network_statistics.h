@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,12 +53,26 @@ class NetworkStatistics {
 class SysfsNetworkStatistics final : public NetworkStatistics {
   public:
     SysfsNetworkStatistics();
-    explicit SysfsNetworkStatistics(std::filesystem::path root) : root_(std::move(root)) {}
+    explicit SysfsNetworkStatistics(std::filesystem::path root);
+    ~SysfsNetworkStatistics() override;
+    SysfsNetworkStatistics(const SysfsNetworkStatistics &) = delete;
+    SysfsNetworkStatistics &operator=(const SysfsNetworkStatistics &) = delete;
     StatsSnapshot read() const override;
     const std::filesystem::path &root() const { return root_; }
 
   private:
+    // What an interface is, kept while the kernel keeps its index.
+    struct Fixed {
+        std::int64_t index = -1;
+        bool loopback = false;
+        std::string devType;
+        bool wireless = false;
+        std::string driver;
+    };
+
     std::filesystem::path root_;
+    mutable std::mutex cacheMutex_;
+    mutable std::map<std::string, Fixed, std::less<>> fixed_;
 };
 
 } // namespace byteward

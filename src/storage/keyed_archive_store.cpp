@@ -10,6 +10,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 namespace byteward {
 
@@ -162,6 +164,18 @@ FileRead readFile(const fs::path &path, const std::string &listKey) {
     return result;
 }
 
+// The files changed within the ArchiveWriteBatch running on this thread, by path, waiting for its
+// commit.
+struct PendingWrite {
+    std::unique_ptr<KeyedArchiveFile> file;
+    std::vector<ArchiveObject> items;
+};
+struct PendingWrites {
+    std::string heldBack; // the path of the one file whose writes wait
+    std::map<std::string, PendingWrite> files;
+};
+thread_local std::optional<PendingWrites> pendingWrites;
+
 ArchiveList untouchable() {
     ArchiveList list;
     list.safeToReplace = false;
@@ -177,6 +191,15 @@ KeyedArchiveFile::KeyedArchiveFile(Services &services, fs::path path, std::strin
 }
 
 ArchiveList KeyedArchiveFile::read() const {
+    if (pendingWrites) {
+        const auto pending = pendingWrites->files.find(path_.string());
+        if (pending != pendingWrites->files.end()) {
+            ArchiveList list;
+            list.items = pending->second.items;
+            list.hadData = true;
+            return list;
+        }
+    }
     return readList(nullptr);
 }
 
@@ -258,6 +281,18 @@ FileResult KeyedArchiveFile::write(std::vector<ArchiveObject> items) const {
 FileResult KeyedArchiveFile::modify(const std::function<void(ArchiveList &)> &change) const {
     try {
         DataLock lock(services_.paths.dataDir);
+        if (pendingWrites) {
+            // Changed earlier in this batch: the change goes on from there, still unwritten.
+            const auto pending = pendingWrites->files.find(path_.string());
+            if (pending != pendingWrites->files.end()) {
+                ArchiveList list;
+                list.items = std::move(pending->second.items);
+                list.hadData = true;
+                change(list);
+                pending->second.items = std::move(list.items);
+                return {};
+            }
+        }
         std::shared_ptr<const std::vector<ArchiveObject>> unchanged;
         ArchiveList list = readList(&unchanged);
         if (!list.safeToReplace)
@@ -269,6 +304,11 @@ FileResult KeyedArchiveFile::modify(const std::function<void(ArchiveList &)> &ch
         // Most updates change nothing (no traffic of that type): the file, already flushed,
         // holds this very list, and rewriting it would only cost a flush to the disk.
         if (hadData && unchanged && list.items == *unchanged) return {};
+        if (pendingWrites && pendingWrites->heldBack == path_.string()) {
+            pendingWrites->files[path_.string()] = {std::make_unique<KeyedArchiveFile>(*this),
+                                                    std::move(list.items)};
+            return {};
+        }
         return write(std::move(list.items));
     } catch (const LockTimeout &error) {
         return noteWrite(services_.log, path_,
@@ -282,6 +322,27 @@ KeepDecodedStores::KeepDecodedStores() {
 
 KeepDecodedStores::~KeepDecodedStores() {
     DecodedFiles::instance().removeKeeper();
+}
+
+ArchiveWriteBatch::ArchiveWriteBatch(const fs::path &file) : outermost_(!pendingWrites) {
+    if (outermost_) pendingWrites.emplace().heldBack = file.string();
+}
+
+ArchiveWriteBatch::~ArchiveWriteBatch() {
+    if (outermost_) pendingWrites.reset();
+}
+
+FileResult ArchiveWriteBatch::commit() {
+    if (!outermost_ || !pendingWrites) return {};
+    // Whatever follows the commit is written at once again.
+    PendingWrites owed = std::move(*pendingWrites);
+    pendingWrites.reset();
+    FileResult result;
+    for (auto &[path, pending] : owed.files) {
+        FileResult written = pending.file->write(std::move(pending.items));
+        if (result && !written) result = std::move(written);
+    }
+    return result;
 }
 
 std::optional<ArchiveObject> copyThroughArchive(const ArchiveObject &object) {

@@ -68,6 +68,28 @@ class KeepDecodedStores {
     KeepDecodedStores &operator=(const KeepDecodedStores &) = delete;
 };
 
+// Holds back, on this thread until commit(), the writes of one store file changed through
+// KeyedArchiveFile::modify, and then writes it once: an update that closes a day for both data
+// types appends both logs to the history with one write instead of two. Reads and changes in
+// between find the list as changed. It must live within the data lock, and commit() must come
+// before anything is stored that relies on the file (a record whose day was closed into a log);
+// a batch ended without commit() writes nothing. Batches do not nest: an inner one joins the
+// outer, whose commit() writes.
+class ArchiveWriteBatch {
+  public:
+    explicit ArchiveWriteBatch(const std::filesystem::path &file);
+    ~ArchiveWriteBatch();
+    ArchiveWriteBatch(const ArchiveWriteBatch &) = delete;
+    ArchiveWriteBatch &operator=(const ArchiveWriteBatch &) = delete;
+
+    // Writes the file if it changed since the batch began, and ends the holding back. A failure
+    // is noted like any store write.
+    [[nodiscard]] FileResult commit();
+
+  private:
+    bool outermost_;
+};
+
 // A deep copy of one object made by archiving it and reading it back, as copying a stored
 // record does. Empty when that fails.
 std::optional<ArchiveObject> copyThroughArchive(const ArchiveObject &object);

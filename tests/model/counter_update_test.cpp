@@ -3,6 +3,7 @@
 
 #include "model/app_data.h"
 #include "model/history.h"
+#include "model/update_cycle.h"
 #include "platform/iso8601.h"
 #include "support/test_env.h"
 
@@ -302,6 +303,55 @@ TEST_F(CounterUpdateTest, AnUpdateThatCannotWriteLeavesTheStoredFilesAndIsDoneOn
         EXPECT_EQ(logs[0].dataTotal, 200);
         EXPECT_EQ(logs[1].dataTotal, 200);
     }
+}
+
+TEST_F(CounterUpdateTest, ADayChangeWhoseLogsCannotBeWrittenStoresNeitherRecord) {
+    auto bytesOf = [](const std::filesystem::path &path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    auto cycle = [this](const char *now, std::uint64_t bytes) {
+        env.clock.current = at(now);
+        env.statistics.set("wwan0", bytes, bytes);
+        env.statistics.set("wlan0", 2 * bytes, 2 * bytes, "wlan");
+        return UpdateCycle(env.services()).backgroundUpdate("", false);
+    };
+    // A history far larger than a record, so a size limit can stop its write alone.
+    std::vector<History> earlier;
+    for (int day = 0; day < 300; ++day) {
+        const Instant start = at("2025-01-01T00:00:00Z") + std::chrono::hours(24 * day);
+        earlier.push_back(History::initWithStartDate(start, start, 1, 2, 3, History::kWiFi,
+                                                     History::kDailyLog));
+    }
+    ASSERT_TRUE(History::saveHistoryLogs(env.services(), earlier));
+    ASSERT_TRUE(cycle("2026-11-29T10:00:00Z", 100));
+    ASSERT_TRUE(cycle("2026-11-29T11:00:00Z", 200));
+    AppData cellular(env.services());
+    cellular.getAppData("cellular");
+    AppData wifi(env.services());
+    wifi.getAppData("wifi");
+    const std::string cellularBytes = bytesOf(cellular.dataFilePath());
+    const std::string wifiBytes = bytesOf(wifi.dataFilePath());
+    const auto historySize = std::filesystem::file_size(History::archivePath(env.services()));
+    ASSERT_GT(historySize, 2 * std::max(cellularBytes.size(), wifiBytes.size()));
+    {
+        const test::FileSizeLimit limit(historySize / 2);
+        const FileResult result = cycle("2026-11-30T09:00:00Z", 300);
+        EXPECT_FALSE(result);
+        EXPECT_NE(result.error.find("File too large"), std::string::npos) << result.error;
+    }
+    EXPECT_EQ(bytesOf(cellular.dataFilePath()), cellularBytes);
+    EXPECT_EQ(bytesOf(wifi.dataFilePath()), wifiBytes);
+    EXPECT_EQ(History::getAllHistoryLogs(env.services()).size(), earlier.size());
+
+    ASSERT_TRUE(cycle("2026-11-30T09:10:00Z", 300));
+    const auto logs = History::getAllHistoryLogs(env.services());
+    ASSERT_EQ(logs.size(), earlier.size() + 2) << "one daily log per type, each written once";
+    EXPECT_EQ(logs[earlier.size()].dataType, History::kCellular);
+    EXPECT_EQ(logs[earlier.size()].dataTotal, cellular.dataToday);
+    EXPECT_EQ(logs[earlier.size() + 1].dataType, History::kWiFi);
+    EXPECT_EQ(logs[earlier.size() + 1].dataTotal, wifi.dataToday);
+    EXPECT_GT(*wifi.dataToday, *cellular.dataToday);
 }
 
 TEST_F(CounterUpdateTest, SinceAppLastRunRestartsOnlyWithTheResetFlag) {

@@ -92,6 +92,54 @@ TEST(History, AHistoryKeptDecodedForAnUpdateStillSeesAnotherProcessWrite) {
     EXPECT_EQ(ids(History::getAllHistoryLogs(s)), (std::vector<std::string>{"theirs", "wifi"}));
 }
 
+TEST(History, ABatchWritesTheHistoryOnceAtItsCommitAndNothingWithoutOne) {
+    struct Case {
+        const char *name;
+        bool commit;
+        std::vector<std::string> onDisk; // after the batch
+    };
+    for (const Case &c : {Case{"committed", true, {"old", "cellular", "wifi"}},
+                          Case{"given up", false, {"old"}}}) {
+        SCOPED_TRACE(c.name);
+        test::TestEnv env;
+        Services &s = env.services();
+        ASSERT_TRUE(History::saveHistoryLogs(s, {log("old", at(1), at(2))}));
+        const auto before = readWholeFile(History::archivePath(s));
+        {
+            ArchiveWriteBatch batch(History::archivePath(s));
+            ASSERT_TRUE(History::addNewHistoryItemLogOnce(s, log("cellular", at(2), at(3),
+                                                                 History::kCellular)));
+            ASSERT_TRUE(History::addNewHistoryItemLogOnce(s, log("wifi", at(2), at(3))));
+            // The same day again is still found, though nothing is written yet.
+            ASSERT_TRUE(History::addNewHistoryItemLogOnce(s, log("again", at(2), at(3))));
+            EXPECT_EQ(readWholeFile(History::archivePath(s)), before);
+            EXPECT_EQ(ids(History::getAllHistoryLogs(s)),
+                      (std::vector<std::string>{"old", "cellular", "wifi"}));
+            // Other store files are written as before.
+            test::TestEnv elsewhere;
+            ASSERT_TRUE(History::saveHistoryLogs(elsewhere.services(), {log("x", at(1), at(2))}));
+            EXPECT_TRUE(readWholeFile(History::archivePath(elsewhere.services())).has_value());
+            if (c.commit) {
+                EXPECT_TRUE(batch.commit());
+                EXPECT_NE(readWholeFile(History::archivePath(s)), before);
+            }
+        }
+        EXPECT_EQ(ids(History::getAllHistoryLogs(s)), c.onDisk);
+    }
+}
+
+TEST(History, AFailedBatchCommitIsReportedAndLeavesTheFile) {
+    test::TestEnv env;
+    Services &s = env.services();
+    ASSERT_TRUE(History::saveHistoryLogs(s, {log("old", at(1), at(2))}));
+    ArchiveWriteBatch batch(History::archivePath(s));
+    ASSERT_TRUE(History::addNewHistoryItemLog(s, log("new", at(2), at(3))));
+    const test::FileSizeLimit limit(0);
+    EXPECT_FALSE(batch.commit());
+    EXPECT_TRUE(env.log.contains("Writing data to file failed"));
+    EXPECT_EQ(ids(History::getAllHistoryLogs(s)), (std::vector<std::string>{"old"}));
+}
+
 TEST(History, RemovesByIdentifierThroughACopyAndAnEmptySaveReadsBackEmpty) {
     test::TestEnv env;
     Services &s = env.services();

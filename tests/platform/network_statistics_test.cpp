@@ -86,6 +86,41 @@ TEST(SysfsNetworkStatistics, ReadsHowInterfacesAreStackedAndWhichDriverServesThe
     EXPECT_EQ(carrier.driver, "rndis_host");
 }
 
+TEST(SysfsNetworkStatistics, WhatAnInterfaceIsIsReadAgainOnlyForANewIndex) {
+    // A long-lived reader keeps each interface's kind by its index; counters and stacking are
+    // read every time. A tree changed under a kept index shows whether the kind was read again.
+    struct Case {
+        const char *name;
+        const char *secondIndex; // the ifindex file at the second read; null: none at all
+        const char *devType;     // the kind the second read reports
+    };
+    const Case cases[] = {
+        {"same interface", "5", "wwan"},
+        {"re-created: a new index", "6", "wlan"},
+        {"a tree without indexes", nullptr, "wlan"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        addInterface(dir.path(), "usb0", "10", "20", "0x1003", "DEVTYPE=wwan\n");
+        addInterface(dir.path(), "eth0", "1", "2");
+        if (c.secondIndex != nullptr) test::writeFile(dir.path() / "usb0" / "ifindex", "5\n");
+        const SysfsNetworkStatistics statistics(dir.path());
+        ASSERT_EQ(statistics.read().interfaces.at(1).devType, "wwan");
+
+        addInterface(dir.path(), "usb0", "30", "40", "0x1003", "DEVTYPE=wlan\n");
+        if (c.secondIndex != nullptr)
+            test::writeFile(dir.path() / "usb0" / "ifindex", std::string(c.secondIndex) + "\n");
+        fs::create_directory_symlink("../eth0", dir.path() / "usb0" / "lower_eth0");
+        const StatsSnapshot snapshot = statistics.read();
+        ASSERT_TRUE(snapshot.ok()) << snapshot.error;
+        const InterfaceStats &usb0 = snapshot.interfaces.at(1);
+        EXPECT_EQ(usb0.devType, c.devType);
+        EXPECT_EQ(usb0.receivedBytes, 30u);
+        EXPECT_EQ(usb0.lowers, std::vector<std::string>{"eth0"});
+    }
+}
+
 TEST(SysfsNetworkStatistics, UnreadableStatisticsAreAnErrorNotZero) {
     test::TempDir dir;
     struct Case {
