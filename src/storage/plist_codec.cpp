@@ -1146,7 +1146,7 @@ class XmlPlistReader {
             ++pos_;
     }
 
-    // Past the next `c`, skipping quoted text as libplist does in declarations.
+    // Past the next `end`, skipping quoted text as libplist does in declarations.
     void skipDeclaration(std::string_view end, bool allowBracket) {
         while (pos_ < s_.size()) {
             if (at(end)) {
@@ -1179,10 +1179,12 @@ class XmlPlistReader {
             skipSpace();
         }
         expect("<plist");
-        skipSpace();
-        if (at("version=\"1.0\"")) {
-            pos_ += 13;
+        if (pos_ < s_.size() && isSpace(s_[pos_])) {
             skipSpace();
+            if (at("version=\"1.0\"")) {
+                pos_ += 13;
+                skipSpace();
+            }
         }
         expect(">");
         skipSpace();

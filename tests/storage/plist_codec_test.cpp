@@ -740,6 +740,7 @@ TEST(PlistCodec, HandWrittenXmlReadsAsLibplistReadsIt) {
         {"a doctype with an internal subset",
          "<!DOCTYPE plist [<!ENTITY x \"y\">]>" + plistDocument("<string>a</string>"), false},
         {"an attribute", plistDocument("<string id=\"1\">a</string>"), false},
+        {"a version run together with the tag", "<plistversion=\"1.0\"><true/></plist>", false},
         {"no <plist>", "<dict><key>a</key><true/></dict>", false},
         {"hexadecimal and octal integers",
          plistDocument("<array><integer>0x10</integer><integer>010</integer></array>"), false},
