@@ -62,6 +62,10 @@ if micro:
     check("day change, ten years / one year", f"{day10 / day1:.1f}x", "<= 12x",
           day10 / day1 <= 12)
     note("dashboard repaint", f"{us('DashboardRepaint'):.0f} us")
+    for what, name in (("read", "XmlRecordRead"), ("written", "XmlRecordWrite")):
+        ours, theirs = us(f"{name}/libplist:0"), us(f"{name}/libplist:1")
+        note(f"usage record {what} as XML, ours / libplist",
+             f"{ours:.1f} / {theirs:.1f} us ({theirs / ours:.1f}x)")
     for screen, name in (
         ("history list", "HistoryListOpens/years:10"),
         ("history detail, period in progress", "HistoryDetailOpens/years:10/past:0"),

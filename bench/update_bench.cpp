@@ -11,11 +11,14 @@
 #include "screens/dashboard/main_view_controller.h"
 #include "screens/history/history_detail_view_controller.h"
 #include "screens/history/history_view_controller.h"
+#include "storage/plist_codec.h"
 #include "support/test_env.h"
 
 #include <benchmark/benchmark.h>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <stdexcept>
 
 namespace byteward {
@@ -41,7 +44,7 @@ class Device {
   public:
     Device()
         : statistics_(makeTree(env.dir.path() / "net")),
-          services_{env.clock, statistics_, env.boot,          env.calendar,        env.defaults(),
+          services_{env.clock, statistics_, env.boot,          env.calendar,         env.defaults(),
                     env.log,   env.paths(), env.notifications, env.widgetDefaults(), env.network} {
         // Midday, so twenty-second steps stay within one day.
         env.clock.current += std::chrono::hours(12);
@@ -213,6 +216,38 @@ BENCHMARK(HistoryDetailOpens)
     ->Args({1, 1})
     ->Args({10, 1})
     ->Unit(benchmark::kMillisecond);
+
+// The cellular usage record as a cycle leaves it, which every sample reads and writes again.
+std::string usageRecord() {
+    Device device;
+    MainViewController controller(device.services());
+    prepare(device, controller, 0, 1);
+    std::ifstream file(device.env.paths().dataDir / "app_data_cellular.plist", std::ios::binary);
+    std::string xml{std::istreambuf_iterator<char>(file), {}};
+    if (xml.empty()) throw std::runtime_error("no usage record was written");
+    return xml;
+}
+
+// Reading a usage record: our XML reader (0) against libplist's (1), which it replaced.
+void XmlRecordRead(benchmark::State &state) {
+    const std::string xml = usageRecord();
+    const bool libplist = state.range(0) != 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(libplist ? parsePropertyListWithLibplist(xml)
+                                          : parsePropertyList(xml));
+}
+BENCHMARK(XmlRecordRead)->ArgName("libplist")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// Writing it: our XML writer (0) against libplist's (1), byte for byte the same output.
+void XmlRecordWrite(benchmark::State &state) {
+    const auto record = parsePropertyList(usageRecord());
+    if (!record) throw std::runtime_error("the usage record did not read");
+    const bool libplist = state.range(0) != 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(libplist ? toXmlPropertyListWithLibplist(*record)
+                                          : toXmlPropertyList(*record));
+}
+BENCHMARK(XmlRecordWrite)->ArgName("libplist")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace byteward

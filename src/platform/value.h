@@ -31,6 +31,9 @@ class ValueDict {
     Value *find(std::string_view key);
     bool contains(std::string_view key) const { return find(key) != nullptr; }
     void set(std::string key, Value value);
+    // Adds an entry without looking for the key first, for readers that check their keys are
+    // distinct once at the end: set() walks the entries each time.
+    void append(std::string key, Value value);
     void reserve(std::size_t count);
     bool erase(std::string_view key);
     // Defined below, where Value is complete.
@@ -109,6 +112,9 @@ class Value {
     Storage storage_;
 };
 
+inline void ValueDict::append(std::string key, Value value) {
+    entries_.emplace_back(std::move(key), std::move(value));
+}
 inline void ValueDict::reserve(std::size_t count) {
     entries_.reserve(count);
 }

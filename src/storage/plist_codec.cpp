@@ -7,9 +7,12 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <plist/plist.h>
 #include <unordered_map>
@@ -114,6 +117,45 @@ PlistTime plistTime(Instant date) {
         time.sec -= 1;
     }
     return time;
+}
+
+constexpr std::int64_t kSecondsPerDay = 86'400;
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+    return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
+}
+
+// A day of the proleptic Gregorian calendar.
+struct CivilDate {
+    std::int64_t year = 1970;
+    unsigned month = 1; // 1 to 12
+    unsigned day = 1;   // 1 to 31
+};
+
+// Days since 1970-01-01 and back, in 400-year eras that start on 1 March (Hinnant's algorithm).
+CivilDate civilFromDays(std::int64_t days) {
+    days += 719'468;
+    const std::int64_t era = floorDiv(days, 146'097);
+    const std::int64_t dayOfEra = days - era * 146'097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t shiftedMonth = (5 * dayOfYear + 2) / 153; // 0 is March
+    CivilDate date;
+    date.day = static_cast<unsigned>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+    date.month = static_cast<unsigned>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+    date.year = yearOfEra + era * 400 + (date.month <= 2 ? 1 : 0);
+    return date;
+}
+
+std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = floorDiv(year, 400);
+    const std::int64_t yearOfEra = year - era * 400;
+    const std::int64_t shiftedMonth = month > 2 ? month - 3 : month + 9;
+    const std::int64_t dayOfYear = (153 * shiftedMonth + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146'097 + dayOfEra - 719'468;
 }
 
 plist_t nodeFromDate(Instant date) {
@@ -834,11 +876,610 @@ class BinaryPlistReader {
     std::size_t budget_ = 0;
 };
 
+// libplist's XML form (plist_to_xml) to the byte, which the files on disk and the tests that
+// compare them hold us to, written without building libplist's node tree first.
+class XmlPlistWriter {
+  public:
+    std::string write(const Value &root) {
+        out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+               "<plist version=\"1.0\">\n";
+        value(root, 0);
+        out_ += "</plist>\n";
+        return std::move(out_);
+    }
+
+  private:
+    void value(const Value &item, std::size_t depth) {
+        out_.append(depth, '\t');
+        struct Visitor {
+            XmlPlistWriter &w;
+            std::size_t depth;
+            void operator()(bool b) const { w.out_ += b ? "<true/>\n" : "<false/>\n"; }
+            void operator()(std::int64_t i) const { w.integer("<integer>", i, "</integer>\n"); }
+            void operator()(double d) const { w.real(d); }
+            void operator()(const std::string &s) const { w.text("<string>", s, "</string>\n"); }
+            void operator()(Instant d) const { w.date(d); }
+            void operator()(const ValueData &data) const { w.data(data, depth); }
+            void operator()(const ValueArray &array) const { w.array(array, depth); }
+            void operator()(const ValueDict &dict) const { w.dict(dict, depth); }
+            void operator()(Uid uid) const { w.uid(uid, depth); }
+        };
+        std::visit(Visitor{*this, depth}, item.storage());
+    }
+
+    void integer(std::string_view open, std::int64_t i, std::string_view close) {
+        std::array<char, 24> digits{};
+        const auto end = std::to_chars(digits.begin(), digits.end(), i).ptr;
+        out_ += open;
+        out_.append(digits.data(), end);
+        out_ += close;
+    }
+
+    // printf's %.17g, "0.0" for either zero, and libplist's words for what is not a number.
+    void real(double d) {
+        out_ += "<real>";
+        if (std::isnan(d)) {
+            out_ += "nan";
+        } else if (std::isinf(d)) {
+            out_ += d > 0 ? "+infinity" : "-infinity";
+        } else if (d == 0) {
+            out_ += "0.0";
+        } else {
+            std::array<char, 32> digits{};
+            const auto end =
+                std::to_chars(digits.begin(), digits.end(), d, std::chars_format::general, 17).ptr;
+            out_.append(digits.data(), end);
+        }
+        out_ += "</real>\n";
+    }
+
+    // Text as libplist held it: cut at a NUL (it took C strings), stray bytes replaced, and only
+    // <, > and & escaped.
+    void text(std::string_view open, std::string_view raw, std::string_view close) {
+        std::string repaired;
+        out_ += open;
+        escaped(libplistText(raw, repaired));
+        out_ += close;
+    }
+
+    static std::string_view libplistText(std::string_view raw, std::string &storage) {
+        const std::string_view cut = raw.substr(0, raw.find('\0'));
+        if (std::all_of(cut.begin(), cut.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+            return cut;
+        storage = validUtf8(cut);
+        return storage;
+    }
+
+    void escaped(std::string_view text) {
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char *entity = text[i] == '<'   ? "&lt;"
+                                 : text[i] == '>' ? "&gt;"
+                                 : text[i] == '&' ? "&amp;"
+                                                  : nullptr;
+            if (entity == nullptr) continue;
+            out_.append(text.substr(start, i - start));
+            out_ += entity;
+            start = i + 1;
+        }
+        out_.append(text.substr(start));
+    }
+
+    // Whole seconds, truncated toward zero from libplist's double of seconds since 2001 (so a
+    // date just before 2001 with a fraction is written a second late, as it always was).
+    void date(Instant when) {
+        const PlistTime time = plistTime(when);
+        const double seconds = time.fitsLibplist() ? static_cast<double>(time.sec) +
+                                                         static_cast<double>(time.usec) / 1000000
+                                                   : time.farSeconds();
+        const auto sinceEpoch =
+            static_cast<std::int64_t>(seconds) + static_cast<std::int64_t>(kPlistEpochOffset);
+        const std::int64_t days = floorDiv(sinceEpoch, kSecondsPerDay);
+        const std::int64_t clock = sinceEpoch - days * kSecondsPerDay;
+        const CivilDate civil = civilFromDays(days);
+        std::array<char, 48> buffer{};
+        // The year is not padded: libplist used strftime's %Y.
+        const int length = std::snprintf(
+            buffer.data(), buffer.size(), "%lld-%02u-%02uT%02lld:%02lld:%02lldZ",
+            static_cast<long long>(civil.year), civil.month, civil.day,
+            static_cast<long long>(clock / 3600), static_cast<long long>(clock / 60 % 60),
+            static_cast<long long>(clock % 60));
+        out_ += "<date>";
+        out_.append(buffer.data(), static_cast<std::size_t>(length));
+        out_ += "</date>\n";
+    }
+
+    // Base64 in lines that shrink with the indentation, down to the ninth level.
+    void data(const ValueData &bytes, std::size_t depth) {
+        out_ += "<data>\n";
+        const std::size_t indent = std::min<std::size_t>(depth, 8);
+        const std::size_t perLine = (76 - indent * 8) / 4 * 3;
+        for (std::size_t at = 0; at < bytes.size(); at += perLine) {
+            out_.append(indent, '\t');
+            base64(bytes.data() + at, std::min(perLine, bytes.size() - at));
+            out_ += '\n';
+        }
+        out_.append(depth, '\t');
+        out_ += "</data>\n";
+    }
+
+    void base64(const std::uint8_t *bytes, std::size_t length) {
+        static constexpr char kAlphabet[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (std::size_t i = 0; i < length; i += 3) {
+            const unsigned a = bytes[i];
+            const unsigned b = i + 1 < length ? bytes[i + 1] : 0;
+            const unsigned c = i + 2 < length ? bytes[i + 2] : 0;
+            out_ += kAlphabet[a >> 2];
+            out_ += kAlphabet[((a & 3) << 4) | (b >> 4)];
+            out_ += i + 1 < length ? kAlphabet[((b & 15) << 2) | (c >> 6)] : '=';
+            out_ += i + 2 < length ? kAlphabet[c & 63] : '=';
+        }
+    }
+
+    void array(const ValueArray &items, std::size_t depth) {
+        if (items.empty()) {
+            out_ += "<array/>\n";
+            return;
+        }
+        out_ += "<array>\n";
+        for (const auto &item : items)
+            value(item, depth + 1);
+        out_.append(depth, '\t');
+        out_ += "</array>\n";
+    }
+
+    void dict(const ValueDict &entries, std::size_t depth) {
+        if (entries.empty()) {
+            out_ += "<dict/>\n";
+            return;
+        }
+        out_ += "<dict>\n";
+        if (keysNeedRepair(entries)) {
+            repairedEntries(entries, depth + 1);
+        } else {
+            for (const auto &[key, item] : entries)
+                entry(key, item, depth + 1);
+        }
+        out_.append(depth, '\t');
+        out_ += "</dict>\n";
+    }
+
+    void entry(std::string_view key, const Value &item, std::size_t depth) {
+        out_.append(depth, '\t');
+        out_ += "<key>";
+        escaped(key);
+        out_ += "</key>\n";
+        value(item, depth);
+    }
+
+    static bool keysNeedRepair(const ValueDict &entries) {
+        std::string repaired;
+        for (const auto &entry : entries)
+            if (libplistText(entry.first, repaired) != entry.first) return true;
+        return false;
+    }
+
+    // Keys that are cut at a NUL or have stray bytes replaced can come out equal. libplist kept
+    // such a key once, where it first stood, with the value set last.
+    void repairedEntries(const ValueDict &entries, std::size_t depth) {
+        std::vector<std::pair<std::string, const Value *>> kept;
+        std::unordered_map<std::string, std::size_t> index;
+        for (const auto &[key, item] : entries) {
+            std::string repaired;
+            std::string name(libplistText(key, repaired));
+            const auto [at, added] = index.try_emplace(name, kept.size());
+            if (added)
+                kept.emplace_back(std::move(name), &item);
+            else
+                kept[at->second].second = &item;
+        }
+        for (const auto &[key, item] : kept)
+            entry(key, *item, depth);
+    }
+
+    // A reference to an archived object, as libplist wrote it: a dictionary of one integer.
+    void uid(Uid reference, std::size_t depth) {
+        out_ += "<dict>\n";
+        out_.append(depth + 1, '\t');
+        out_ += "<key>CF$UID</key>\n";
+        out_.append(depth + 1, '\t');
+        integer("<integer>", static_cast<std::int64_t>(reference.index), "</integer>\n");
+        out_.append(depth, '\t');
+        out_ += "</dict>\n";
+    }
+
+    std::string out_;
+};
+
+// Reads the XML form straight into Values, for what libplist's writer and ours produce and what a
+// person writes in the same shape. It gives exactly the Value libplist's reader would; where it
+// is not sure it would (comments, CDATA, other entities or processing instructions, attributes,
+// libplist's lenient readings of odd text, very deep nesting), it says so and libplist reads the
+// document instead. It never reads past the end, and its cost is linear in the document.
+class XmlPlistReader {
+  public:
+    explicit XmlPlistReader(std::string_view bytes) : s_(bytes) {}
+
+    std::optional<Value> read() {
+        try {
+            // libplist's reader is never given a NUL (it would abort on one in a string).
+            unsure(s_.find('\0') == std::string_view::npos);
+            prolog();
+            Value root = value(0);
+            skipSpace();
+            closing("plist");
+            skipSpace();
+            unsure(pos_ == s_.size());
+            return root;
+        } catch (const Unsure &) {
+            return std::nullopt;
+        }
+    }
+
+  private:
+    struct Unsure {};
+
+    // Deeper than any property list a program writes; beyond it libplist reads the document.
+    static constexpr int kMaxDepth = 512;
+    // libplist reads a date only when its text is shorter than this.
+    static constexpr std::size_t kLongestDate = 31;
+
+    static void unsure(bool fine) {
+        if (!fine) throw Unsure{};
+    }
+
+    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+    bool at(std::string_view text) const { return s_.substr(pos_, text.size()) == text; }
+
+    void expect(std::string_view text) {
+        unsure(at(text));
+        pos_ += text.size();
+    }
+
+    void skipSpace() {
+        while (pos_ < s_.size() && isSpace(s_[pos_]))
+            ++pos_;
+    }
+
+    // Past the next `end`, skipping quoted text as libplist does in declarations.
+    void skipDeclaration(std::string_view end, bool allowBracket) {
+        while (pos_ < s_.size()) {
+            if (at(end)) {
+                pos_ += end.size();
+                return;
+            }
+            const char c = s_[pos_++];
+            if (c == '"') {
+                const std::size_t close = s_.find('"', pos_);
+                unsure(close != std::string_view::npos);
+                pos_ = close + 1;
+            }
+            unsure(allowBracket || c != '[');
+        }
+        unsure(false);
+    }
+
+    // The XML declaration and the document type, each optional, then <plist> with at most its
+    // version.
+    void prolog() {
+        skipSpace();
+        if (at("<?xml") && pos_ + 5 < s_.size() && isSpace(s_[pos_ + 5])) {
+            pos_ += 5;
+            skipDeclaration("?>", true);
+            skipSpace();
+        }
+        if (at("<!DOCTYPE") && pos_ + 9 < s_.size() && isSpace(s_[pos_ + 9])) {
+            pos_ += 9;
+            skipDeclaration(">", false);
+            skipSpace();
+        }
+        expect("<plist");
+        if (pos_ < s_.size() && isSpace(s_[pos_])) {
+            skipSpace();
+            if (at("version=\"1.0\"")) {
+                pos_ += 13;
+                skipSpace();
+            }
+        }
+        expect(">");
+        skipSpace();
+    }
+
+    struct Tag {
+        std::string_view name;
+        bool empty = false; // <name/>
+    };
+
+    // An opening tag without attributes.
+    Tag openTag() {
+        expect("<");
+        const std::size_t start = pos_;
+        while (pos_ < s_.size() && s_[pos_] >= 'a' && s_[pos_] <= 'z')
+            ++pos_;
+        Tag tag{s_.substr(start, pos_ - start)};
+        skipSpace();
+        tag.empty = at("/");
+        if (tag.empty) ++pos_;
+        expect(">");
+        return tag;
+    }
+
+    // </name>, with space allowed before the '>' as libplist allows it.
+    void closing(std::string_view name) {
+        expect("</");
+        expect(name);
+        skipSpace();
+        expect(">");
+    }
+
+    // The text up to the next markup.
+    std::string_view content() {
+        const std::size_t end = s_.find('<', pos_);
+        unsure(end != std::string_view::npos);
+        const std::string_view text = s_.substr(pos_, end - pos_);
+        pos_ = end;
+        return text;
+    }
+
+    Value value(int depth) {
+        unsure(depth <= kMaxDepth);
+        const Tag tag = openTag();
+        const std::string_view name = tag.name;
+        if (name == "dict") return dict(tag, depth);
+        if (name == "array") return array(tag, depth);
+        if (name == "string") return Value(tag.empty ? std::string() : text("string"));
+        if (name == "integer") return integer(tag);
+        if (name == "real") return real(tag);
+        if (name == "true" || name == "false") {
+            if (!tag.empty) {
+                skipSpace();
+                closing(name);
+            }
+            return Value(name == "true");
+        }
+        if (name == "data") return data(tag);
+        // libplist reads an empty date as 2001 or 1970 depending on how it is written.
+        if (name == "date" && !tag.empty) return date();
+        // <key> outside a dictionary, or any other element.
+        throw Unsure{};
+    }
+
+    Value dict(const Tag &tag, int depth) {
+        ValueDict entries;
+        if (tag.empty) return Value(std::move(entries));
+        for (skipSpace(); !at("</"); skipSpace()) {
+            // libplist takes <key/> for a value, and a second key for the first one's value.
+            const Tag key = openTag();
+            unsure(key.name == "key" && !key.empty);
+            std::string name = text("key");
+            skipSpace();
+            unsure(!at("<key"));
+            entries.append(std::move(name), value(depth + 1));
+        }
+        closing("dict");
+        // libplist keeps a repeated key once, where it first stood; it reads such files itself.
+        unsure(keysAreDistinct(entries));
+        return Value(std::move(entries));
+    }
+
+    static bool keysAreDistinct(const ValueDict &entries) {
+        std::vector<std::string_view> keys;
+        keys.reserve(entries.size());
+        for (const auto &entry : entries)
+            keys.emplace_back(entry.first);
+        std::sort(keys.begin(), keys.end());
+        return std::adjacent_find(keys.begin(), keys.end()) == keys.end();
+    }
+
+    Value array(const Tag &tag, int depth) {
+        ValueArray items;
+        if (tag.empty) return Value(std::move(items));
+        for (skipSpace(); !at("</"); skipSpace()) {
+            // libplist reads a <key> in an array as a string.
+            unsure(!at("<key"));
+            items.push_back(value(depth + 1));
+        }
+        closing("array");
+        return Value(std::move(items));
+    }
+
+    // Text kept as it stands (spaces, line ends and bytes that are not UTF-8 included), with the
+    // five entities of XML replaced.
+    std::string text(std::string_view element) {
+        const std::string_view raw = content();
+        closing(element);
+        std::string result;
+        result.reserve(raw.size());
+        std::size_t start = 0;
+        for (std::size_t amp = raw.find('&'); amp != std::string_view::npos;
+             amp = raw.find('&', start)) {
+            result.append(raw.substr(start, amp - start));
+            start = amp + entity(raw.substr(amp), result);
+        }
+        result.append(raw.substr(start));
+        return result;
+    }
+
+    // Appends the character of the entity `raw` starts with; the length of the entity.
+    static std::size_t entity(std::string_view raw, std::string &out) {
+        static constexpr std::array<std::pair<std::string_view, char>, 5> kEntities{{
+            {"&amp;", '&'},
+            {"&lt;", '<'},
+            {"&gt;", '>'},
+            {"&quot;", '"'},
+            {"&apos;", '\''},
+        }};
+        for (const auto &[name, character] : kEntities) {
+            if (raw.substr(0, name.size()) == name) {
+                out += character;
+                return name.size();
+            }
+        }
+        throw Unsure{};
+    }
+
+    // The text of a number element: spaces before it are skipped, after it allowed.
+    std::string_view numberText(std::string_view element) {
+        skipSpace();
+        std::string_view raw = content();
+        closing(element);
+        while (!raw.empty() && isSpace(raw.back()))
+            raw.remove_suffix(1);
+        return raw;
+    }
+
+    // Decimal only: libplist also reads octal and hexadecimal, and runs on past junk.
+    Value integer(const Tag &tag) {
+        if (tag.empty) return Value(0);
+        std::string_view digits = numberText("integer");
+        if (digits.empty()) return Value(0);
+        const bool negative = digits.front() == '-';
+        if (negative || digits.front() == '+') digits.remove_prefix(1);
+        unsure(!digits.empty() && (digits.front() != '0' || digits.size() == 1));
+        std::uint64_t magnitude = 0;
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+        unsure(error == std::errc{} && end == digits.data() + digits.size());
+        // Kept as 64 bits, negative values and those past INT64_MAX wrapping around as in libplist.
+        const std::uint64_t bits = negative ? ~magnitude + 1 : magnitude;
+        return Value(static_cast<long long>(bits));
+    }
+
+    Value real(const Tag &tag) {
+        if (tag.empty) return Value(0.0);
+        const std::string_view raw = numberText("real");
+        if (raw.empty()) return Value(0.0);
+        if (raw == "nan") return Value(std::numeric_limits<double>::quiet_NaN());
+        if (raw == "+infinity" || raw == "infinity" || raw == "inf" || raw == "+inf")
+            return Value(std::numeric_limits<double>::infinity());
+        if (raw == "-infinity" || raw == "-inf")
+            return Value(-std::numeric_limits<double>::infinity());
+        unsure(isDecimal(raw));
+        std::string_view number = raw;
+        if (number.front() == '+') number.remove_prefix(1);
+        double result = 0;
+        const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(),
+                                                  result, std::chars_format::general);
+        // Out of range, strtod gives infinity or a rounded tiny value; libplist may read those.
+        unsure(error == std::errc{} && end == number.data() + number.size());
+        return Value(result);
+    }
+
+    // [+-] digits [. digits] [e [+-] digits], with a digit before or after the point.
+    static bool isDecimal(std::string_view text) {
+        std::size_t i = 0;
+        auto digits = [&text, &i] {
+            const std::size_t start = i;
+            while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+                ++i;
+            return i - start;
+        };
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        std::size_t mantissa = digits();
+        if (i < text.size() && text[i] == '.') {
+            ++i;
+            mantissa += digits();
+        }
+        if (mantissa == 0) return false;
+        if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+            ++i;
+            if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+            if (digits() == 0) return false;
+        }
+        return i == text.size();
+    }
+
+    // Base64 decoded as libplist decodes it: spaces and other bytes skipped, each group of four
+    // giving the bytes its '=' allow, an unfinished group dropped.
+    Value data(const Tag &tag) {
+        ValueData bytes;
+        if (tag.empty) return Value(std::move(bytes));
+        const std::string_view raw = content();
+        closing("data");
+        bytes.reserve(raw.size() / 4 * 3);
+        std::array<int, 4> group{};
+        std::size_t filled = 0;
+        for (const char c : raw) {
+            const int sextet = base64Value(c);
+            if (sextet == -1) continue;
+            group[filled++] = sextet;
+            if (filled < 4) continue;
+            filled = 0;
+            const auto [a, b, c2, d] = group;
+            if (a >= 0 && b >= 0)
+                bytes.push_back(static_cast<std::uint8_t>(((a << 2) + (b >> 4)) & 0xFF));
+            if (b >= 0 && c2 >= 0)
+                bytes.push_back(static_cast<std::uint8_t>(((b << 4) + (c2 >> 2)) & 0xFF));
+            if (c2 >= 0 && d >= 0)
+                bytes.push_back(static_cast<std::uint8_t>(((c2 << 6) + d) & 0xFF));
+        }
+        return Value(std::move(bytes));
+    }
+
+    // A letter's six bits; -2 for '=', -1 for what is skipped.
+    static int base64Value(char c) {
+        if (c >= 'A' && c <= 'Z') return c - 'A';
+        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+        if (c >= '0' && c <= '9') return c - '0' + 52;
+        if (c == '+') return 62;
+        if (c == '/') return 63;
+        if (c == '=') return -2;
+        return -1;
+    }
+
+    // YYYY-MM-DDTHH:MM:SSZ in whole seconds, as libplist writes it. Others (short years,
+    // fractions, fields out of range) it reads leniently, so it reads them itself.
+    Value date() {
+        skipSpace();
+        const std::string_view raw = content();
+        closing("date");
+        unsure(raw.size() <= kLongestDate && raw.size() >= 20 && raw[4] == '-' && raw[7] == '-' &&
+               raw[10] == 'T' && raw[13] == ':' && raw[16] == ':' && raw[19] == 'Z');
+        for (std::size_t i = 20; i < raw.size(); ++i)
+            unsure(isSpace(raw[i]));
+        auto field = [&raw](std::size_t at, std::size_t width, int low, int high) {
+            int number = 0;
+            for (std::size_t i = at; i < at + width; ++i) {
+                unsure(raw[i] >= '0' && raw[i] <= '9');
+                number = number * 10 + (raw[i] - '0');
+            }
+            unsure(number >= low && number <= high);
+            return number;
+        };
+        const int year = field(0, 4, 1, 9999);
+        const auto month = static_cast<unsigned>(field(5, 2, 1, 12));
+        // A day past the month's end runs on into the next, as libplist counts it.
+        const int day = field(8, 2, 1, 31);
+        const int hour = field(11, 2, 0, 23);
+        const int minute = field(14, 2, 0, 59);
+        const int second = field(17, 2, 0, 59);
+        const std::int64_t days = daysFromCivil(year, month, 1) + day - 1;
+        const std::int64_t sinceEpoch = days * kSecondsPerDay + hour * 3600 + minute * 60 + second;
+        return Value(dateFromPlistSeconds(
+            static_cast<double>(sinceEpoch - static_cast<std::int64_t>(kPlistEpochOffset))));
+    }
+
+    std::string_view s_;
+    std::size_t pos_ = 0;
+};
+
 } // namespace
 
 std::optional<Value> parsePropertyList(std::string_view bytes) {
     if (looksBinary(bytes)) return BinaryPlistReader(bytes).read();
+    if (auto value = parseXmlPropertyListWithoutFallback(bytes)) return value;
     return parsePropertyListWithLibplist(bytes);
+}
+
+std::optional<Value> parseXmlPropertyListWithoutFallback(std::string_view bytes) {
+    // libplist takes no more than 4 GiB; what it refuses, ours does not read either.
+    if (looksBinary(bytes) || bytes.size() > UINT32_MAX) return std::nullopt;
+    return XmlPlistReader(bytes).read();
 }
 
 std::optional<Value> parsePropertyListWithLibplist(std::string_view bytes) {
@@ -862,6 +1503,10 @@ std::optional<Value> parsePropertyListWithLibplist(std::string_view bytes) {
 }
 
 std::string toXmlPropertyList(const Value &root) {
+    return XmlPlistWriter().write(root);
+}
+
+std::string toXmlPropertyListWithLibplist(const Value &root) {
     PlistPtr node(nodeFromValue(root));
     char *xml = nullptr;
     uint32_t length = 0;

@@ -6,8 +6,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <limits>
+#include <random>
 
 namespace byteward {
 namespace {
@@ -443,6 +447,339 @@ TEST(PlistCodec, BinaryReaderRefusesMalformedFiles) {
     };
     for (const auto &c : cases)
         EXPECT_FALSE(parsePropertyList(c.bytes).has_value()) << c.what;
+}
+
+// Values of every kind with the awkward cases mixed in: text to escape, that is not UTF-8 or
+// holds a NUL, keys that come out equal once repaired, reals at the edges of printf's format,
+// dates around 2001 and libplist's 32-bit range, data at every indentation.
+class RandomValues {
+  public:
+    explicit RandomValues(std::uint64_t seed) : random_(seed) {}
+
+    Value tree(int depth) {
+        const auto kind = pick(depth < 6 ? 12 : 9);
+        if (kind < 9) return scalar(kind);
+        if (kind == 9) {
+            ValueArray items;
+            const auto n = pick(6);
+            for (std::size_t i = 0; i < n; ++i)
+                items.push_back(tree(depth + 1));
+            return Value(std::move(items));
+        }
+        ValueDict entries;
+        // Now and then more than 250 entries, where libplist looks keys up in a hash table.
+        const std::size_t n = pick(40) == 0 ? 300 : pick(7);
+        for (std::size_t i = 0; i < n; ++i)
+            entries.set(n > 20 ? "key " + std::to_string(pick(400)) + text() : key(),
+                        tree(depth + 1));
+        return Value(std::move(entries));
+    }
+
+    std::string text() {
+        static const char *const fragments[] = {
+            "",     "plain", "a<b>&c",       "&amp; as text", "\"quoted\" 'single'",
+            "\t\n", "\r\n",  "\x01\x1F",     "\x7F",          "caf\xC3\xA9 \xF0\x9F\x93\xB6",
+            "\xFF", "\xC3",  "\xED\xA0\x80", "]]>",           "<!--x-->",
+            "  ",   "&#65;", "\xE2\x82\xAC",
+        };
+        std::string out;
+        const auto parts = pick(4);
+        for (std::size_t i = 0; i < parts; ++i) {
+            if (pick(4) == 0) {
+                out += std::string("nul\0here", 8);
+            } else if (pick(5) == 0) {
+                out.push_back(static_cast<char>(pick(256)));
+            } else {
+                out += fragments[pick(std::size(fragments))];
+            }
+        }
+        return out;
+    }
+
+  private:
+    std::size_t pick(std::size_t n) { return static_cast<std::size_t>(random_() % n); }
+
+    std::string key() {
+        // Few distinct keys, so that keys cut at a NUL or with stray bytes replaced collide.
+        static const char *const keys[] = {"a", "b", "\xFF", "\xFE", "<&>", "", "k\xC3\xA9"};
+        std::string out = keys[pick(std::size(keys))];
+        if (pick(3) == 0) out += std::string("\0tail", 5) + std::to_string(pick(3));
+        if (pick(4) == 0) out += text();
+        return out;
+    }
+
+    Value scalar(std::size_t kind) {
+        switch (kind) {
+        case 0:
+            return Value(pick(2) == 0);
+        case 1:
+            return Value(static_cast<long long>(integer()));
+        case 2:
+            return Value(real());
+        case 3:
+        case 4:
+            return Value(text());
+        case 5:
+        case 6:
+            return Value(date());
+        case 7: {
+            ValueData bytes(pick(4) == 0 ? pick(200) : pick(12));
+            for (auto &byte : bytes)
+                byte = static_cast<std::uint8_t>(random_());
+            return Value(std::move(bytes));
+        }
+        default:
+            return Value(Uid{pick(3) == 0 ? random_() : pick(100)});
+        }
+    }
+
+    std::int64_t integer() {
+        static const std::int64_t edges[] = {
+            0, 1, -1, INT64_MIN, INT64_MAX, 4'294'967'296, -4'294'967'296};
+        if (pick(3) == 0) return edges[pick(std::size(edges))];
+        if (pick(2) == 0) return static_cast<std::int64_t>(pick(2'000'000)) - 1'000'000;
+        return static_cast<std::int64_t>(random_());
+    }
+
+    double real() {
+        using limits = std::numeric_limits<double>;
+        static const double edges[] = {0.0,
+                                       -0.0,
+                                       1.0,
+                                       -1.5,
+                                       0.1,
+                                       1e15,
+                                       1e16,
+                                       1e17,
+                                       1e21,
+                                       1e22,
+                                       1e-5,
+                                       1e-4,
+                                       1e300,
+                                       -1e-300,
+                                       limits::max(),
+                                       limits::min(),
+                                       limits::denorm_min(),
+                                       4.9e-320,
+                                       limits::quiet_NaN(),
+                                       limits::infinity(),
+                                       -limits::infinity(),
+                                       123456789012345678.0,
+                                       3e6 + 0.25,
+                                       1.0 / 3};
+        if (pick(2) == 0) return edges[pick(std::size(edges))];
+        if (pick(2) == 0) return static_cast<double>(pick(1'000'000)) / 8;
+        std::uint64_t bits = random_();
+        double value = 0;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+
+    // Microseconds since 1970.
+    Instant date() {
+        static const std::int64_t edges[] = {
+            978'307'200'000'000,                  // 2001
+            978'307'199'500'000,                  // half a second before 2001
+            978'307'200'000'000 - 86'400'500'000, // a day and a half-second before
+            (978'307'200LL + INT32_MAX) * 1'000'000,
+            (978'307'200LL + INT32_MAX) * 1'000'000 + 1'000'000,
+            (978'307'200LL + INT32_MIN) * 1'000'000,
+            (978'307'200LL + INT32_MIN) * 1'000'000 - 1'500'000,
+            253'402'300'799'000'000,     // the end of 9999
+            253'402'300'800'000'000 * 4, // beyond it
+            -30'610'224'000'000'000,     // 1000-01-01
+            -2'208'988'800'000'000,      // 1900-01-01
+            951'782'400'000'000,         // 2000-02-29
+            4'107'542'399'999'999,       // 2100-02-28, the last microsecond
+        };
+        if (pick(3) == 0) return Instant(std::chrono::microseconds(edges[pick(std::size(edges))]));
+        // From the year 1000 to 9999, or near now, whole seconds or not.
+        const bool far = pick(3) == 0;
+        const std::int64_t micros =
+            far ? -30'610'224'000'000'000 +
+                      static_cast<std::int64_t>(random_() % 284'012'524'800'000'000ULL)
+                : 1'500'000'000'000'000 +
+                      static_cast<std::int64_t>(random_() % 400'000'000'000'000ULL);
+        return Instant(
+            std::chrono::microseconds(pick(2) == 0 ? micros / 1'000'000 * 1'000'000 : micros));
+    }
+
+    std::mt19937_64 random_;
+};
+
+// Hand-picked values the random ones may miss.
+std::vector<std::pair<const char *, Value>> xmlEdgeValues() {
+    std::vector<std::pair<const char *, Value>> values = {
+        {"a scalar root", Value("just text")},
+        {"empty containers", Value(ValueArray{Value(ValueArray{}), Value(ValueDict{})})},
+        {"an empty root dictionary", Value(ValueDict{})},
+        {"every kind", sampleDictionary()},
+        {"a NUL first", Value(std::string("\0after", 6))},
+    };
+    // Data at each depth, as the lines shorten down to the ninth level.
+    Value deep(ValueData(100, 0x5A));
+    for (int i = 0; i < 10; ++i)
+        deep = Value(ValueArray{deep, Value(ValueData(static_cast<std::size_t>(i), 0xA5))});
+    values.emplace_back("data from depth 0 to 10", deep);
+    ValueDict colliding;
+    colliding.set("\xFF", Value(1));
+    colliding.set("x", Value(2));
+    colliding.set("\xFE", Value(3));
+    colliding.set(std::string("x\0y", 3), Value(4));
+    values.emplace_back("keys equal once repaired", Value(colliding));
+    return values;
+}
+
+TEST(PlistCodec, XmlWriterAndReaderAgreeWithLibplist) {
+    std::vector<std::pair<std::string, Value>> values;
+    for (auto &[what, value] : xmlEdgeValues())
+        values.emplace_back(what, std::move(value));
+    RandomValues random(20'260'101);
+    for (int i = 0; i < 600; ++i)
+        values.emplace_back("random value " + std::to_string(i), random.tree(0));
+    for (const auto &[what, value] : values) {
+        SCOPED_TRACE(what);
+        const std::string ours = toXmlPropertyList(value);
+        ASSERT_EQ(ours, toXmlPropertyListWithLibplist(value));
+        const auto direct = parseXmlPropertyListWithoutFallback(ours);
+        const auto theirs = parsePropertyListWithLibplist(ours);
+        ASSERT_TRUE(direct.has_value()) << ours;
+        ASSERT_TRUE(theirs.has_value());
+        EXPECT_TRUE(test::sameValue(*direct, *theirs)) << ours;
+    }
+}
+
+TEST(PlistCodec, XmlDatesBeforeTheYear1000AreReadByLibplist) {
+    // libplist writes such years without padding; our reader leaves them to it.
+    ValueDict d;
+    d.set("d", Value(instantFromSeconds(-62'135'596'800))); // 0001-01-01
+    d.set("e", Value(instantFromSeconds(-30'610'224'001))); // the last second of 999
+    const std::string xml = toXmlPropertyList(Value(d));
+    EXPECT_EQ(xml, toXmlPropertyListWithLibplist(Value(d)));
+    EXPECT_NE(xml.find("<date>1-01-01T00:00:00Z</date>"), std::string::npos) << xml;
+    EXPECT_FALSE(parseXmlPropertyListWithoutFallback(xml).has_value());
+    const auto back = parsePropertyList(xml);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_TRUE(test::sameValue(*back, *parsePropertyListWithLibplist(xml)));
+}
+
+std::string plistDocument(std::string_view body) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n" +
+           std::string(body) + "\n</plist>\n";
+}
+
+std::string nestedArrays(int depth) {
+    std::string open;
+    std::string close;
+    for (int i = 0; i < depth; ++i) {
+        open += "<array>";
+        close += "</array>";
+    }
+    return open + close;
+}
+
+TEST(PlistCodec, HandWrittenXmlReadsAsLibplistReadsIt) {
+    std::ifstream file(std::filesystem::path(BYTEWARD_TEST_DATA) / "records/before_split.plist",
+                       std::ios::binary);
+    const std::string record{std::istreambuf_iterator<char>(file), {}};
+    const struct {
+        const char *what;
+        std::string xml;
+        bool direct; // read without libplist
+    } cases[] = {
+        {"a stored record", record, true},
+        {"CRLF line ends and spaces everywhere allowed",
+         "  \r\n<?xml version=\"1.0\"?>\r\n<plist>\r\n <dict >\r\n\t<key>a</key >  <integer> +7 "
+         "</integer >\r\n <key>b</key>\r\n<array ></array>\r\n</dict>\r\n</plist >\r\n",
+         true},
+        {"no declaration, no doctype", "<plist><array><true/><false></false></array></plist>",
+         true},
+        {"<dict></dict> and <dict/>",
+         plistDocument("<array><dict></dict><dict/><dict /><array></array><array/></array>"), true},
+        {"empty elements",
+         plistDocument("<array><string/><string></string><integer/><real/>"
+                       "<real></real><data/><data></data></array>"),
+         true},
+        {"the five entities, in keys too",
+         plistDocument(
+             "<dict><key>&lt;&amp;&gt;</key><string>&quot;&apos;&amp;lt;</string></dict>"),
+         true},
+        {"text kept as written: spaces, line ends, bytes not UTF-8",
+         plistDocument("<string>  two\r\nlines \xFF\t</string>"), true},
+        {"signs, zeros and the integer range",
+         plistDocument("<array><integer>-0</integer><integer>+12</integer>"
+                       "<integer>18446744073709551615</integer><integer>-12</"
+                       "integer><integer>-9223372036854775808"
+                       "</integer></array>"),
+         true},
+        {"reals as people write them",
+         plistDocument("<array><real>1.</real><real>.5</real><real>-2.5E+3</real><real>+1e-3</real>"
+                       "<real>007</real><real>nan</real><real>-infinity</real><real>inf</real>"
+                       "</array>"),
+         true},
+        {"base64 with odd spacing, padding and stray letters",
+         plistDocument("<array><data>QU\n  JD\tRA==</data><data>QQ==QUJD</data><data>QUI</data>"
+                       "<data>!QUJD*</data></array>"),
+         true},
+        {"dates with spaces around and a day past the month",
+         plistDocument("<array><date> 2024-02-30T12:00:00Z \n</date><date>1900-03-01T00:00:00Z"
+                       "</date><date>9999-12-31T23:59:59Z</date></array>"),
+         true},
+        {"a repeated key",
+         plistDocument("<dict><key>a</key><true/><key>b</key><true/>"
+                       "<key>a</key><false/></dict>"),
+         false},
+        {"a comment", plistDocument("<dict><!-- why --><key>a</key><true/></dict>"), false},
+        {"CDATA", plistDocument("<string><![CDATA[<raw>]]></string>"), false},
+        {"a character reference", plistDocument("<string>&#x41;&#66;</string>"), false},
+        {"an entity libplist reads by its first letters", plistDocument("<string>&ampx;</string>"),
+         false},
+        {"a bare ampersand", plistDocument("<string>a & b</string>"), false},
+        {"another processing instruction",
+         "<?xml-stylesheet href=\"a\"?>" + plistDocument("<true/>"), false},
+        {"a doctype with an internal subset",
+         "<!DOCTYPE plist [<!ENTITY x \"y\">]>" + plistDocument("<string>a</string>"), false},
+        {"an attribute", plistDocument("<string id=\"1\">a</string>"), false},
+        {"a version run together with the tag", "<plistversion=\"1.0\"><true/></plist>", false},
+        {"no <plist>", "<dict><key>a</key><true/></dict>", false},
+        {"hexadecimal and octal integers",
+         plistDocument("<array><integer>0x10</integer><integer>010</integer></array>"), false},
+        {"an integer past 64 bits", plistDocument("<integer>99999999999999999999</integer>"),
+         false},
+        {"junk after a number", plistDocument("<array><integer>5px</integer></array>"), false},
+        {"a real out of range",
+         plistDocument("<array><real>1e400</real><real>1e-400</real></array>"), false},
+        {"a date with a fraction", plistDocument("<date>2024-01-01T00:00:00.5Z</date>"), false},
+        {"a date out of range", plistDocument("<date>2024-13-01T00:00:00Z</date>"), false},
+        {"a date without time", plistDocument("<date>2024-01-01</date>"), false},
+        {"an empty date", plistDocument("<array><date></date><date/></array>"), false},
+        {"a key in an array", plistDocument("<array><key>a</key></array>"), false},
+        {"a key without its value", plistDocument("<dict><key>a</key></dict>"), false},
+        {"two keys in a row", plistDocument("<dict><key>a</key><key>b</key></dict>"), false},
+        {"text after the document", plistDocument("<true/>") + "<junk>", false},
+        {"a closing tag that does not match", plistDocument("<array></dict>"), false},
+        {"a document cut short", plistDocument("<array><string>a</string>").substr(0, 60), false},
+        {"nesting deeper than 512", plistDocument(nestedArrays(600)), false},
+        {"a NUL", plistDocument(std::string("<string>a\0b</string>", 20)), false},
+        {"not a property list", "hello", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto direct = parseXmlPropertyListWithoutFallback(c.xml);
+        const auto theirs = parsePropertyListWithLibplist(c.xml);
+        EXPECT_EQ(direct.has_value(), c.direct);
+        if (direct) {
+            ASSERT_TRUE(theirs.has_value());
+            EXPECT_TRUE(test::sameValue(*direct, *theirs))
+                << testing::PrintToString(*direct) << "\n"
+                << testing::PrintToString(*theirs);
+        }
+        const auto read = parsePropertyList(c.xml);
+        EXPECT_EQ(read.has_value(), theirs.has_value());
+        if (read && theirs) {
+            EXPECT_TRUE(test::sameValue(*read, *theirs));
+        }
+    }
 }
 
 TEST(Value, NumbersAndBooleansReadFromTextLikeStoredSettings) {

@@ -3,8 +3,10 @@
 
 #include "support/test_env.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -91,6 +93,26 @@ FileSizeLimit::~FileSizeLimit() {
 void writeFile(const fs::path &path, const std::string &contents) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << contents;
+}
+
+bool sameValue(const Value &a, const Value &b) {
+    if (a.storage().index() != b.storage().index()) return false;
+    if (const auto *x = std::get_if<double>(&a.storage())) {
+        const double y = std::get<double>(b.storage());
+        return std::memcmp(x, &y, sizeof y) == 0;
+    }
+    if (const auto *x = a.asArray()) {
+        const auto *y = b.asArray();
+        return std::equal(x->begin(), x->end(), y->begin(), y->end(), sameValue);
+    }
+    if (const auto *x = a.asDict()) {
+        const auto *y = b.asDict();
+        return std::equal(x->begin(), x->end(), y->begin(), y->end(),
+                          [](const auto &p, const auto &q) {
+                              return p.first == q.first && sameValue(p.second, q.second);
+                          });
+    }
+    return a == b;
 }
 
 } // namespace byteward::test

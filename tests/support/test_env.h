@@ -157,6 +157,9 @@ class FileSizeLimit {
 // Writes a file, creating its folder.
 void writeFile(const std::filesystem::path &path, const std::string &contents);
 
+// Equal down to the bits of every real, so that a NaN read back matches the NaN written.
+bool sameValue(const Value &a, const Value &b);
+
 } // namespace byteward::test
 
 namespace byteward {
