@@ -1442,8 +1442,9 @@ class XmlPlistReader {
                raw[10] == 'T' && raw[13] == ':' && raw[16] == ':' && raw[19] == 'Z');
         for (std::size_t i = 20; i < raw.size(); ++i)
             unsure(isSpace(raw[i]));
-        auto field = [&raw](std::size_t at, std::size_t width, int low, int high) {
-            int number = 0;
+        auto field = [&raw](std::size_t at, std::size_t width, std::int64_t low,
+                            std::int64_t high) {
+            std::int64_t number = 0;
             for (std::size_t i = at; i < at + width; ++i) {
                 unsure(raw[i] >= '0' && raw[i] <= '9');
                 number = number * 10 + (raw[i] - '0');
@@ -1451,13 +1452,13 @@ class XmlPlistReader {
             unsure(number >= low && number <= high);
             return number;
         };
-        const int year = field(0, 4, 1, 9999);
+        const std::int64_t year = field(0, 4, 1, 9999);
         const auto month = static_cast<unsigned>(field(5, 2, 1, 12));
         // A day past the month's end runs on into the next, as libplist counts it.
-        const int day = field(8, 2, 1, 31);
-        const int hour = field(11, 2, 0, 23);
-        const int minute = field(14, 2, 0, 59);
-        const int second = field(17, 2, 0, 59);
+        const std::int64_t day = field(8, 2, 1, 31);
+        const std::int64_t hour = field(11, 2, 0, 23);
+        const std::int64_t minute = field(14, 2, 0, 59);
+        const std::int64_t second = field(17, 2, 0, 59);
         const std::int64_t days = daysFromCivil(year, month, 1) + day - 1;
         const std::int64_t sinceEpoch = days * kSecondsPerDay + hour * 3600 + minute * 60 + second;
         return Value(dateFromPlistSeconds(

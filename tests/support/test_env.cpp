@@ -4,9 +4,9 @@
 #include "support/test_env.h"
 
 #include <algorithm>
+#include <bit>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -98,8 +98,8 @@ void writeFile(const fs::path &path, const std::string &contents) {
 bool sameValue(const Value &a, const Value &b) {
     if (a.storage().index() != b.storage().index()) return false;
     if (const auto *x = std::get_if<double>(&a.storage())) {
-        const double y = std::get<double>(b.storage());
-        return std::memcmp(x, &y, sizeof y) == 0;
+        return std::bit_cast<std::uint64_t>(*x) ==
+               std::bit_cast<std::uint64_t>(std::get<double>(b.storage()));
     }
     if (const auto *x = a.asArray()) {
         const auto *y = b.asArray();
