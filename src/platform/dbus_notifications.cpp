@@ -47,12 +47,13 @@ std::string sessionBusSocket() {
     return {};
 }
 
-// A daemon on a machine without a desktop session would otherwise set up a connection every
-// sample only to be refused; a look at the socket is enough to know it would be.
-bool sessionBusSocketMissing() {
-    const std::string socket = sessionBusSocket();
+// The bus's socket when it is known not to exist, else empty. A daemon on a machine without a
+// desktop session would otherwise set up a connection every sample only to be refused.
+std::string missingSessionBusSocket() {
+    std::string socket = sessionBusSocket();
     struct stat info {};
-    return !socket.empty() && ::stat(socket.c_str(), &info) != 0 && errno == ENOENT;
+    if (socket.empty() || ::stat(socket.c_str(), &info) == 0 || errno != ENOENT) return {};
+    return socket;
 }
 
 } // namespace
@@ -83,8 +84,8 @@ DesktopNotificationSink::Bus *DesktopNotificationSink::bus() {
             bus_.reset();
         }
     }
-    if (sessionBusSocketMissing()) {
-        failed("no session bus: " + sessionBusSocket() + " does not exist");
+    if (const std::string missing = missingSessionBusSocket(); !missing.empty()) {
+        failed("no session bus: " + missing + " does not exist");
         return nullptr;
     }
     try {

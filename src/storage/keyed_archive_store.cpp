@@ -164,15 +164,14 @@ FileRead readFile(const fs::path &path, const std::string &listKey) {
     return result;
 }
 
-// The files changed within the ArchiveWriteBatch running on this thread, by path, waiting for its
-// commit.
-struct PendingWrite {
-    std::unique_ptr<KeyedArchiveFile> file;
-    std::vector<ArchiveObject> items;
-};
+// The file whose writes the ArchiveWriteBatch running on this thread holds back, and its list
+// once changed, waiting for the commit.
 struct PendingWrites {
-    std::string heldBack; // the path of the one file whose writes wait
-    std::map<std::string, PendingWrite> files;
+    std::string heldBack;
+    std::unique_ptr<KeyedArchiveFile> file; // null until it changes
+    std::vector<ArchiveObject> items;
+
+    bool holds(const fs::path &path) const { return file && heldBack == path.string(); }
 };
 thread_local std::optional<PendingWrites> pendingWrites;
 
@@ -191,14 +190,11 @@ KeyedArchiveFile::KeyedArchiveFile(Services &services, fs::path path, std::strin
 }
 
 ArchiveList KeyedArchiveFile::read() const {
-    if (pendingWrites) {
-        const auto pending = pendingWrites->files.find(path_.string());
-        if (pending != pendingWrites->files.end()) {
-            ArchiveList list;
-            list.items = pending->second.items;
-            list.hadData = true;
-            return list;
-        }
+    if (pendingWrites && pendingWrites->holds(path_)) {
+        ArchiveList list;
+        list.items = pendingWrites->items;
+        list.hadData = true;
+        return list;
     }
     return readList(nullptr);
 }
@@ -281,17 +277,14 @@ FileResult KeyedArchiveFile::write(std::vector<ArchiveObject> items) const {
 FileResult KeyedArchiveFile::modify(const std::function<void(ArchiveList &)> &change) const {
     try {
         DataLock lock(services_.paths.dataDir);
-        if (pendingWrites) {
+        if (pendingWrites && pendingWrites->holds(path_)) {
             // Changed earlier in this batch: the change goes on from there, still unwritten.
-            const auto pending = pendingWrites->files.find(path_.string());
-            if (pending != pendingWrites->files.end()) {
-                ArchiveList list;
-                list.items = std::move(pending->second.items);
-                list.hadData = true;
-                change(list);
-                pending->second.items = std::move(list.items);
-                return {};
-            }
+            ArchiveList list;
+            list.items = std::move(pendingWrites->items);
+            list.hadData = true;
+            change(list);
+            pendingWrites->items = std::move(list.items);
+            return {};
         }
         std::shared_ptr<const std::vector<ArchiveObject>> unchanged;
         ArchiveList list = readList(&unchanged);
@@ -305,8 +298,8 @@ FileResult KeyedArchiveFile::modify(const std::function<void(ArchiveList &)> &ch
         // holds this very list, and rewriting it would only cost a flush to the disk.
         if (hadData && unchanged && list.items == *unchanged) return {};
         if (pendingWrites && pendingWrites->heldBack == path_.string()) {
-            pendingWrites->files[path_.string()] = {std::make_unique<KeyedArchiveFile>(*this),
-                                                    std::move(list.items)};
+            pendingWrites->file = std::make_unique<KeyedArchiveFile>(*this);
+            pendingWrites->items = std::move(list.items);
             return {};
         }
         return write(std::move(list.items));
@@ -337,12 +330,8 @@ FileResult ArchiveWriteBatch::commit() {
     // Whatever follows the commit is written at once again.
     PendingWrites owed = std::move(*pendingWrites);
     pendingWrites.reset();
-    FileResult result;
-    for (auto &[path, pending] : owed.files) {
-        FileResult written = pending.file->write(std::move(pending.items));
-        if (result && !written) result = std::move(written);
-    }
-    return result;
+    if (!owed.file) return {};
+    return owed.file->write(std::move(owed.items));
 }
 
 std::optional<ArchiveObject> copyThroughArchive(const ArchiveObject &object) {
