@@ -50,15 +50,34 @@ History decodeLog(const ArchiveObject &object) {
     return log;
 }
 
+KeyedArchiveFile storeFile(Services &services) {
+    return {services, History::archivePath(services), kLogsKey, "history archive"};
+}
+
 KeyedArchiveStore<History> store(Services &services) {
-    return {KeyedArchiveFile(services, History::archivePath(services), kLogsKey, "history archive"),
-            encodeLog, decodeLog};
+    return {storeFile(services), encodeLog, decodeLog};
 }
 
 // Reads the stored logs, lets `change` edit them and writes them back under the data lock.
 template <typename Change> FileResult modifyLogs(Services &services, Change change) {
     return store(services).modify(
         [&change](KeyedArchiveStore<History>::Loaded &loaded) { change(loaded.records); });
+}
+
+// Appends one log to the stored list as it is: the logs already there are neither read into
+// History values nor archived again, which with years of history is most of a day change's work.
+FileResult appendLog(Services &services, const History &log, bool unlessStored) {
+    ArchiveObject encoded = encodeLog(log);
+    return storeFile(services).modify([&](ArchiveList &list) {
+        auto sameSpan = [&log](const ArchiveObject &stored) {
+            return stored.decodeInt32("historyType") == log.historyType &&
+                   stored.decodeInt32("dataType") == log.dataType &&
+                   stored.decodeDate("startDate") == log.startDate &&
+                   stored.decodeDate("endDate") == log.endDate;
+        };
+        if (unlessStored && std::any_of(list.items.begin(), list.items.end(), sameSpan)) return;
+        list.items.push_back(std::move(encoded));
+    });
 }
 
 } // namespace
@@ -113,17 +132,11 @@ std::vector<History> History::getDailyHistoryLogsFrom(Services &services, Instan
 }
 
 FileResult History::addNewHistoryItemLog(Services &services, const History &log) {
-    return modifyLogs(services, [&log](std::vector<History> &logs) { logs.push_back(log); });
+    return appendLog(services, log, false);
 }
 
 FileResult History::addNewHistoryItemLogOnce(Services &services, const History &log) {
-    return modifyLogs(services, [&log](std::vector<History> &logs) {
-        const bool stored = std::any_of(logs.begin(), logs.end(), [&log](const History &l) {
-            return l.startDate == log.startDate && l.endDate == log.endDate &&
-                   l.dataType == log.dataType && l.historyType == log.historyType;
-        });
-        if (!stored) logs.push_back(log);
-    });
+    return appendLog(services, log, true);
 }
 
 FileResult History::removeHistoryLog(Services &services, const History &log) {

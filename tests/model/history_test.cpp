@@ -254,8 +254,14 @@ TEST(History, ReadsAnArchiveWrittenInAnotherStyle) {
     History b = log("B", kDay, std::nullopt, 0, History::kBillingCycleLog);
     b.dataSent = b.dataReceived = b.dataTotal = std::nullopt;
     EXPECT_EQ(History::getAllHistoryLogs(s), (std::vector<History>{a, b}));
+    // A day closed again is not stored twice, however the stored log was written; a new one goes
+    // after the logs as they were.
+    EXPECT_TRUE(History::addNewHistoryItemLogOnce(s, log("again", kDay, std::nullopt)));
+    const History next = log("C", at(24), at(47));
+    EXPECT_TRUE(History::addNewHistoryItemLogOnce(s, next));
+    EXPECT_EQ(History::getAllHistoryLogs(s), (std::vector<History>{a, b, next}));
     EXPECT_TRUE(History::removeHistoryLog(s, a));
-    EXPECT_EQ(History::getAllHistoryLogs(s), std::vector<History>{b});
+    EXPECT_EQ(History::getAllHistoryLogs(s), (std::vector<History>{b, next}));
 }
 
 // Python's plistlib stands in for another reader of the format.
