@@ -65,6 +65,7 @@ class Encoder {
         if (object.kind() == ArchiveObject::Kind::Plain) return append(object.value());
         const Uid self = append(Value());
         ValueDict entry;
+        entry.reserve(object.fields().size() + 1);
         switch (object.kind()) {
         case ArchiveObject::Kind::Date:
             entry.set("NS.time", Value(archiveTime(*object.value().asDate())));
@@ -112,6 +113,226 @@ class Encoder {
 
     ValueArray objects_{Value(kNullEntry)};
     std::map<std::string, Uid> classes_;
+};
+
+// Writes an archive's binary property list straight from its objects, byte for byte what
+// toBinaryPropertyList(toPropertyList()) gives, without building the property-list tree (most of
+// the cost of saving a history of years). The objects are numbered as Encoder numbers them, then
+// written in the order the tree's walk would meet them. Keys that a dictionary would merge (a
+// field twice, a field named "$class") are left to the tree, which merges them.
+class DirectEncoder {
+  public:
+    // Empty when the archive must go through the tree.
+    std::optional<std::string> encode(const ArchiveFields &top) {
+        if (!number(top)) return std::nullopt;
+        BinaryPlistBuilder out;
+        const auto root = out.container();
+        std::vector<BinaryPlistBuilder::Ref> refs(8);
+        refs[0] = out.text(texts().version);
+        refs[4] = out.integer(kArchiveVersion);
+        refs[1] = out.text(texts().archiver);
+        refs[5] = out.text(texts().archiverName);
+        refs[2] = out.text(texts().top);
+        refs[6] = fieldsDict(out, top, topRefs_, nullptr);
+        refs[3] = out.text(texts().objects);
+        const auto objects = out.container();
+        std::vector<BinaryPlistBuilder::Ref> items;
+        items.reserve(entries_.size());
+        for (const Entry &entry : entries_)
+            items.push_back(write(out, entry));
+        out.endArray(objects, std::move(items));
+        refs[7] = objects;
+        out.endDict(root, std::move(refs));
+        return out.finish();
+    }
+
+  private:
+    enum class Kind : std::uint8_t { Null, Plain, Date, List, Instance, Class };
+    // One member of $objects: what it is made from, the number of its class, and where the
+    // numbers of what it refers to start in refs_ (an instance's fields, a list's items).
+    struct Entry {
+        Kind kind;
+        const ArchiveObject *object = nullptr;
+        const std::vector<std::string> *chain = nullptr;
+        std::uint64_t classUid = 0;
+        std::size_t firstRef = 0;
+    };
+
+    // The texts an archive's structure needs, alive as long as the program: the builder keeps
+    // references to them.
+    struct Texts {
+        std::string version{"$version"}, archiver{"$archiver"}, top{"$top"}, objects{"$objects"},
+            archiverName{kArchiverName}, null{kNullEntry}, classKey{"$class"}, time{"NS.time"},
+            items{"NS.objects"}, className{"$classname"}, classes{"$classes"};
+    };
+    static const Texts &texts() {
+        static const Texts all;
+        return all;
+    }
+
+    // Numbers the top's objects and everything under them; false when keys would merge.
+    bool number(const ArchiveFields &top) {
+        entries_.push_back({Kind::Null});
+        topRefs_.resize(top.fields().size());
+        return distinctKeys(top) && numberFields(top, topRefs_.data());
+    }
+
+    static bool distinctKeys(const ArchiveFields &fields) {
+        const auto &list = fields.fields();
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (list[i].key == "$class") return false;
+            for (std::size_t j = 0; j < i; ++j)
+                if (list[j].key == list[i].key) return false;
+        }
+        return true;
+    }
+
+    bool numberFields(const ArchiveFields &fields, std::uint64_t *into) {
+        std::size_t i = 0;
+        for (const auto &field : fields.fields()) {
+            if (!field.isInline) {
+                const auto uid = add(field.object);
+                if (!uid) return false;
+                into[i] = *uid;
+            }
+            ++i;
+        }
+        return true;
+    }
+
+    // Encoder::add without the tree. Positions in refs_ are kept as indexes: adding grows it.
+    std::optional<std::uint64_t> add(const ArchiveObject &object) {
+        const std::uint64_t self = entries_.size();
+        switch (object.kind()) {
+        case ArchiveObject::Kind::Plain:
+            entries_.push_back({Kind::Plain, &object});
+            return self;
+        case ArchiveObject::Kind::Date:
+            entries_.push_back({Kind::Date, &object});
+            break;
+        case ArchiveObject::Kind::List: {
+            entries_.push_back({Kind::List, &object, nullptr, 0, refs_.size()});
+            const std::size_t first = refs_.size();
+            refs_.resize(first + object.items().size());
+            std::size_t i = 0;
+            for (const auto &item : object.items()) {
+                const auto uid = add(item);
+                if (!uid) return std::nullopt;
+                refs_[first + i++] = *uid;
+            }
+            break;
+        }
+        case ArchiveObject::Kind::Instance: {
+            if (!distinctKeys(object)) return std::nullopt;
+            entries_.push_back({Kind::Instance, &object, nullptr, 0, refs_.size()});
+            const std::size_t first = refs_.size();
+            refs_.resize(first + object.fields().size());
+            std::size_t i = 0;
+            for (const auto &field : object.fields()) {
+                if (!field.isInline) {
+                    const auto uid = add(field.object);
+                    if (!uid) return std::nullopt;
+                    refs_[first + i] = *uid;
+                }
+                ++i;
+            }
+            break;
+        }
+        }
+        const std::uint64_t classUid = classOf(object.classes());
+        entries_[self].classUid = classUid;
+        return self;
+    }
+
+    std::uint64_t classOf(const std::vector<std::string> &chain) {
+        if (auto known = classes_.find(chain.front()); known != classes_.end())
+            return known->second;
+        const std::uint64_t uid = entries_.size();
+        entries_.push_back({Kind::Class, nullptr, &chain});
+        classes_.emplace(chain.front(), uid);
+        return uid;
+    }
+
+    // A dictionary of fields, then "$class" when the fields are an object's.
+    BinaryPlistBuilder::Ref fieldsDict(BinaryPlistBuilder &out, const ArchiveFields &fields,
+                                       const std::vector<std::uint64_t> &refs,
+                                       const std::uint64_t *classUid, std::size_t first = 0) {
+        const auto dict = out.container();
+        const std::size_t n = fields.fields().size() + (classUid != nullptr ? 1 : 0);
+        std::vector<BinaryPlistBuilder::Ref> keysThenValues(2 * n);
+        std::size_t i = 0;
+        for (const auto &field : fields.fields()) {
+            keysThenValues[i] = out.text(field.key);
+            keysThenValues[n + i] = field.isInline ? out.value(field.object.value())
+                                                   : out.uid(refs[first + i]);
+            ++i;
+        }
+        if (classUid != nullptr) {
+            keysThenValues[i] = out.text(texts().classKey);
+            keysThenValues[n + i] = out.uid(*classUid);
+        }
+        out.endDict(dict, std::move(keysThenValues));
+        return dict;
+    }
+
+    BinaryPlistBuilder::Ref write(BinaryPlistBuilder &out, const Entry &entry) {
+        switch (entry.kind) {
+        case Kind::Null:
+            return out.text(texts().null);
+        case Kind::Plain:
+            return out.value(entry.object->value());
+        case Kind::Date: {
+            const auto dict = out.container();
+            std::vector<BinaryPlistBuilder::Ref> refs(4);
+            refs[0] = out.text(texts().time);
+            refs[2] = out.real(archiveTime(*entry.object->value().asDate()));
+            refs[1] = out.text(texts().classKey);
+            refs[3] = out.uid(entry.classUid);
+            out.endDict(dict, std::move(refs));
+            return dict;
+        }
+        case Kind::List: {
+            const auto dict = out.container();
+            std::vector<BinaryPlistBuilder::Ref> refs(4);
+            refs[0] = out.text(texts().items);
+            const auto array = out.container();
+            const std::size_t count = entry.object->items().size();
+            std::vector<BinaryPlistBuilder::Ref> items(count);
+            for (std::size_t i = 0; i < count; ++i)
+                items[i] = out.uid(refs_[entry.firstRef + i]);
+            out.endArray(array, std::move(items));
+            refs[2] = array;
+            refs[1] = out.text(texts().classKey);
+            refs[3] = out.uid(entry.classUid);
+            out.endDict(dict, std::move(refs));
+            return dict;
+        }
+        case Kind::Instance:
+            return fieldsDict(out, *entry.object, refs_, &entry.classUid, entry.firstRef);
+        case Kind::Class: {
+            const auto dict = out.container();
+            std::vector<BinaryPlistBuilder::Ref> refs(4);
+            refs[0] = out.text(texts().className);
+            refs[2] = out.text(entry.chain->front());
+            refs[1] = out.text(texts().classes);
+            const auto array = out.container();
+            std::vector<BinaryPlistBuilder::Ref> names;
+            names.reserve(entry.chain->size());
+            for (const auto &name : *entry.chain)
+                names.push_back(out.text(name));
+            out.endArray(array, std::move(names));
+            refs[3] = array;
+            out.endDict(dict, std::move(refs));
+            return dict;
+        }
+        }
+        return 0;
+    }
+
+    std::vector<Entry> entries_;
+    std::vector<std::uint64_t> refs_;
+    std::vector<std::uint64_t> topRefs_;
+    std::map<std::string, std::uint64_t> classes_;
 };
 
 // References held by the objects themselves or by their inline lists, one level down.
@@ -465,6 +686,7 @@ Value KeyedArchive::toPropertyList() const {
 }
 
 std::string KeyedArchive::encode() const {
+    if (auto bytes = DirectEncoder().encode(*this)) return std::move(*bytes);
     return toBinaryPropertyList(toPropertyList());
 }
 

@@ -287,11 +287,65 @@ double plistSeconds(Instant date) {
 // years take a second to save.
 class BinaryPlistWriter {
   public:
-    std::string write(const Value &root) {
-        flatten(root);
+    using Ref = BinaryPlistBuilder::Ref;
+
+    // A value and everything in it: each container before what it holds, a dictionary's keys and
+    // values in turn.
+    Ref value(const Value &value) {
+        if (const auto *array = value.asArray()) {
+            const Ref index = container();
+            std::vector<Ref> refs;
+            refs.reserve(array->size());
+            for (const auto &item : *array)
+                refs.push_back(this->value(item));
+            endArray(index, std::move(refs));
+            return index;
+        }
+        if (const auto *dict = value.asDict()) {
+            const Ref index = container();
+            std::vector<Ref> refs(dict->size() * 2);
+            std::size_t i = 0;
+            for (const auto &[key, item] : *dict) {
+                refs[i] = text(key);
+                refs[dict->size() + i] = this->value(item);
+                ++i;
+            }
+            endDict(index, std::move(refs));
+            return index;
+        }
+        return scalar(value);
+    }
+
+    Ref text(const std::string &text) {
+        return unique(texts_, text, {Object::Kind::Text, nullptr, &text, 0, {}});
+    }
+    Ref uid(std::uint64_t index) {
+        return unique(bits_, {'u', index}, {Object::Kind::Uid, nullptr, nullptr, index, {}});
+    }
+    Ref real(double number) {
+        return unique(bits_, {'r', bitsOf(number)},
+                      {Object::Kind::Real, nullptr, nullptr, bitsOf(number), {}});
+    }
+    Ref integer(std::int64_t number) {
+        return unique(bits_, {'i', bitsOf(number)},
+                      {Object::Kind::Integer, nullptr, nullptr, bitsOf(number), {}});
+    }
+    Ref container() { return push({Object::Kind::Array, nullptr, nullptr, 0, {}}); }
+    void endArray(Ref index, std::vector<Ref> refs) {
+        objects_[index].kind = Object::Kind::Array;
+        objects_[index].refs = std::move(refs);
+    }
+    void endDict(Ref index, std::vector<Ref> refs) {
+        objects_[index].kind = Object::Kind::Dict;
+        objects_[index].refs = std::move(refs);
+    }
+
+    std::string finish() {
         refSize_ = bytesFor(objects_.size());
         std::vector<std::uint64_t> offsets;
         offsets.reserve(objects_.size());
+        // Most objects of an archive are a marker and a few references or bytes.
+        out_.reserve(objects_.size() * 16 + 64);
         out_ = "bplist00";
         for (const Object &object : objects_) {
             offsets.push_back(out_.size());
@@ -312,68 +366,39 @@ class BinaryPlistWriter {
 
   private:
     struct Object {
+        // A value of the tree, a text (a dictionary key or a string), a number or reference
+        // given by its bits, or a container with its references.
+        enum class Kind : std::uint8_t { Tree, Text, Uid, Real, Integer, Array, Dict };
+        Kind kind = Kind::Tree;
         const Value *value = nullptr;
-        const std::string *key = nullptr; // a dictionary key, written as a string
-        std::vector<std::uint64_t> refs;  // of an array; of a dictionary, keys then values
+        const std::string *text = nullptr;
+        std::uint64_t bits = 0;
+        std::vector<Ref> refs; // of an array; of a dictionary, keys then values
     };
-
-    std::uint64_t flatten(const Value &value) {
-        if (const auto *array = value.asArray()) {
-            const std::uint64_t index = push({&value, nullptr, {}});
-            std::vector<std::uint64_t> refs;
-            refs.reserve(array->size());
-            for (const auto &item : *array)
-                refs.push_back(flatten(item));
-            objects_[index].refs = std::move(refs);
-            return index;
-        }
-        if (const auto *dict = value.asDict()) {
-            const std::uint64_t index = push({&value, nullptr, {}});
-            std::vector<std::uint64_t> refs(dict->size() * 2);
-            std::size_t i = 0;
-            for (const auto &[key, item] : *dict) {
-                refs[i] = unique(texts_, key, {nullptr, &key, {}});
-                refs[dict->size() + i] = flatten(item);
-                ++i;
-            }
-            objects_[index].refs = std::move(refs);
-            return index;
-        }
-        return scalar(value);
-    }
 
     // Equal scalars are one object: texts (keys among them) and data by their bytes, numbers,
     // dates and UIDs by kind and bits. The views point into the tree, which outlives the writer.
-    std::uint64_t scalar(const Value &value) {
+    Ref scalar(const Value &value) {
         struct Visitor {
             BinaryPlistWriter &w;
             const Value &value;
-            std::uint64_t operator()(bool b) const {
-                return w.unique(w.bits_, {b ? 'T' : 'F', 0}, {&value, nullptr, {}});
+            Ref tree(const BitsKey &key) const {
+                return w.unique(w.bits_, key, {Object::Kind::Tree, &value, nullptr, 0, {}});
             }
-            std::uint64_t operator()(std::int64_t i) const {
-                return w.unique(w.bits_, {'i', bitsOf(i)}, {&value, nullptr, {}});
-            }
-            std::uint64_t operator()(double d) const {
-                return w.unique(w.bits_, {'r', bitsOf(d)}, {&value, nullptr, {}});
-            }
-            std::uint64_t operator()(const std::string &text) const {
-                return w.unique(w.texts_, text, {&value, nullptr, {}});
-            }
-            std::uint64_t operator()(Instant date) const {
-                return w.unique(w.bits_, {'d', bitsOf(date)}, {&value, nullptr, {}});
-            }
-            std::uint64_t operator()(const ValueData &data) const {
+            Ref operator()(bool b) const { return tree({b ? 'T' : 'F', 0}); }
+            Ref operator()(std::int64_t i) const { return tree({'i', bitsOf(i)}); }
+            Ref operator()(double d) const { return tree({'r', bitsOf(d)}); }
+            Ref operator()(const std::string &text) const { return w.text(text); }
+            Ref operator()(Instant date) const { return tree({'d', bitsOf(date)}); }
+            Ref operator()(const ValueData &data) const {
                 return w.unique(
                     w.data_,
                     std::string_view(reinterpret_cast<const char *>(data.data()), data.size()),
-                    {&value, nullptr, {}});
+                    {Object::Kind::Tree, &value, nullptr, 0, {}});
             }
-            std::uint64_t operator()(const ValueArray &) const { return 0; }
-            std::uint64_t operator()(const ValueDict &) const { return 0; }
-            std::uint64_t operator()(Uid uid) const {
-                return w.unique(w.bits_, {'u', uid.index}, {&value, nullptr, {}});
-            }
+            Ref operator()(const ValueArray &) const { return 0; }
+            Ref operator()(const ValueDict &) const { return 0; }
+            Ref operator()(Uid uid) const { return w.uid(uid.index); }
         };
         return std::visit(Visitor{*this, value}, value.storage());
     }
@@ -396,13 +421,13 @@ class BinaryPlistWriter {
         }
     };
 
-    std::uint64_t push(Object object) {
+    Ref push(Object object) {
         objects_.push_back(std::move(object));
         return objects_.size() - 1;
     }
 
     template <typename Map>
-    std::uint64_t unique(Map &seen, const typename Map::key_type &identity, Object object) {
+    Ref unique(Map &seen, const typename Map::key_type &identity, Object object) {
         const auto [found, added] = seen.try_emplace(identity, objects_.size());
         if (added) push(std::move(object));
         return found->second;
@@ -416,8 +441,10 @@ class BinaryPlistWriter {
     }
 
     void appendBigEndian(std::uint64_t value, unsigned width) {
-        for (unsigned i = width; i-- > 0;)
-            out_.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+        std::array<char, 8> bytes{};
+        for (unsigned i = 0; i < width; ++i)
+            bytes[i] = static_cast<char>((value >> (8 * (width - 1 - i))) & 0xFF);
+        out_.append(bytes.data(), width);
     }
 
     // A marker with the count in its low nibble, or 0xF and the count as an integer after it.
@@ -445,7 +472,20 @@ class BinaryPlistWriter {
         appendBigEndian(raw, 8);
     }
 
+    void appendUid(std::uint64_t index) {
+        const unsigned width = bytesFor(index);
+        out_.push_back(static_cast<char>(0x80 | (width - 1)));
+        appendBigEndian(index, width);
+    }
+
     void appendString(const std::string &raw) {
+        // Almost every text written is ASCII, which needs neither repair nor widening.
+        if (std::all_of(raw.begin(), raw.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+            appendMarker(0x5, raw.size());
+            out_ += raw;
+            return;
+        }
         // Stray bytes become U+FFFD here too, so both forms read back alike.
         const std::string text = validUtf8(raw);
         bool ascii = true;
@@ -501,16 +541,35 @@ class BinaryPlistWriter {
         return units;
     }
 
-    void appendRefs(const std::vector<std::uint64_t> &refs) {
-        for (const std::uint64_t ref : refs)
+    void appendRefs(const std::vector<Ref> &refs) {
+        for (const Ref ref : refs)
             appendBigEndian(ref, refSize_);
     }
 
     void writeObject(const Object &object) {
-        if (object.key != nullptr) return appendString(*object.key);
+        switch (object.kind) {
+        case Object::Kind::Text:
+            return appendString(*object.text);
+        case Object::Kind::Uid:
+            return appendUid(object.bits);
+        case Object::Kind::Real: {
+            double number = 0;
+            std::memcpy(&number, &object.bits, sizeof number);
+            return appendDouble(0x23, number);
+        }
+        case Object::Kind::Integer:
+            return appendInteger(static_cast<std::int64_t>(object.bits));
+        case Object::Kind::Array:
+            appendMarker(0xA, object.refs.size());
+            return appendRefs(object.refs);
+        case Object::Kind::Dict:
+            appendMarker(0xD, object.refs.size() / 2);
+            return appendRefs(object.refs);
+        case Object::Kind::Tree:
+            break;
+        }
         struct Visitor {
             BinaryPlistWriter &w;
-            const Object &object;
             void operator()(bool b) const { w.out_.push_back(static_cast<char>(b ? 0x09 : 0x08)); }
             void operator()(std::int64_t i) const { w.appendInteger(i); }
             void operator()(double d) const { w.appendDouble(0x23, d); }
@@ -520,27 +579,18 @@ class BinaryPlistWriter {
                 w.appendMarker(0x4, data.size());
                 w.out_.append(data.begin(), data.end());
             }
-            void operator()(const ValueArray &array) const {
-                w.appendMarker(0xA, array.size());
-                w.appendRefs(object.refs);
-            }
-            void operator()(const ValueDict &dict) const {
-                w.appendMarker(0xD, dict.size());
-                w.appendRefs(object.refs);
-            }
-            void operator()(Uid uid) const {
-                const unsigned width = bytesFor(uid.index);
-                w.out_.push_back(static_cast<char>(0x80 | (width - 1)));
-                w.appendBigEndian(uid.index, width);
-            }
+            // Containers and references are not kept as tree values.
+            void operator()(const ValueArray &) const {}
+            void operator()(const ValueDict &) const {}
+            void operator()(Uid uid) const { w.appendUid(uid.index); }
         };
-        std::visit(Visitor{*this, object}, object.value->storage());
+        std::visit(Visitor{*this}, object.value->storage());
     }
 
     std::vector<Object> objects_;
-    std::unordered_map<std::string_view, std::uint64_t> texts_;
-    std::unordered_map<std::string_view, std::uint64_t> data_;
-    std::unordered_map<BitsKey, std::uint64_t, BitsHash> bits_;
+    std::unordered_map<std::string_view, Ref> texts_;
+    std::unordered_map<std::string_view, Ref> data_;
+    std::unordered_map<BitsKey, Ref, BitsHash> bits_;
     std::string out_;
     unsigned refSize_ = 1;
 };
@@ -1518,7 +1568,43 @@ std::string toXmlPropertyListWithLibplist(const Value &root) {
 }
 
 std::string toBinaryPropertyList(const Value &root) {
-    return BinaryPlistWriter().write(root);
+    BinaryPlistWriter writer;
+    writer.value(root);
+    return writer.finish();
+}
+
+struct BinaryPlistBuilder::Writer : BinaryPlistWriter {};
+
+BinaryPlistBuilder::BinaryPlistBuilder() : writer_(std::make_unique<Writer>()) {
+}
+BinaryPlistBuilder::~BinaryPlistBuilder() = default;
+
+BinaryPlistBuilder::Ref BinaryPlistBuilder::value(const Value &value) {
+    return writer_->value(value);
+}
+BinaryPlistBuilder::Ref BinaryPlistBuilder::text(const std::string &text) {
+    return writer_->text(text);
+}
+BinaryPlistBuilder::Ref BinaryPlistBuilder::uid(std::uint64_t index) {
+    return writer_->uid(index);
+}
+BinaryPlistBuilder::Ref BinaryPlistBuilder::real(double number) {
+    return writer_->real(number);
+}
+BinaryPlistBuilder::Ref BinaryPlistBuilder::integer(std::int64_t number) {
+    return writer_->integer(number);
+}
+BinaryPlistBuilder::Ref BinaryPlistBuilder::container() {
+    return writer_->container();
+}
+void BinaryPlistBuilder::endArray(Ref container, std::vector<Ref> refs) {
+    writer_->endArray(container, std::move(refs));
+}
+void BinaryPlistBuilder::endDict(Ref container, std::vector<Ref> keysThenValues) {
+    writer_->endDict(container, std::move(keysThenValues));
+}
+std::string BinaryPlistBuilder::finish() {
+    return writer_->finish();
 }
 
 } // namespace byteward

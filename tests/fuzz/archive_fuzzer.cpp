@@ -7,6 +7,7 @@
 #include "model/custom_counter.h"
 #include "model/history.h"
 #include "storage/keyed_archive.h"
+#include "storage/plist_codec.h"
 
 using namespace byteward;
 
@@ -14,8 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string_view bytes = fuzz::asText(data, size);
     if (auto archive = KeyedArchive::decode(bytes)) {
         // Whatever decoded encodes and decodes again.
-        if (!KeyedArchive::decode(archive->encode()))
-            fuzz::fail("our own archive did not decode again");
+        const std::string encoded = archive->encode();
+        if (!KeyedArchive::decode(encoded)) fuzz::fail("our own archive did not decode again");
+        // Archives are written without their property-list tree; the bytes must be the tree's.
+        if (encoded != toBinaryPropertyList(archive->toPropertyList()))
+            fuzz::fail("an archive written directly differs from its property list's bytes");
     }
 
     auto &env = fuzz::freshEnv();

@@ -2,9 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "storage/keyed_archive.h"
+#include "storage/plist_codec.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 namespace byteward {
 namespace {
@@ -36,6 +38,84 @@ TEST(KeyedArchive, EveryKindOfObjectSurvivesEncodingAndDecoding) {
     ASSERT_TRUE(back.has_value()) << error;
     EXPECT_EQ(back->fields(), original.fields());
     EXPECT_EQ(back->decodeObject("things")->items()[1].decodeInt32("count"), 2'000'000'000);
+}
+
+// A random tree of every kind of object, with values repeated often enough that texts, numbers
+// and dates are shared between objects.
+ArchiveObject randomObject(std::mt19937 &random, int depth) {
+    auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    static const std::vector<std::string> texts{"a", "Thing", "NS.time", "$null", "émoji 🙂",
+                                                std::string(20, 'x'), ""};
+    switch (depth > 3 ? pick(5) : pick(7)) {
+    case 0:
+        return ArchiveObject::string(texts[static_cast<std::size_t>(pick(7))]);
+    case 1:
+        return ArchiveObject::integer(pick(3) == 0 ? -pick(300) : pick(70'000));
+    case 2:
+        return ArchiveObject::real(pick(4) * 0.5);
+    case 3:
+        return ArchiveObject::date(instantFromSeconds(1'000'000'000.0 + pick(3) * 86'400.0));
+    case 4:
+        return ArchiveObject::boolean(pick(2) == 0);
+    case 5: {
+        std::vector<ArchiveObject> items;
+        for (int i = pick(4); i > 0; --i)
+            items.push_back(randomObject(random, depth + 1));
+        return ArchiveObject::list(std::move(items));
+    }
+    default: {
+        ArchiveObject object = pick(2) == 0 ? ArchiveObject::instance("History")
+                                            : ArchiveObject::instance("Thing", {"Base"});
+        static const std::vector<std::string> keys{"startDate", "dataType", "name", "when"};
+        for (int i = pick(5); i > 0; --i) {
+            const std::string &key = keys[static_cast<std::size_t>(pick(4))];
+            if (pick(3) == 0)
+                object.encodeInt32(key, pick(500));
+            else
+                object.encodeObject(key, randomObject(random, depth + 1));
+        }
+        return object;
+    }
+    }
+}
+
+// Archives are written straight from their objects; what is written must be exactly the bytes of
+// the archive's property list, the form other readers and earlier versions know.
+TEST(KeyedArchive, IsWrittenAsItsPropertyListWouldBe) {
+    std::vector<std::pair<std::string, KeyedArchive>> archives;
+    archives.emplace_back("sample", sampleArchive());
+    archives.emplace_back("empty", KeyedArchive());
+    {
+        KeyedArchive twice; // a key set twice is one entry, holding the last value
+        twice.encodeObject("root", ArchiveObject::string("first"));
+        twice.encodeInt32("root", 4);
+        archives.emplace_back("top key twice", twice);
+        ArchiveObject object = ArchiveObject::instance("Thing");
+        object.encodeObject("name", ArchiveObject::string("a"));
+        object.encodeObject("name", ArchiveObject::date(instantFromSeconds(5)));
+        object.encodeObject("$class", ArchiveObject::string("not a class"));
+        KeyedArchive merged;
+        merged.encodeObject("root", ArchiveObject::list({object, thing(1)}));
+        archives.emplace_back("field twice, field named $class", merged);
+    }
+    {
+        // Enough objects for two-byte references and offsets.
+        std::vector<ArchiveObject> logs;
+        for (int i = 0; i < 3000; ++i)
+            logs.push_back(thing(i % 40));
+        KeyedArchive many;
+        many.encodeObject("historyLogs", ArchiveObject::list(std::move(logs)));
+        archives.emplace_back("3000 objects", many);
+    }
+    std::mt19937 random(20261209);
+    for (int n = 0; n < 300; ++n) {
+        KeyedArchive archive;
+        archive.encodeObject("root", randomObject(random, 0));
+        if (n % 3 == 0) archive.encodeInt32("version", n);
+        archives.emplace_back("random " + std::to_string(n), archive);
+    }
+    for (const auto &[name, archive] : archives)
+        EXPECT_EQ(archive.encode(), toBinaryPropertyList(archive.toPropertyList())) << name;
 }
 
 Value archiveOf(ValueArray objects, Uid top = Uid{2}) {
