@@ -121,7 +121,10 @@ decodeList(std::string_view bytes, const std::string &listKey, std::string &prob
     return list->takeItems();
 }
 
-FileRead readFile(const fs::path &path, const std::string &listKey) {
+// `forChange`: the list is read to be changed and written back, so a large file's list is not
+// kept (a copy of years of history to compare with, when the change is all but certain); a small
+// one is, so a change that changes nothing writes nothing.
+FileRead readFile(const fs::path &path, const std::string &listKey, bool forChange) {
     FileRead result;
     std::string error;
     bool tooLarge = false;
@@ -152,7 +155,8 @@ FileRead readFile(const fs::path &path, const std::string &listKey) {
     if (auto items = decodeList(*bytes, listKey, result.problem)) {
         result.droppedFields = dropNonFiniteNumbers(*items);
         // Only a clean list stands for the file; a damaged one is rewritten before it is reused.
-        if (result.droppedFields.empty() && DecodedFiles::instance().keeps(bytes->size())) {
+        if (result.droppedFields.empty() && DecodedFiles::instance().keeps(bytes->size()) &&
+            !(forChange && bytes->size() > DecodedFiles::kMaxSize)) {
             result.unchanged = std::make_shared<const std::vector<ArchiveObject>>(*items);
             DecodedFiles::instance().remember(path, *bytes, result.unchanged);
         }
@@ -201,12 +205,13 @@ ArchiveList KeyedArchiveFile::read() const {
 
 ArchiveList
 KeyedArchiveFile::readList(std::shared_ptr<const std::vector<ArchiveObject>> *unchanged) const {
-    FileRead read = readFile(path_, listKey_);
+    const bool forChange = unchanged != nullptr;
+    FileRead read = readFile(path_, listKey_, forChange);
     if (read.state == FileRead::State::Damaged) {
         try {
             // Another process may have replaced the file since; decide on what is there now.
             DataLock lock(services_.paths.dataDir);
-            read = readFile(path_, listKey_);
+            read = readFile(path_, listKey_, forChange);
             if (read.state == FileRead::State::Damaged) return keepDamagedFileAside(read.problem);
         } catch (const LockTimeout &error) {
             services_.log.line(description_ + " " + path_.string() + " could not be decoded (" +

@@ -44,7 +44,8 @@ class KeyedArchiveFile {
 
   private:
     // `unchanged`, when given, receives the list as this process last read or wrote it when the
-    // file is still that version, for telling whether a change changed anything.
+    // file is still that version, for telling whether a change changed anything. A large file
+    // read for a change is not kept for this: it is written back whether or not it changed.
     ArchiveList readList(std::shared_ptr<const std::vector<ArchiveObject>> *unchanged) const;
     ArchiveList keepDamagedFileAside(const std::string &problem) const;
     void keepPartlyDamagedFileAside(const std::string &dropped,
