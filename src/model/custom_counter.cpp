@@ -28,6 +28,7 @@ constexpr std::int32_t kWiFiCode = 2;
 
 ArchiveObject encodeCounter(const CustomCounter &counter) {
     ArchiveObject object = ArchiveObject::instance(kClassName);
+    object.reserveFields(16);
     auto date = [&object](const char *key, const std::optional<Instant> &v) {
         if (v) object.encodeObject(key, ArchiveObject::date(*v));
     };

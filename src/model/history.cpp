@@ -19,6 +19,7 @@ constexpr const char *kClassName = "History";
 
 ArchiveObject encodeLog(const History &log) {
     ArchiveObject object = ArchiveObject::instance(kClassName);
+    object.reserveFields(8);
     auto date = [&object](const char *key, const std::optional<Instant> &v) {
         if (v) object.encodeObject(key, ArchiveObject::date(*v));
     };

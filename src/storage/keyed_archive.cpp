@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -534,6 +535,10 @@ void ArchiveFields::encodeObject(std::string key, ArchiveObject object) {
     fields_.push_back({std::move(key), std::move(object), false});
 }
 
+void ArchiveFields::reserveFields(std::size_t count) {
+    fields_.reserve(count);
+}
+
 void ArchiveFields::encodeInt32(std::string key, std::int32_t value) {
     fields_.push_back({std::move(key), ArchiveObject::integer(value), true});
 }
@@ -655,9 +660,21 @@ ArchiveObject ArchiveObject::list(std::vector<ArchiveObject> items) {
 
 ArchiveObject ArchiveObject::instance(std::string className,
                                       std::vector<std::string> superclasses) {
-    return {Kind::Instance, Value(),
-            std::make_shared<const std::vector<std::string>>(
-                chainEndingInNSObject(std::move(className), std::move(superclasses)))};
+    if (!superclasses.empty())
+        return {Kind::Instance, Value(),
+                std::make_shared<const std::vector<std::string>>(
+                    chainEndingInNSObject(std::move(className), std::move(superclasses)))};
+    // A store encodes every one of its records as an instance of one class: they share its chain.
+    static std::mutex mutex;
+    static std::map<std::string, Chain, std::less<>> chains;
+    const std::lock_guard lock(mutex);
+    auto known = chains.find(className);
+    if (known == chains.end()) {
+        auto chain = std::make_shared<const std::vector<std::string>>(
+            chainEndingInNSObject(className, {}));
+        known = chains.emplace(std::move(className), std::move(chain)).first;
+    }
+    return {Kind::Instance, Value(), known->second};
 }
 
 const std::string &ArchiveObject::className() const {

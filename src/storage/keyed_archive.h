@@ -25,6 +25,8 @@ class ArchiveFields {
     void encodeInt32(std::string key, std::int32_t value);
     // Stored inline as a property-list boolean.
     void encodeBool(std::string key, bool value);
+    // Room for this many fields, for an encoder that knows how many it sets.
+    void reserveFields(std::size_t count);
 
     // Null when the key is absent or refers to nil.
     const ArchiveObject *decodeObject(std::string_view key) const;
