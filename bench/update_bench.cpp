@@ -96,9 +96,8 @@ void WritesOfACycle(benchmark::State &state) {
         {
             const DirectoryFlushBatch flushes;
             for (const char *name : {"app_data_cellular.plist", "app_data_wifi.plist"})
-                benchmark::DoNotOptimize(writeFileAtomically(dir.path() / name, record,
-                                                             kPrivateToUser,
-                                                             DirectoryFlush::InBatch));
+                benchmark::DoNotOptimize(writeFileAtomically(
+                    dir.path() / name, record, kPrivateToUser, DirectoryFlush::InBatch));
         }
         benchmark::DoNotOptimize(
             writeFileAtomically(dir.path() / "customcounters.archive", counters));

@@ -264,8 +264,8 @@ class DirectEncoder {
         std::size_t i = 0;
         for (const auto &field : fields.fields()) {
             keysThenValues[i] = out.text(field.key);
-            keysThenValues[n + i] = field.isInline ? out.value(field.object.value())
-                                                   : out.uid(refs[first + i]);
+            keysThenValues[n + i] =
+                field.isInline ? out.value(field.object.value()) : out.uid(refs[first + i]);
             ++i;
         }
         if (classUid != nullptr) {
@@ -670,8 +670,8 @@ ArchiveObject ArchiveObject::instance(std::string className,
     const std::lock_guard lock(mutex);
     auto known = chains.find(className);
     if (known == chains.end()) {
-        auto chain = std::make_shared<const std::vector<std::string>>(
-            chainEndingInNSObject(className, {}));
+        auto chain =
+            std::make_shared<const std::vector<std::string>>(chainEndingInNSObject(className, {}));
         known = chains.emplace(std::move(className), std::move(chain)).first;
     }
     return {Kind::Instance, Value(), known->second};

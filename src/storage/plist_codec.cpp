@@ -320,6 +320,15 @@ class BinaryPlistWriter {
         return unique(texts_, text, {Object::Kind::Text, nullptr, &text, 0, {}});
     }
     Ref uid(std::uint64_t index) {
+        // An archive's references run from 0 to its number of objects, one each: a table by
+        // index finds them without hashing thousands of them.
+        if (index < kDenseUids) {
+            if (index >= uids_.size())
+                uids_.resize(std::min(kDenseUids, std::max(index + 1, uids_.size() * 2)), kNone);
+            Ref &known = uids_[index];
+            if (known == kNone) known = push({Object::Kind::Uid, nullptr, nullptr, index, {}});
+            return known;
+        }
         return unique(bits_, {'u', index}, {Object::Kind::Uid, nullptr, nullptr, index, {}});
     }
     Ref real(double number) {
@@ -542,8 +551,12 @@ class BinaryPlistWriter {
     }
 
     void appendRefs(const std::vector<Ref> &refs) {
+        const std::size_t at = out_.size();
+        out_.resize(at + refs.size() * refSize_);
+        char *to = out_.data() + at;
         for (const Ref ref : refs)
-            appendBigEndian(ref, refSize_);
+            for (unsigned i = refSize_; i-- > 0;)
+                *to++ = static_cast<char>((ref >> (8 * i)) & 0xFF);
     }
 
     void writeObject(const Object &object) {
@@ -587,7 +600,12 @@ class BinaryPlistWriter {
         std::visit(Visitor{*this}, object.value->storage());
     }
 
+    // Larger references, which only a damaged file holds, are hashed like other scalars.
+    static constexpr std::size_t kDenseUids = std::size_t{1} << 20;
+    static constexpr Ref kNone = ~Ref{0};
+
     std::vector<Object> objects_;
+    std::vector<Ref> uids_; // by index, below kDenseUids
     std::unordered_map<std::string_view, Ref> texts_;
     std::unordered_map<std::string_view, Ref> data_;
     std::unordered_map<BitsKey, Ref, BitsHash> bits_;

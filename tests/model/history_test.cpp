@@ -98,8 +98,8 @@ TEST(History, ABatchWritesTheHistoryOnceAtItsCommitAndNothingWithoutOne) {
         bool commit;
         std::vector<std::string> onDisk; // after the batch
     };
-    for (const Case &c : {Case{"committed", true, {"old", "cellular", "wifi"}},
-                          Case{"given up", false, {"old"}}}) {
+    for (const Case &c :
+         {Case{"committed", true, {"old", "cellular", "wifi"}}, Case{"given up", false, {"old"}}}) {
         SCOPED_TRACE(c.name);
         test::TestEnv env;
         Services &s = env.services();
@@ -107,8 +107,8 @@ TEST(History, ABatchWritesTheHistoryOnceAtItsCommitAndNothingWithoutOne) {
         const auto before = readWholeFile(History::archivePath(s));
         {
             ArchiveWriteBatch batch(History::archivePath(s));
-            ASSERT_TRUE(History::addNewHistoryItemLogOnce(s, log("cellular", at(2), at(3),
-                                                                 History::kCellular)));
+            ASSERT_TRUE(History::addNewHistoryItemLogOnce(
+                s, log("cellular", at(2), at(3), History::kCellular)));
             ASSERT_TRUE(History::addNewHistoryItemLogOnce(s, log("wifi", at(2), at(3))));
             // The same day again is still found, though nothing is written yet.
             ASSERT_TRUE(History::addNewHistoryItemLogOnce(s, log("again", at(2), at(3))));

@@ -44,8 +44,8 @@ TEST(KeyedArchive, EveryKindOfObjectSurvivesEncodingAndDecoding) {
 // and dates are shared between objects.
 ArchiveObject randomObject(std::mt19937 &random, int depth) {
     auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    static const std::vector<std::string> texts{"a", "Thing", "NS.time", "$null", "émoji 🙂",
-                                                std::string(20, 'x'), ""};
+    static const std::vector<std::string> texts{
+        "a", "Thing", "NS.time", "$null", "émoji 🙂", std::string(20, 'x'), ""};
     switch (depth > 3 ? pick(5) : pick(7)) {
     case 0:
         return ArchiveObject::string(texts[static_cast<std::size_t>(pick(7))]);
