@@ -66,7 +66,7 @@ ApplicationWindow {
                 text: modelData.title
                 implicitHeight: 58
                 display: AbstractButton.TextUnderIcon
-                icon.source: "qrc:/byteward/icons/" + modelData.icon + ".svg"
+                icon.source: "qrc:/byteward/icons/" + modelData.icon + ".png"
                 icon.width: 24
                 icon.height: 24
                 // The selected tab takes the tint, which follows the usage bar's colour.
