@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -132,7 +133,8 @@ struct CivilDate {
     unsigned day = 1;   // 1 to 31
 };
 
-// Days since 1970-01-01 and back, in 400-year eras that start on 1 March (Hinnant's algorithm).
+// The day so many days after 1970-01-01, in 400-year eras that start on 1 March (Hinnant's
+// algorithm): a date read from a damaged file can lie past std::chrono's 32,767 years.
 CivilDate civilFromDays(std::int64_t days) {
     days += 719'468;
     const std::int64_t era = floorDiv(days, 146'097);
@@ -146,16 +148,6 @@ CivilDate civilFromDays(std::int64_t days) {
     date.month = static_cast<unsigned>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
     date.year = yearOfEra + era * 400 + (date.month <= 2 ? 1 : 0);
     return date;
-}
-
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = floorDiv(year, 400);
-    const std::int64_t yearOfEra = year - era * 400;
-    const std::int64_t shiftedMonth = month > 2 ? month - 3 : month + 9;
-    const std::int64_t dayOfYear = (153 * shiftedMonth + 2) / 5 + day - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146'097 + dayOfEra - 719'468;
 }
 
 plist_t nodeFromDate(Instant date) {
@@ -1527,7 +1519,9 @@ class XmlPlistReader {
         const std::int64_t hour = field(11, 2, 0, 23);
         const std::int64_t minute = field(14, 2, 0, 59);
         const std::int64_t second = field(17, 2, 0, 59);
-        const std::int64_t days = daysFromCivil(year, month, 1) + day - 1;
+        const std::chrono::sys_days first{std::chrono::year{static_cast<int>(year)} /
+                                          std::chrono::month{month} / 1};
+        const std::int64_t days = first.time_since_epoch().count() + day - 1;
         const std::int64_t sinceEpoch = days * kSecondsPerDay + hour * 3600 + minute * 60 + second;
         return Value(dateFromPlistSeconds(
             static_cast<double>(sinceEpoch - static_cast<std::int64_t>(kPlistEpochOffset))));
