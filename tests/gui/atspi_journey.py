@@ -4,7 +4,7 @@
 """Byteward as a screen reader finds it: the real app on an X server, read and operated through
 the accessibility bus (AT-SPI), as Orca does. Run inside a D-Bus session on a display:
 
-    xvfb-run -a dbus-run-session -- tests/gui/atspi_journey.py build/ci/src/gui/byteward
+    tests/gui/on_xvfb.py -- dbus-run-session -- tests/gui/atspi_journey.py build/ci/src/gui/byteward
 """
 import os
 import signal
@@ -114,7 +114,11 @@ def main():
                    QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         app_process = subprocess.Popen([binary], env=env)
         try:
-            app = wait_for("Byteward on the accessibility bus", application)
+            def started():
+                if app_process.poll() is not None:
+                    raise SystemExit(f"FAIL: Byteward quit with {app_process.returncode} at start")
+                return application()
+            app = wait_for("Byteward on the accessibility bus", started)
             # The first start greets: read it and answer it through the bus.
             ok = wait_for("the \"Initial Setup\" alert's OK button",
                           lambda: find(app, pyatspi.ROLE_PUSH_BUTTON, "OK"))

@@ -5,7 +5,7 @@
 watcher (tests/fakes/status_notifier_watcher.py) on a private session bus. Run inside a D-Bus
 session on a display:
 
-    xvfb-run -a dbus-run-session -- tests/gui/status_icon_journey.py BYTEWARD BYTEWARDCTL WATCHER
+    tests/gui/on_xvfb.py -- dbus-run-session -- tests/gui/status_icon_journey.py BYTEWARD BYTEWARDCTL WATCHER
 
 The item must register, carry the period's usage and the bar's colour, offer Open and Quit (and
 Quit must end the app); with the setting off, no item may register.
@@ -25,7 +25,7 @@ except ImportError:
     print("skipped: needs python3-dbus")
     sys.exit(77)
 if not os.environ.get("DBUS_SESSION_BUS_ADDRESS") or not os.environ.get("DISPLAY"):
-    print("skipped: run inside dbus-run-session on an X display (xvfb-run)")
+    print("skipped: run inside dbus-run-session on an X display (tests/gui/on_xvfb.py)")
     sys.exit(77)
 
 WATCHER = "org.kde.StatusNotifierWatcher"
