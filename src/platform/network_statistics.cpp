@@ -76,11 +76,32 @@ std::optional<std::string> readAttribute(int dir, const char *name, std::string 
             if (error != nullptr) *error = std::string("read failed: ") + std::strerror(errno);
             return std::nullopt;
         }
-        if (n == 0) break;
+        const auto asked = text.size() - got;
         got += static_cast<std::size_t>(n);
+        // sysfs hands over an attribute in one read, and a file read short is at its end: the
+        // read that would return nothing is spared, a sample reads dozens of these.
+        if (static_cast<std::size_t>(n) < asked) break;
     }
     text.resize(got);
     return text;
+}
+
+// The names in a folder, read straight through its descriptor: one call where a directory
+// stream would also stat the folder and set its flags. `keep` picks the names wanted.
+template <typename Keep> bool listFolder(int dir, std::vector<std::string> &names, Keep keep) {
+    alignas(dirent64) std::array<char, 16384> buffer{};
+    for (;;) {
+        const ssize_t n = ::getdents64(dir, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        for (ssize_t at = 0; at < n;) {
+            const auto *entry = reinterpret_cast<const dirent64 *>(buffer.data() + at);
+            const std::string_view name(entry->d_name);
+            if (name != "." && name != ".." && keep(name)) names.emplace_back(name);
+            at += entry->d_reclen;
+        }
+    }
 }
 
 bool exists(int dir, const char *name) {
@@ -121,21 +142,15 @@ std::int64_t readIndex(int dir, const char *name) {
     return text && parseCounter(*text, value) ? static_cast<std::int64_t>(value) : -1;
 }
 
-// The lower_* links; the folder is read through a descriptor of its own, which this closes.
+// The lower_* links. Listing moves the descriptor's position, which opening relative to it
+// does not use.
 std::vector<std::string> lowersOf(int dir) {
     std::vector<std::string> lowers;
-    const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0) return lowers;
-    DIR *entries = ::fdopendir(listing);
-    if (entries == nullptr) {
-        ::close(listing);
-        return lowers;
-    }
-    while (const dirent *entry = ::readdir(entries)) {
-        const std::string_view name(entry->d_name);
-        if (name.rfind("lower_", 0) == 0) lowers.emplace_back(name.substr(6));
-    }
-    ::closedir(entries);
+    if (!listFolder(dir, lowers,
+                    [](std::string_view name) { return name.rfind("lower_", 0) == 0; }))
+        lowers.clear();
+    for (std::string &lower : lowers)
+        lower.erase(0, 6);
     std::sort(lowers.begin(), lowers.end());
     return lowers;
 }
@@ -164,28 +179,24 @@ SysfsNetworkStatistics::~SysfsNetworkStatistics() = default;
 StatsSnapshot SysfsNetworkStatistics::read() const {
     StatsSnapshot snapshot;
     const Fd root(::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    DIR *listing = root.get() < 0 ? nullptr : ::fdopendir(::dup(root.get()));
-    if (listing == nullptr) {
+    std::vector<std::string> names;
+    if (root.get() < 0 || !listFolder(root.get(), names, [](std::string_view) { return true; })) {
         snapshot.error = "cannot list network interfaces in " + root_.string() + ": " +
                          std::generic_category().message(errno);
         return snapshot;
     }
-    std::vector<std::string> names;
-    while (const dirent *entry = ::readdir(listing)) {
-        const std::string_view name(entry->d_name);
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    ::closedir(listing);
 
     const std::lock_guard lock(cacheMutex_);
     std::map<std::string, Fixed, std::less<>> seen;
     for (std::string &name : names) {
         const Fd dir(::openat(root.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (dir.get() < 0 || !isDirectory(dir.get(), "statistics")) continue; // not a device
-        InterfaceStats item;
-        item.name = std::move(name);
+        if (dir.get() < 0) continue;
         std::string readError;
         const auto rx = readAttribute(dir.get(), "statistics/rx_bytes", &readError);
+        // Asked only when the counter is missing: most entries are devices.
+        if (!rx && readError.empty() && !isDirectory(dir.get(), "statistics")) continue;
+        InterfaceStats item;
+        item.name = std::move(name);
         const auto tx = readAttribute(dir.get(), "statistics/tx_bytes", &readError);
         // An interface that vanished between the listing and the read is absent, not broken.
         if ((!rx || !tx) && !exists(root.get(), item.name.c_str())) continue;
