@@ -271,8 +271,9 @@ void Journey::expectAlert(const QString &title) {
 }
 
 void Journey::expectNoAlert() {
+    // The dialog is made for the first alert.
     QObject *dialog = window()->findChild<QObject *>(QStringLiteral("alertDialog"));
-    ASSERT_NE(dialog, nullptr);
+    if (dialog == nullptr) return;
     const bool closed = QTest::qWaitFor([&] { return !dialog->property("visible").toBool(); }, 3000);
     EXPECT_TRUE(closed) << "the \"" << alert().value(QStringLiteral("title")).toString().toStdString()
                         << "\" alert is still up";

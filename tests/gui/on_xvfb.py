@@ -7,6 +7,8 @@
 
 Xvfb picks a free display itself and names it only once it listens (-displayfd), so two runs at
 once cannot take the same display and the command never starts before the server accepts it.
+The server does not reset when its last client leaves: the accessibility bus's launcher connects
+and leaves as the session starts, and a client connecting during that reset would be refused.
 """
 import argparse
 import os
@@ -28,7 +30,8 @@ def main():
     log = tempfile.TemporaryFile()
     read_end, write_end = os.pipe()
     server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", args.screen, "-nolisten", "tcp"],
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", args.screen, "-nolisten", "tcp",
+         "-noreset"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=log)
     os.close(write_end)
     with os.fdopen(read_end) as reader:

@@ -3,7 +3,6 @@
 
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Layouts
 import Byteward
 
 // The window: five tabs, each a navigation stack. Which dashboard layout shows depends on the
@@ -104,6 +103,8 @@ ApplicationWindow {
         id: stack
         required property bool cellular
         required property int tab
+        anchors.fill: parent
+        visible: App.currentTab === tab
         required property bool landscape
         property Component portrait
         property Component sideways
@@ -132,6 +133,8 @@ ApplicationWindow {
     component LazyStack: StackView {
         id: lazy
         required property int tab
+        anchors.fill: parent
+        visible: App.currentTab === tab
         required property string page
         required property ScreenAdapter screen
         function build() {
@@ -145,9 +148,10 @@ ApplicationWindow {
         }
     }
 
-    StackLayout {
+    // One stack per tab, the current one showing. Plain items rather than a StackLayout: the
+    // first frame then loads no layouts module.
+    Item {
         anchors.fill: parent
-        currentIndex: App.currentTab
 
         DashboardStack {
             id: cellularStack
@@ -197,7 +201,9 @@ ApplicationWindow {
 
     // The page now in front is told it shows again, so it reads its screen afresh.
     function refreshTop() {
-        const top = modalStack.depth > 0 ? modalStack.currentItem : window.currentStack().currentItem
+        const modalStack = window.modalStack()
+        const top = modalStack && modalStack.depth > 0 ? modalStack.currentItem
+                                                        : window.currentStack().currentItem
         if (top && top.screen) top.screen.perform("viewWillAppear")
     }
 
@@ -213,18 +219,20 @@ ApplicationWindow {
         function onModalRequested(page, screen) {
             const component = window.pageComponent(page)
             if (!component) return
-            modalStack.push(component, { screen: screen }, StackView.Immediate)
-            modal.open()
+            modals.active = true
+            window.modalStack().push(component, { screen: screen }, StackView.Immediate)
+            modals.popup.open()
         }
         function onDismissRequested(screen) {
-            const modalPage = modalStack.currentItem as ScreenPage
-            if (modalStack.depth > 0 && modalPage && modalPage.screen === screen) {
+            const modalStack = window.modalStack()
+            const modalPage = modalStack ? modalStack.currentItem as ScreenPage : null
+            if (modalStack && modalStack.depth > 0 && modalPage && modalPage.screen === screen) {
                 modalPage.screen = null
                 if (modalStack.depth > 1) {
                     modalStack.pop(StackView.Immediate)
                 } else {
                     modalStack.clear()
-                    modal.close()
+                    modals.popup.close()
                 }
             } else {
                 const stack = window.currentStack()
@@ -236,24 +244,25 @@ ApplicationWindow {
             window.refreshTop()
         }
     }
-    // Presented screens stack over everything: the counter editor opens its pickers on top.
-    Popup {
-        id: modal
-        parent: Overlay.overlay
-        x: 0
-        y: 0
-        width: window.width
-        height: window.height
-        modal: true
-        padding: 0
-        closePolicy: Popup.NoAutoClose
-        background: Rectangle { color: App.colors.background }
-        StackView {
-            id: modalStack
-            objectName: "modalStack"
-            anchors.fill: parent
-        }
+    // Presented screens, made the first time one is presented.
+    Loader {
+        id: modals
+        readonly property var popup: item
+        active: false
+        sourceComponent: ModalPopup {}
+    }
+    function modalStack() {
+        return modals.popup ? modals.popup.stack : null
     }
 
-    AlertDialog { presenter: App.presenter }
+    // The alert dialog is made for the first alert: most starts show none, and a dialog with
+    // its buttons is a good part of what the first frame would otherwise build.
+    Loader {
+        id: alerts
+        readonly property var current: App.presenter ? App.presenter.current : ({})
+        active: false
+        onCurrentChanged: if (current.title !== undefined) active = true
+        Component.onCompleted: if (current.title !== undefined) active = true
+        sourceComponent: AlertDialog { presenter: App.presenter }
+    }
 }
