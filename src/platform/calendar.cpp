@@ -3,9 +3,11 @@
 
 #include "platform/calendar.h"
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <unicode/gregocal.h>
 #include <unicode/locid.h>
@@ -64,6 +66,48 @@ struct IcuCalendar::Impl {
         UErrorCode status = U_ZERO_ERROR;
         prototype->setTime(toUDate(date), status);
         return *prototype;
+    }
+
+    // Days recently asked for, as [start, next start): every update asks the day of the same few
+    // instants (the period's bounds, now), and ICU takes thousands of instructions for each.
+    struct Day {
+        Instant start;
+        Instant next;
+    };
+    mutable std::array<std::optional<Day>, 4> days;
+    mutable std::size_t nextDay = 0;
+    struct DayCount {
+        Instant from;
+        Instant to;
+        int count = 0;
+    };
+    mutable std::array<std::optional<DayCount>, 4> dayCounts;
+    mutable std::size_t nextDayCount = 0;
+
+    Instant computeStartOfDay(Instant date) const {
+        UErrorCode status = U_ZERO_ERROR;
+        icu::GregorianCalendar &cal = at(date);
+        cal.set(UCAL_HOUR_OF_DAY, 0);
+        cal.set(UCAL_MINUTE, 0);
+        cal.set(UCAL_SECOND, 0);
+        cal.set(UCAL_MILLISECOND, 0);
+        return fromUDate(cal.getTime(status));
+    }
+
+    Instant startOfDay(Instant date) const {
+        for (const auto &day : days)
+            if (day && !(date < day->start) && date < day->next) return day->start;
+        const Instant start = computeStartOfDay(date);
+        UErrorCode status = U_ZERO_ERROR;
+        icu::GregorianCalendar &cal = at(start);
+        cal.add(UCAL_DATE, 1, status);
+        const Instant next = computeStartOfDay(fromUDate(cal.getTime(status)));
+        // Only a day that holds the instant asked about is kept.
+        if (U_SUCCESS(status) && !(date < start) && date < next) {
+            days[nextDay] = Day{start, next};
+            nextDay = (nextDay + 1) % days.size();
+        }
+        return start;
     }
 };
 
@@ -151,23 +195,22 @@ int IcuCalendar::wholeDaysBetween(Instant from, Instant to) const {
 }
 
 int IcuCalendar::calendarDaysBetween(Instant from, Instant to) const {
-    const Instant a = startOfDay(from);
-    const Instant b = startOfDay(to);
     std::lock_guard lock(impl_->mutex);
+    const Instant a = impl_->startOfDay(from);
+    const Instant b = impl_->startOfDay(to);
+    for (const auto &known : impl_->dayCounts)
+        if (known && known->from == a && known->to == b) return known->count;
     UErrorCode status = U_ZERO_ERROR;
     icu::GregorianCalendar &cal = impl_->at(a);
-    return cal.fieldDifference(toUDate(b), UCAL_DATE, status);
+    const int count = cal.fieldDifference(toUDate(b), UCAL_DATE, status);
+    impl_->dayCounts[impl_->nextDayCount] = Impl::DayCount{a, b, count};
+    impl_->nextDayCount = (impl_->nextDayCount + 1) % impl_->dayCounts.size();
+    return count;
 }
 
 Instant IcuCalendar::startOfDay(Instant date) const {
     std::lock_guard lock(impl_->mutex);
-    UErrorCode status = U_ZERO_ERROR;
-    icu::GregorianCalendar &cal = impl_->at(date);
-    cal.set(UCAL_HOUR_OF_DAY, 0);
-    cal.set(UCAL_MINUTE, 0);
-    cal.set(UCAL_SECOND, 0);
-    cal.set(UCAL_MILLISECOND, 0);
-    return fromUDate(cal.getTime(status));
+    return impl_->startOfDay(date);
 }
 
 int IcuCalendar::utcOffsetSeconds(Instant date) const {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <string_view>
 #include <sys/stat.h>
 #include <system_error>
@@ -67,36 +68,40 @@ std::optional<std::string> readAttribute(int dir, const char *name, std::string 
         if (error != nullptr) *error = errno == ENOENT ? std::string() : std::strerror(errno);
         return std::nullopt;
     }
-    std::string text(kAttributeBytes, '\0');
+    // Not zero-filled: a sample reads dozens of these.
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kAttributeBytes);
     std::size_t got = 0;
-    while (got < text.size()) {
-        const ssize_t n = ::read(fd.get(), text.data() + got, text.size() - got);
+    while (got < kAttributeBytes) {
+        const ssize_t n = ::read(fd.get(), buffer.get() + got, kAttributeBytes - got);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             if (error != nullptr) *error = std::string("read failed: ") + std::strerror(errno);
             return std::nullopt;
         }
-        const auto asked = text.size() - got;
+        const auto asked = kAttributeBytes - got;
         got += static_cast<std::size_t>(n);
         // sysfs hands over an attribute in one read, and a file read short is at its end: the
-        // read that would return nothing is spared, a sample reads dozens of these.
+        // read that would return nothing is spared.
         if (static_cast<std::size_t>(n) < asked) break;
     }
-    text.resize(got);
-    return text;
+    return std::string(buffer.get(), got);
 }
 
 // The names in a folder, read straight through its descriptor: one call where a directory
 // stream would also stat the folder and set its flags. `keep` picks the names wanted.
 template <typename Keep> bool listFolder(int dir, std::vector<std::string> &names, Keep keep) {
-    alignas(dirent64) std::array<char, 16384> buffer{};
+    constexpr std::size_t kEntries = 64;
+    constexpr std::size_t kBytes = kEntries * sizeof(dirent64);
+    // Not zero-filled: the kernel writes what is read.
+    const auto buffer = std::make_unique_for_overwrite<dirent64[]>(kEntries);
+    auto *bytes = reinterpret_cast<char *>(buffer.get());
     for (;;) {
-        const ssize_t n = ::getdents64(dir, buffer.data(), buffer.size());
+        const ssize_t n = ::getdents64(dir, bytes, kBytes);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) return true;
         for (ssize_t at = 0; at < n;) {
-            const auto *entry = reinterpret_cast<const dirent64 *>(buffer.data() + at);
+            const auto *entry = reinterpret_cast<const dirent64 *>(bytes + at);
             const std::string_view name(entry->d_name);
             if (name != "." && name != ".." && keep(name)) names.emplace_back(name);
             at += entry->d_reclen;

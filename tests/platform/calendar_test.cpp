@@ -99,6 +99,38 @@ TEST(IcuCalendar, MidnightThatComesTwiceOrNeverStartsTheDayAtItsFirstInstant) {
     }
 }
 
+TEST(IcuCalendar, DaysRememberedGiveWhatAFreshCalendarGives) {
+    // A calendar asked again and again (as an update asks for the period's bounds and now) must
+    // answer as one that never saw the earlier questions: across midnights that repeat or are
+    // skipped, daylight saving and a day that a zone left out.
+    struct Case {
+        const char *zone;
+        const char *from;
+    } cases[] = {
+        {"America/Havana", "2026-10-30T12:00:00-04:00"},
+        {"America/Havana", "2027-03-12T12:00:00-05:00"},
+        {"Europe/Berlin", "2026-03-27T22:30:00+01:00"},
+        {"Pacific/Apia", "2011-12-28T12:00:00-10:00"},
+        {"UTC", "2026-12-31T23:00:00Z"},
+    };
+    for (const auto &c : cases) {
+        const IcuCalendar kept(c.zone, "en_US");
+        const Instant start = at(c.from, kept);
+        const Instant bound = kept.addDays(start, -3);
+        for (int step = 0; step < 6 * 24 * 4; ++step) {
+            const Instant now = start + std::chrono::minutes(15 * step);
+            for (const Instant asked : {bound, now, now - std::chrono::microseconds(1)}) {
+                const IcuCalendar fresh(c.zone, "en_US");
+                ASSERT_EQ(kept.startOfDay(asked), fresh.startOfDay(asked))
+                    << c.zone << " " << formatIso8601(asked, fresh);
+                ASSERT_EQ(kept.calendarDaysBetween(bound, asked),
+                          fresh.calendarDaysBetween(bound, asked))
+                    << c.zone << " " << formatIso8601(asked, fresh);
+            }
+        }
+    }
+}
+
 TEST(IcuCalendar, AddingDaysKeepsTheWallClockAcrossDaylightSaving) {
     IcuCalendar berlin("Europe/Berlin", "de_DE");
     EXPECT_EQ(formatIso8601(berlin.addDays(at("2026-03-28T12:00:00", berlin), 1), berlin),
