@@ -59,6 +59,7 @@ class ArchiveFields {
     std::vector<ArchiveField> fields_;
 
     friend class KeyedArchiveDecoder;
+    friend class DirectArchiveDecoder;
 };
 
 // One object of a keyed archive with its references resolved into a tree: a plain value
@@ -106,6 +107,7 @@ class ArchiveObject : public ArchiveFields {
     std::vector<ArchiveObject> items_;
 
     friend class KeyedArchiveDecoder;
+    friend class DirectArchiveDecoder;
 };
 
 struct ArchiveField {
@@ -130,6 +132,9 @@ class KeyedArchive : public ArchiveFields {
     // Reads any archive in the standard layout, whoever wrote it. Empty, with `error` saying
     // why, when the bytes or the property list are not one.
     static std::optional<KeyedArchive> decode(std::string_view bytes, std::string *error = nullptr);
+    // A binary archive read straight from its bytes, without its property-list tree: what decode
+    // gives for binary files, empty where it refuses them and for XML.
+    static std::optional<KeyedArchive> decodeDirectly(std::string_view bytes);
     static std::optional<KeyedArchive> fromPropertyList(const Value &root,
                                                         std::string *error = nullptr);
 };

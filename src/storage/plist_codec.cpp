@@ -610,9 +610,23 @@ bool looksBinary(std::string_view bytes) {
 }
 
 std::uint64_t bigEndian(std::string_view bytes, std::size_t at, std::size_t width) {
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data()) + at;
+    // Writers give offsets and references one, two or four bytes; a file of many objects reads
+    // millions of them.
+    switch (width) {
+    case 1:
+        return p[0];
+    case 2:
+        return (std::uint64_t{p[0]} << 8) | p[1];
+    case 4:
+        return (std::uint64_t{p[0]} << 24) | (std::uint64_t{p[1]} << 16) |
+               (std::uint64_t{p[2]} << 8) | p[3];
+    default:
+        break;
+    }
     std::uint64_t value = 0;
     for (std::size_t i = 0; i < width; ++i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+        value = (value << 8) | p[i];
     return value;
 }
 
@@ -705,52 +719,39 @@ void appendUtf8FromUtf16(std::string_view units, std::string &out) {
     }
 }
 
-// Reads the binary property-list format (bplist00) straight into Values, without libplist's
-// node tree, which cost as much again to build, copy and free as the reading itself. Nothing
-// in the file is trusted: every offset, count and reference is checked against the bytes, a
-// reference back into an object being read (a cycle) and nesting deeper than any writer makes
-// are refused, and shared containers cannot expand the tree beyond a budget.
-class BinaryPlistReader {
+// The objects of a binary property list (bplist00), read with nothing in the file trusted: every
+// offset, count and length is checked against the bytes, and what does not fit throws Malformed.
+// What the readers below share, so that they read and refuse alike.
+class BinaryPlistObjects {
   public:
-    explicit BinaryPlistReader(std::string_view bytes) : bytes_(bytes) {}
-
-    std::optional<Value> read() {
-        try {
-            readTrailer();
-            return object(root_, 0);
-        } catch (const Malformed &) {
-            return std::nullopt;
-        }
-    }
-
-  private:
     struct Malformed {};
 
-    static constexpr std::size_t kHeader = 8;
-    static constexpr std::size_t kTrailer = 32;
-    // Deeper than any property list a program writes; only there to protect the stack.
-    static constexpr int kMaxDepth = 512;
+    // The trailer of `bytes`, checked.
+    static BinaryPlistView::Layout layoutOf(std::string_view bytes) {
+        check(bytes.size() >= kHeader + 1 + kTrailer);
+        const std::size_t trailer = bytes.size() - kTrailer;
+        BinaryPlistView::Layout layout;
+        layout.bytes = bytes;
+        layout.offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
+        layout.refSize = static_cast<unsigned char>(bytes[trailer + 7]);
+        layout.count = bigEndian(bytes, trailer + 8, 8);
+        layout.root = bigEndian(bytes, trailer + 16, 8);
+        const std::uint64_t table = bigEndian(bytes, trailer + 24, 8);
+        check(layout.offsetSize >= 1 && layout.offsetSize <= 8 && layout.refSize >= 1 &&
+              layout.refSize <= 8);
+        check(table > kHeader && table <= trailer);
+        layout.table = static_cast<std::size_t>(table);
+        check(layout.count >= 1 && layout.count <= (trailer - layout.table) / layout.offsetSize &&
+              layout.root < layout.count);
+        return layout;
+    }
+
+    explicit BinaryPlistObjects(const BinaryPlistView::Layout &layout)
+        : bytes_(layout.bytes), offsetSize_(layout.offsetSize), refSize_(layout.refSize),
+          count_(layout.count), table_(layout.table) {}
 
     static void check(bool condition) {
         if (!condition) throw Malformed{};
-    }
-
-    void readTrailer() {
-        check(bytes_.size() >= kHeader + 1 + kTrailer);
-        const std::size_t trailer = bytes_.size() - kTrailer;
-        offsetSize_ = static_cast<unsigned char>(bytes_[trailer + 6]);
-        refSize_ = static_cast<unsigned char>(bytes_[trailer + 7]);
-        count_ = bigEndian(bytes_, trailer + 8, 8);
-        root_ = bigEndian(bytes_, trailer + 16, 8);
-        const std::uint64_t table = bigEndian(bytes_, trailer + 24, 8);
-        check(offsetSize_ >= 1 && offsetSize_ <= 8 && refSize_ >= 1 && refSize_ <= 8);
-        check(table > kHeader && table <= trailer);
-        table_ = static_cast<std::size_t>(table);
-        check(count_ >= 1 && count_ <= (trailer - table_) / offsetSize_ && root_ < count_);
-        reading_.assign(static_cast<std::size_t>(count_), false);
-        // Without shared containers a file holds a reference for every value it reads to; the
-        // budget leaves room for containers shared a few times over.
-        budget_ = 4 * bytes_.size() + (std::size_t{1} << 16);
     }
 
     // Where an object starts; objects lie between the header and the offset table.
@@ -762,16 +763,7 @@ class BinaryPlistReader {
         return static_cast<std::size_t>(at);
     }
 
-    // `length` bytes from `at`, all within the object area.
-    std::string_view take(std::size_t at, std::uint64_t length) const {
-        check(at <= table_ && length <= table_ - at);
-        return bytes_.substr(at, static_cast<std::size_t>(length));
-    }
-
-    std::uint64_t number(std::size_t at, std::size_t width) const {
-        take(at, width);
-        return bigEndian(bytes_, at, width);
-    }
+    unsigned char markerAt(std::size_t at) const { return static_cast<unsigned char>(bytes_[at]); }
 
     // The count in a marker's low nibble, or 0xF and an integer object after it. Moves `at` past.
     std::uint64_t count(unsigned info, std::size_t &at) const {
@@ -784,11 +776,8 @@ class BinaryPlistReader {
         return value;
     }
 
-    Value object(std::uint64_t ref, int depth) {
-        check(depth <= kMaxDepth && budget_ > 0);
-        --budget_;
-        std::size_t at = offsetOf(ref);
-        const auto marker = static_cast<unsigned char>(bytes_[at++]);
+    // Any object but a container; `at` is just past its marker.
+    Value scalar(unsigned char marker, std::size_t at) const {
         const unsigned info = marker & 0x0F;
         switch (marker >> 4) {
         case 0x0:
@@ -802,28 +791,93 @@ class BinaryPlistReader {
             check(info == 0x3);
             return Value(dateFromPlistSeconds(real(info, at)));
         case 0x4: {
-            const std::uint64_t length = count(info, at); // moves `at` past the count
-            const std::string_view data = take(at, length);
+            const std::string_view data = dataBytes(info, at);
             return Value(ValueData(data.begin(), data.end()));
         }
         case 0x5:
         case 0x6:
             return Value(text(marker, at));
-        case 0x8: {
-            // libplist refused references past 32 bits; no archive has that many objects.
-            check(info < 8);
-            const std::uint64_t index = number(at, info + 1);
-            check(index <= UINT32_MAX);
-            return Value(Uid{index});
-        }
-        case 0xA:
-        case 0xC: // a set, read as libplist reads it: an array
-            return array(ref, info, at, depth);
-        case 0xD:
-            return dict(ref, info, at, depth);
+        case 0x8:
+            return Value(Uid{uid(info, at)});
         default:
             throw Malformed{};
         }
+    }
+
+    // What scalar() checks, without making the value.
+    void checkScalar(unsigned char marker, std::size_t at) const {
+        const unsigned info = marker & 0x0F;
+        switch (marker >> 4) {
+        case 0x0:
+            check(info == 0x8 || info == 0x9);
+            return;
+        case 0x1:
+            integer(info, at);
+            return;
+        case 0x2:
+            real(info, at);
+            return;
+        case 0x3:
+            check(info == 0x3);
+            real(info, at);
+            return;
+        case 0x4:
+            dataBytes(info, at);
+            return;
+        case 0x5:
+        case 0x6:
+            textBytes(marker, at);
+            return;
+        case 0x8:
+            uid(info, at);
+            return;
+        default:
+            throw Malformed{};
+        }
+    }
+
+    // ASCII or UTF-16 text as UTF-8.
+    std::string text(unsigned char marker, std::size_t at) const {
+        const std::string_view raw = textBytes(marker, at);
+        if ((marker >> 4) == 0x5) return std::string(raw);
+        std::string result;
+        result.reserve(raw.size() + raw.size() / 2);
+        appendUtf8FromUtf16(raw, result);
+        return result;
+    }
+
+    std::uint64_t uid(unsigned info, std::size_t at) const {
+        // libplist refused references past 32 bits; no archive has that many objects.
+        check(info < 8);
+        const std::uint64_t index = number(at, info + 1);
+        check(index <= UINT32_MAX);
+        return index;
+    }
+
+    // The references of a container, checked to lie in the object area.
+    std::size_t refs(unsigned info, std::size_t &at, std::uint64_t perItem) const {
+        const std::uint64_t n = count(info, at);
+        check(n <= (table_ - std::min(at, table_)) / (refSize_ * perItem));
+        return static_cast<std::size_t>(n);
+    }
+
+    std::uint64_t refAt(std::size_t at, std::size_t i) const {
+        return bigEndian(bytes_, at + i * refSize_, refSize_);
+    }
+
+    static constexpr std::size_t kHeader = 8;
+    static constexpr std::size_t kTrailer = 32;
+
+  protected:
+    // `length` bytes from `at`, all within the object area.
+    std::string_view take(std::size_t at, std::uint64_t length) const {
+        check(at <= table_ && length <= table_ - at);
+        return bytes_.substr(at, static_cast<std::size_t>(length));
+    }
+
+    std::uint64_t number(std::size_t at, std::size_t width) const {
+        take(at, width);
+        return bigEndian(bytes_, at, width);
     }
 
     // Integers of 1, 2 and 4 bytes are unsigned, of 8 two's complement; of 16 bytes the low 64
@@ -850,45 +904,59 @@ class BinaryPlistReader {
         return value;
     }
 
-    // ASCII or UTF-16 text as UTF-8. A NUL character, which libplist could not hold and our
+    std::string_view dataBytes(unsigned info, std::size_t at) const {
+        const std::uint64_t length = count(info, at); // moves `at` past the count
+        return take(at, length);
+    }
+
+    // The bytes of ASCII or UTF-16 text. A NUL character, which libplist could not hold and our
     // files never contain, makes the file unreadable, as it always has.
-    std::string text(unsigned char marker, std::size_t at) const {
+    std::string_view textBytes(unsigned char marker, std::size_t at) const {
         const bool wide = (marker >> 4) == 0x6;
         const std::uint64_t length = count(marker & 0x0F, at);
         check(length <= (table_ - std::min(at, table_)) / (wide ? 2 : 1));
         const std::string_view raw = take(at, length * (wide ? 2 : 1));
         if (!wide) {
             check(raw.find('\0') == std::string_view::npos);
-            return std::string(raw);
+            return raw;
         }
         // libplist refuses an empty UTF-16 string.
         check(length > 0);
-        std::string result;
-        result.reserve(raw.size() + raw.size() / 2);
         for (std::size_t i = 0; i < raw.size(); i += 2)
             check(raw[i] != '\0' || raw[i + 1] != '\0');
-        appendUtf8FromUtf16(raw, result);
-        return result;
+        return raw;
     }
 
-    std::string key(std::uint64_t ref) {
+    std::string_view bytes_;
+    unsigned offsetSize_ = 1;
+    unsigned refSize_ = 1;
+    std::uint64_t count_ = 0;
+    std::size_t table_ = 0;
+};
+
+// The walk both readers make from the root: a reference back into a container being read (a
+// cycle) and nesting deeper than any writer makes are refused, and shared containers cannot
+// expand the tree beyond a budget.
+class BinaryPlistWalk : protected BinaryPlistObjects {
+  protected:
+    // Deeper than any property list a program writes; only there to protect the stack.
+    static constexpr int kMaxDepth = 512;
+
+    explicit BinaryPlistWalk(const BinaryPlistView::Layout &layout)
+        : BinaryPlistObjects(layout), reading_(static_cast<std::size_t>(count_), false),
+          // Without shared containers a file holds a reference for every value it reads to; the
+          // budget leaves room for containers shared a few times over.
+          budget_(4 * bytes_.size() + (std::size_t{1} << 16)) {}
+
+    // Counts a visit to an object at `depth` against the limits.
+    void enter(int depth) {
+        check(depth <= kMaxDepth && budget_ > 0);
+        --budget_;
+    }
+    // The same for a dictionary's key, which no nesting limit counts.
+    void enterKey() {
         check(budget_ > 0);
         --budget_;
-        std::size_t at = offsetOf(ref);
-        const auto marker = static_cast<unsigned char>(bytes_[at++]);
-        check((marker >> 4) == 0x5 || (marker >> 4) == 0x6);
-        return text(marker, at);
-    }
-
-    // The references of a container, checked to lie in the object area.
-    std::size_t refs(unsigned info, std::size_t &at, std::uint64_t perItem) const {
-        const std::uint64_t n = count(info, at);
-        check(n <= (table_ - std::min(at, table_)) / (refSize_ * perItem));
-        return static_cast<std::size_t>(n);
-    }
-
-    std::uint64_t refAt(std::size_t at, std::size_t i) const {
-        return bigEndian(bytes_, at + i * refSize_, refSize_);
     }
 
     // Marks a container as being read, so a reference back into it is caught as a cycle.
@@ -903,6 +971,49 @@ class BinaryPlistReader {
         Reading(const Reading &) = delete;
         Reading &operator=(const Reading &) = delete;
     };
+
+    std::vector<bool> reading_;
+    std::size_t budget_;
+};
+
+// Reads the binary property-list format straight into Values, without libplist's node tree,
+// which cost as much again to build, copy and free as the reading itself.
+class BinaryPlistReader : BinaryPlistWalk {
+  public:
+    explicit BinaryPlistReader(const BinaryPlistView::Layout &layout) : BinaryPlistWalk(layout) {}
+
+    static std::optional<Value> read(std::string_view bytes) {
+        try {
+            const BinaryPlistView::Layout layout = layoutOf(bytes);
+            return BinaryPlistReader(layout).object(layout.root, 0);
+        } catch (const Malformed &) {
+            return std::nullopt;
+        }
+    }
+
+  private:
+    Value object(std::uint64_t ref, int depth) {
+        enter(depth);
+        std::size_t at = offsetOf(ref);
+        const unsigned char marker = markerAt(at++);
+        switch (marker >> 4) {
+        case 0xA:
+        case 0xC: // a set, read as libplist reads it: an array
+            return array(ref, marker & 0x0F, at, depth);
+        case 0xD:
+            return dict(ref, marker & 0x0F, at, depth);
+        default:
+            return scalar(marker, at);
+        }
+    }
+
+    std::string key(std::uint64_t ref) {
+        enterKey();
+        const std::size_t at = offsetOf(ref);
+        const unsigned char marker = markerAt(at);
+        check((marker >> 4) == 0x5 || (marker >> 4) == 0x6);
+        return text(marker, at + 1);
+    }
 
     Value array(std::uint64_t ref, unsigned info, std::size_t at, int depth) {
         const Reading reading(reading_, ref);
@@ -925,15 +1036,80 @@ class BinaryPlistReader {
         }
         return Value(std::move(entries));
     }
+};
 
-    std::string_view bytes_;
-    unsigned offsetSize_ = 1;
-    unsigned refSize_ = 1;
-    std::uint64_t count_ = 0;
-    std::uint64_t root_ = 0;
-    std::size_t table_ = 0;
-    std::vector<bool> reading_;
-    std::size_t budget_ = 0;
+// The reader's walk without its values: what a view checks when it opens. A text, number or
+// date checks the same wherever it is met, so each is checked once; visits still count.
+class BinaryPlistChecker : BinaryPlistWalk {
+  public:
+    // Empty when the reader would refuse the bytes.
+    static std::optional<BinaryPlistView::Layout> checked(std::string_view bytes) {
+        try {
+            const BinaryPlistView::Layout layout = layoutOf(bytes);
+            BinaryPlistChecker checker(layout);
+            checker.object(layout.root, 0);
+            return layout;
+        } catch (const Malformed &) {
+            return std::nullopt;
+        }
+    }
+
+  private:
+    explicit BinaryPlistChecker(const BinaryPlistView::Layout &layout)
+        : BinaryPlistWalk(layout), checked_(static_cast<std::size_t>(count_), Checked::No) {}
+
+    enum class Checked : std::uint8_t { No, Text, OtherScalar };
+
+    void object(std::uint64_t ref, int depth) {
+        enter(depth);
+        check(ref < count_);
+        if (checked_[ref] != Checked::No) return;
+        std::size_t at = offsetOf(ref);
+        const unsigned char marker = markerAt(at++);
+        switch (marker >> 4) {
+        case 0xA:
+        case 0xC:
+            return array(ref, marker & 0x0F, at, depth);
+        case 0xD:
+            return dict(ref, marker & 0x0F, at, depth);
+        default:
+            checkScalar(marker, at);
+            checked_[ref] = isText(marker) ? Checked::Text : Checked::OtherScalar;
+        }
+    }
+
+    void key(std::uint64_t ref) {
+        enterKey();
+        check(ref < count_);
+        if (checked_[ref] == Checked::Text) return;
+        const std::size_t at = offsetOf(ref);
+        const unsigned char marker = markerAt(at);
+        check(isText(marker));
+        checkScalar(marker, at + 1);
+        checked_[ref] = Checked::Text;
+    }
+
+    static bool isText(unsigned char marker) {
+        return (marker >> 4) == 0x5 || (marker >> 4) == 0x6;
+    }
+
+    void array(std::uint64_t ref, unsigned info, std::size_t at, int depth) {
+        const Reading reading(reading_, ref);
+        const std::size_t n = refs(info, at, 1);
+        for (std::size_t i = 0; i < n; ++i)
+            object(refAt(at, i), depth + 1);
+    }
+
+    void dict(std::uint64_t ref, unsigned info, std::size_t at, int depth) {
+        const Reading reading(reading_, ref);
+        const std::size_t n = refs(info, at, 2);
+        for (std::size_t i = 0; i < n; ++i) {
+            key(refAt(at, i));
+            object(refAt(at, n + i), depth + 1);
+        }
+    }
+
+    std::vector<Checked> checked_;
 };
 
 // libplist's XML form (plist_to_xml) to the byte, which the files on disk and the tests that
@@ -1534,7 +1710,7 @@ class XmlPlistReader {
 } // namespace
 
 std::optional<Value> parsePropertyList(std::string_view bytes) {
-    if (looksBinary(bytes)) return BinaryPlistReader(bytes).read();
+    if (looksBinary(bytes)) return BinaryPlistReader::read(bytes);
     if (auto value = parseXmlPropertyListWithoutFallback(bytes)) return value;
     return parsePropertyListWithLibplist(bytes);
 }
@@ -1583,6 +1759,37 @@ std::string toBinaryPropertyList(const Value &root) {
     BinaryPlistWriter writer;
     writer.value(root);
     return writer.finish();
+}
+
+std::optional<BinaryPlistView> BinaryPlistView::open(std::string_view bytes) {
+    if (!looksBinary(bytes)) return std::nullopt;
+    if (auto layout = BinaryPlistChecker::checked(bytes)) return BinaryPlistView(*layout);
+    return std::nullopt;
+}
+
+BinaryPlistView::Container BinaryPlistView::container(const Object &object) const {
+    std::size_t at = object.at + 1;
+    const auto marker = static_cast<unsigned char>(layout_.bytes[object.at]);
+    Container container;
+    container.size =
+        BinaryPlistObjects(layout_).refs(marker & 0x0F, at, object.type == Type::Dict ? 2 : 1);
+    container.refs = at;
+    return container;
+}
+
+Value BinaryPlistView::scalar(const Object &object) const {
+    return BinaryPlistObjects(layout_).scalar(static_cast<unsigned char>(layout_.bytes[object.at]),
+                                              object.at + 1);
+}
+
+std::string BinaryPlistView::text(const Object &object) const {
+    return BinaryPlistObjects(layout_).text(static_cast<unsigned char>(layout_.bytes[object.at]),
+                                            object.at + 1);
+}
+
+std::uint64_t BinaryPlistView::uid(const Object &object) const {
+    return BinaryPlistObjects(layout_).uid(
+        static_cast<unsigned char>(layout_.bytes[object.at]) & 0x0F, object.at + 1);
 }
 
 struct BinaryPlistBuilder::Writer : BinaryPlistWriter {};

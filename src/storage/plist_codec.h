@@ -64,4 +64,94 @@ class BinaryPlistBuilder {
     std::unique_ptr<Writer> writer_;
 };
 
+// A binary property list read where it lies, object by object, for a reader that builds its own
+// objects rather than a Value tree (a keyed archive's). Opening checks every object the root
+// reaches as parsePropertyList checks it, without building values, so a view opens exactly when
+// parsePropertyList reads the bytes. Refs are those reached from the root through root(), item(),
+// key() and value(); other numbers are not checked. The bytes must outlive the view.
+class BinaryPlistView {
+  public:
+    using Ref = std::uint64_t;
+    // A set reads as an array, as parsePropertyList reads it.
+    enum class Type : std::uint8_t { Boolean, Integer, Real, Date, Data, Text, Uid, Array, Dict };
+    // An object's type and where it lies.
+    struct Object {
+        Type type = Type::Boolean;
+        std::size_t at = 0; // byte offset of its marker
+    };
+    // Where an array's items, or a dictionary's keys and then its values, are listed.
+    struct Container {
+        std::size_t refs = 0; // byte offset of the first reference
+        std::size_t size = 0; // items, or entries
+    };
+    // The trailer's description of the file.
+    struct Layout {
+        std::string_view bytes;
+        unsigned offsetSize = 1;
+        unsigned refSize = 1;
+        std::uint64_t count = 0; // objects
+        Ref root = 0;
+        std::size_t table = 0; // byte offset of the offset table
+    };
+
+    // Empty when the bytes are not a binary property list that parsePropertyList reads.
+    static std::optional<BinaryPlistView> open(std::string_view bytes);
+
+    Ref root() const { return layout_.root; }
+    // Every ref is below it.
+    std::uint64_t objectCount() const { return layout_.count; }
+
+    // Inline, as a reader calls these for every object it reads.
+    Object object(Ref ref) const {
+        const auto at = static_cast<std::size_t>(
+            number(layout_.table + static_cast<std::size_t>(ref) * layout_.offsetSize,
+                   layout_.offsetSize));
+        return {kTypes[static_cast<unsigned char>(layout_.bytes[at]) >> 4], at};
+    }
+    Ref item(const Container &array, std::size_t i) const {
+        return number(array.refs + i * layout_.refSize, layout_.refSize);
+    }
+    Ref key(const Container &dict, std::size_t i) const { return item(dict, i); }
+    Ref value(const Container &dict, std::size_t i) const { return item(dict, dict.size + i); }
+
+    // Of an array or a dictionary.
+    Container container(const Object &object) const;
+    // Any object but a container, as parsePropertyList reads it.
+    Value scalar(const Object &object) const;
+    std::string text(const Object &object) const;
+    std::uint64_t uid(const Object &object) const;
+
+  private:
+    // By a marker's high four bits; those no object that opens has are Dict.
+    static constexpr Type kTypes[16] = {Type::Boolean, Type::Integer, Type::Real,  Type::Date,
+                                        Type::Data,    Type::Text,    Type::Text,  Type::Dict,
+                                        Type::Uid,     Type::Dict,    Type::Array, Type::Dict,
+                                        Type::Array,   Type::Dict,    Type::Dict,  Type::Dict};
+
+    explicit BinaryPlistView(const Layout &layout) : layout_(layout) {}
+
+    // The big-endian number of `width` bytes (1 to 8) at `at`. Writers give offsets and
+    // references one, two or four bytes.
+    std::uint64_t number(std::size_t at, unsigned width) const {
+        const auto *p = reinterpret_cast<const unsigned char *>(layout_.bytes.data()) + at;
+        switch (width) {
+        case 1:
+            return p[0];
+        case 2:
+            return (std::uint64_t{p[0]} << 8) | p[1];
+        case 4:
+            return (std::uint64_t{p[0]} << 24) | (std::uint64_t{p[1]} << 16) |
+                   (std::uint64_t{p[2]} << 8) | p[3];
+        default:
+            break;
+        }
+        std::uint64_t value = 0;
+        for (unsigned i = 0; i < width; ++i)
+            value = (value << 8) | p[i];
+        return value;
+    }
+
+    Layout layout_;
+};
+
 } // namespace byteward

@@ -9,14 +9,63 @@
 #include "storage/keyed_archive.h"
 #include "storage/plist_codec.h"
 
+#include <algorithm>
+#include <bit>
+
 using namespace byteward;
+
+namespace {
+
+// Equal to the bit, unlike ==: a NaN equals itself and -0 differs from 0.
+bool sameValue(const Value &a, const Value &b) {
+    if (a.isReal() && b.isReal())
+        return std::bit_cast<std::uint64_t>(a.doubleValue()) ==
+               std::bit_cast<std::uint64_t>(b.doubleValue());
+    return a == b;
+}
+
+bool identical(const ArchiveObject &a, const ArchiveObject &b);
+
+bool identical(const std::vector<ArchiveField> &a, const std::vector<ArchiveField> &b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto &x, const auto &y) {
+        return x.key == y.key && x.isInline == y.isInline && identical(x.object, y.object);
+    });
+}
+
+bool identical(const ArchiveObject &a, const ArchiveObject &b) {
+    return a.kind() == b.kind() && sameValue(a.value(), b.value()) && a.classes() == b.classes() &&
+           std::equal(a.items().begin(), a.items().end(), b.items().begin(), b.items().end(),
+                      [](const auto &x, const auto &y) { return identical(x, y); }) &&
+           identical(a.fields(), b.fields());
+}
+
+// Binary archives are read straight from their bytes; the property-list tree is the reference.
+void compareWithTheTree(std::string_view bytes) {
+    const auto plist = parsePropertyList(bytes);
+    const auto tree = plist ? KeyedArchive::fromPropertyList(*plist) : std::nullopt;
+    const auto direct = KeyedArchive::decodeDirectly(bytes);
+    if (bytes.substr(0, 8) != "bplist00") {
+        if (direct) fuzz::fail("XML was read as a binary archive");
+        return;
+    }
+    if (BinaryPlistView::open(bytes).has_value() != plist.has_value())
+        fuzz::fail("a view and the reader disagree on whether the property list reads");
+    if (direct.has_value() != tree.has_value())
+        fuzz::fail("the archive read straight and through the tree disagree on whether it reads");
+    if (direct && !identical(direct->fields(), tree->fields()))
+        fuzz::fail("the archive read straight differs from the one read through the tree");
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const std::string_view bytes = fuzz::asText(data, size);
+    compareWithTheTree(bytes);
     if (auto archive = KeyedArchive::decode(bytes)) {
         // Whatever decoded encodes and decodes again.
         const std::string encoded = archive->encode();
         if (!KeyedArchive::decode(encoded)) fuzz::fail("our own archive did not decode again");
+        compareWithTheTree(encoded);
         // Archives are written without their property-list tree; the bytes must be the tree's.
         if (encoded != toBinaryPropertyList(archive->toPropertyList()))
             fuzz::fail("an archive written directly differs from its property list's bytes");

@@ -5,8 +5,11 @@
 #include "storage/plist_codec.h"
 #include "support/test_env.h"
 
+#include <bit>
+#include <functional>
 #include <gtest/gtest.h>
 #include <random>
+#include <set>
 
 namespace byteward {
 namespace {
@@ -169,7 +172,284 @@ TEST(KeyedArchive, RejectsDamagedArchivesWithAReason) {
         std::string error;
         EXPECT_FALSE(KeyedArchive::fromPropertyList(c.root, &error).has_value()) << c.what;
         EXPECT_FALSE(error.empty()) << c.what;
+        // Read straight from the bytes, refused alike, and the reason still given.
+        const std::string bytes = toBinaryPropertyList(c.root);
+        EXPECT_FALSE(KeyedArchive::decodeDirectly(bytes).has_value()) << c.what;
+        error.clear();
+        EXPECT_FALSE(KeyedArchive::decode(bytes, &error).has_value()) << c.what;
+        EXPECT_FALSE(error.empty()) << c.what;
     }
+}
+
+// Equal to the bit, unlike ==: a NaN equals itself and -0 differs from 0.
+bool sameValue(const Value &a, const Value &b) {
+    if (a.isReal() && b.isReal())
+        return std::bit_cast<std::uint64_t>(a.doubleValue()) ==
+               std::bit_cast<std::uint64_t>(b.doubleValue());
+    return a == b;
+}
+
+bool identical(const ArchiveObject &a, const ArchiveObject &b);
+
+bool identical(const std::vector<ArchiveField> &a, const std::vector<ArchiveField> &b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto &x, const auto &y) {
+        return x.key == y.key && x.isInline == y.isInline && identical(x.object, y.object);
+    });
+}
+
+bool identical(const ArchiveObject &a, const ArchiveObject &b) {
+    return a.kind() == b.kind() && sameValue(a.value(), b.value()) && a.classes() == b.classes() &&
+           std::equal(a.items().begin(), a.items().end(), b.items().begin(), b.items().end(),
+                      [](const auto &x, const auto &y) { return identical(x, y); }) &&
+           identical(a.fields(), b.fields());
+}
+
+// What the bytes read as through the property-list tree.
+std::optional<KeyedArchive> throughTree(std::string_view bytes) {
+    const auto root = parsePropertyList(bytes);
+    if (!root) return std::nullopt;
+    return KeyedArchive::fromPropertyList(*root);
+}
+
+// Empty when both readers agree; what differs otherwise.
+std::string disagreement(std::string_view bytes) {
+    const auto direct = KeyedArchive::decodeDirectly(bytes);
+    const auto tree = throughTree(bytes);
+    if (direct.has_value() != tree.has_value())
+        return direct ? "read straight, refused through the tree"
+                      : "refused straight, read through the tree";
+    if (direct && !identical(direct->fields(), tree->fields())) return "read differently";
+    return {};
+}
+
+TEST(KeyedArchive, DirectReadingGivesTheTreesArchiveForEveryArchiveWritten) {
+    std::mt19937 random(20261210);
+    for (int n = 0; n < 300; ++n) {
+        KeyedArchive archive;
+        archive.encodeObject("root", randomObject(random, 0));
+        archive.encodeObject("when", ArchiveObject::date(instantFromSeconds(n * 1e9 - 3e9)));
+        archive.encodeObject("odd", ArchiveObject::real(n % 2 == 0 ? -0.0 : NAN));
+        const std::string bytes = archive.encode();
+        ASSERT_TRUE(KeyedArchive::decodeDirectly(bytes).has_value()) << n;
+        EXPECT_EQ(disagreement(bytes), "") << n;
+    }
+}
+
+// A writer other than ours: dictionaries with a key twice (the tree keeps the first place and the
+// last value), keys outside ASCII, sets, wrapped strings and data, dates without a time.
+TEST(KeyedArchive, DirectReadingAgreesWithTheTreeOnArchivesOfOtherWriters) {
+    auto classNamed = [](std::vector<std::string> names) {
+        ValueDict d;
+        d.set("$classname", Value(names.front()));
+        d.set("$classes", Value(ValueArray(names.begin(), names.end())));
+        return Value(d);
+    };
+    auto twice = [](std::initializer_list<ValueDict::Entry> entries) {
+        ValueDict d;
+        for (const auto &[key, value] : entries)
+            d.append(key, value); // no merging: the file holds each entry
+        return Value(d);
+    };
+    const Value thing = classNamed({"Thing"});
+    const struct {
+        const char *what;
+        ValueArray objects;
+        Value top;
+    } cases[] = {
+        {"a field twice in an object",
+         {"$null", thing,
+          twice({{"$class", Value(Uid{1})}, {"n", Value(1)}, {"m", Value(2)}, {"n", Value(3)}})},
+         twice({{"root", Value(Uid{2})}})},
+        {"a key twice in $top",
+         {"$null", "a", "b"},
+         twice({{"x", Value(Uid{1})}, {"y", Value(4)}, {"x", Value(Uid{2})}})},
+        {"$class twice, the last a text",
+         {"$null", thing, twice({{"$class", Value(Uid{1})}, {"$class", Value("no")}})},
+         twice({{"root", Value(Uid{2})}})},
+        {"$classname twice",
+         {"$null", twice({{"$classname", Value("NSDate")}, {"$classname", Value("Thing")}}),
+          twice({{"$class", Value(Uid{1})}, {"NS.time", Value("not a time")}})},
+         twice({{"root", Value(Uid{2})}})},
+        {"keys outside ASCII",
+         {"$null", thing, twice({{"$class", Value(Uid{1})}, {"cl\xC3\xA9", Value(1)}})},
+         twice({{"r\xC3\xA9sum\xC3\xA9", Value(Uid{2})}})},
+        {"sets, wrapped text and data, a date without its time",
+         {"$null", classNamed({"NSMutableSet", "NSSet"}),
+          twice({{"$class", Value(Uid{1})},
+                 {"NS.objects", Value(ValueArray{Uid{3}, Uid{0}, Uid{4}, Uid{5}})}}),
+          twice({{"$class", Value(Uid{6})}, {"NS.string", Value("wrapped")}}),
+          twice({{"$class", Value(Uid{7})}, {"NS.data", Value(Uid{8})}}),
+          twice({{"$class", Value(Uid{9})}}), classNamed({"NSMutableString", "NSString"}),
+          classNamed({"NSData"}), Value(ValueData{1, 2}), classNamed({"NSDate"})},
+         twice({{"root", Value(Uid{2})}, {"plain date", Value(instantFromSeconds(1e9))}})},
+        {"wrapped text that is nil",
+         {"$null", classNamed({"NSMutableString", "NSString"}),
+          twice({{"$class", Value(Uid{1})}, {"NS.string", Value(Uid{0})}})},
+         twice({{"root", Value(Uid{2})}})},
+        {"a list holding something other than a reference",
+         {"$null", classNamed({"NSArray"}),
+          twice({{"$class", Value(Uid{1})}, {"NS.objects", Value(ValueArray{Value(1)})}})},
+         twice({{"root", Value(Uid{2})}})},
+    };
+    for (const auto &c : cases) {
+        ValueDict root;
+        root.set("$version", Value(100000));
+        root.set("$top", c.top);
+        root.set("$objects", Value(c.objects));
+        EXPECT_EQ(disagreement(toBinaryPropertyList(Value(root))), "") << c.what;
+    }
+}
+
+// Shared objects are refused once they expand past a budget that grows with the references the
+// objects hold; the budget must come out the same both ways, to the object.
+TEST(KeyedArchive, DirectReadingSpendsTheTreesBudgetToTheLastObject) {
+    // A list of m references to a list of k references to one text: 1 + m(1 + k) objects read,
+    // and one more for each extra reference in $top, which the budget does not count.
+    const std::uint64_t m = 230;
+    const std::uint64_t k = 300;
+    const std::uint64_t read = 1 + m * (1 + k);
+    // The references the objects hold: the two lists' own, their classes', then `pad` more.
+    const std::uint64_t pad = (read - (65'536 + 4 * (m + k + 2)) + 3) / 4;
+    const std::uint64_t spare = 65'536 + 4 * (m + k + 2 + pad) - read;
+    for (std::uint64_t extra = 0; extra <= spare + 2; ++extra) {
+        ValueDict arrayClass;
+        arrayClass.set("$classname", "NSArray");
+        ValueDict outer;
+        outer.set("$class", Value(Uid{1}));
+        outer.set("NS.objects", Value(ValueArray(m, Value(Uid{3}))));
+        ValueDict inner;
+        inner.set("$class", Value(Uid{1}));
+        inner.set("NS.objects", Value(ValueArray(k, Value(Uid{4}))));
+        ValueDict padding; // referred to by nothing, counted all the same
+        padding.set("pad", Value(ValueArray(pad, Value(Uid{4}))));
+        ValueDict top;
+        top.set("root", Value(Uid{2}));
+        for (std::uint64_t i = 0; i < extra; ++i)
+            top.set("extra " + std::to_string(i), Value(Uid{4}));
+        ValueDict root;
+        root.set("$top", Value(top));
+        root.set("$objects", Value(ValueArray{"$null", Value(arrayClass), Value(outer),
+                                              Value(inner), "leaf", Value(padding)}));
+        const std::string bytes = toBinaryPropertyList(Value(root));
+        EXPECT_EQ(throughTree(bytes).has_value(), extra <= spare) << extra;
+        EXPECT_EQ(disagreement(bytes), "") << extra;
+    }
+}
+
+// Lists in lists down to the nesting limit and past it: refused from the same depth both ways.
+TEST(KeyedArchive, DirectReadingStopsAtTheTreesNestingLimit) {
+    std::set<bool> outcomes;
+    for (int depth = 250; depth < 262; ++depth) {
+        ArchiveObject list = ArchiveObject::list({ArchiveObject::string("bottom")});
+        for (int i = 1; i < depth; ++i)
+            list = ArchiveObject::list({std::move(list)});
+        KeyedArchive archive;
+        archive.encodeObject("root", std::move(list));
+        const std::string bytes = archive.encode();
+        outcomes.insert(throughTree(bytes).has_value());
+        EXPECT_EQ(disagreement(bytes), "") << depth;
+    }
+    EXPECT_EQ(outcomes.size(), 2U) << "the limit lies outside the depths tried";
+}
+
+// The sample archive with one more root entry, which the archive never reads but the property
+// list must still be sound in.
+std::string withJunk(const std::function<BinaryPlistBuilder::Ref(BinaryPlistBuilder &,
+                                                                 BinaryPlistBuilder::Ref)> &junk) {
+    static const std::string junkKey = "$junk";
+    static const Value plist = sampleArchive().toPropertyList();
+    BinaryPlistBuilder out;
+    const auto root = out.container();
+    std::vector<BinaryPlistBuilder::Ref> keys;
+    std::vector<BinaryPlistBuilder::Ref> values;
+    for (const auto &[key, value] : *plist.asDict()) {
+        keys.push_back(out.text(key));
+        values.push_back(out.value(value));
+    }
+    keys.push_back(out.text(junkKey));
+    values.push_back(junk(out, root));
+    keys.insert(keys.end(), values.begin(), values.end());
+    out.endDict(root, std::move(keys));
+    return out.finish();
+}
+
+// An array holding `n` levels of arrays, each holding the next `times` times.
+BinaryPlistBuilder::Ref nested(BinaryPlistBuilder &out, int n, int times) {
+    static const std::string leaf = "leaf";
+    if (n == 0) return out.text(leaf);
+    const auto array = out.container();
+    const auto next = nested(out, n - 1, times);
+    out.endArray(array,
+                 std::vector<BinaryPlistBuilder::Ref>(static_cast<std::size_t>(times), next));
+    return array;
+}
+
+TEST(KeyedArchive, DirectReadingRefusesWhatTheTreeRefusesAnywhereInTheFile) {
+    using Builder = BinaryPlistBuilder;
+    static const std::string withNul("a\0b", 3);
+    const struct {
+        const char *what;
+        std::string bytes;
+        bool readable;
+    } cases[] = {
+        {"an array shared twice",
+         withJunk([](Builder &out, Builder::Ref) { return nested(out, 3, 2); }), true},
+        {"an array holding itself", withJunk([](Builder &out, Builder::Ref) {
+             const auto array = out.container();
+             out.endArray(array, {array});
+             return array;
+         }),
+         false},
+        {"an array holding the root", withJunk([](Builder &out, Builder::Ref root) {
+             const auto array = out.container();
+             out.endArray(array, {root});
+             return array;
+         }),
+         false},
+        {"a reference past the last object", withJunk([](Builder &out, Builder::Ref) {
+             const auto array = out.container();
+             out.endArray(array, {0xFF});
+             return array;
+         }),
+         false},
+        {"arrays doubling sixty times",
+         withJunk([](Builder &out, Builder::Ref) { return nested(out, 60, 2); }), false},
+        {"nesting 600 deep",
+         withJunk([](Builder &out, Builder::Ref) { return nested(out, 600, 1); }), false},
+        {"a dictionary keyed by a number", withJunk([](Builder &out, Builder::Ref) {
+             const auto dict = out.container();
+             out.endDict(dict, {out.integer(1), out.integer(2)});
+             return dict;
+         }),
+         false},
+        {"text holding a NUL",
+         withJunk([](Builder &out, Builder::Ref) { return out.text(withNul); }), false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(throughTree(c.bytes).has_value(), c.readable) << c.what;
+        EXPECT_EQ(disagreement(c.bytes), "") << c.what;
+    }
+}
+
+// Every byte of an archive set to values that make markers, counts, references and offsets go
+// wrong: whatever either reader makes of the result, the other makes the same.
+TEST(KeyedArchive, DirectReadingAgreesWithTheTreeOnEveryDamagedByte) {
+    KeyedArchive archive = sampleArchive();
+    archive.encodeObject("text", ArchiveObject::string("caf\xC3\xA9"));
+    const std::string good = archive.encode();
+    int readable = 0;
+    for (std::size_t at = 0; at < good.size(); ++at) {
+        const auto original = static_cast<unsigned char>(good[at]);
+        for (const unsigned value : {0x00u, 0x01u, 0x0Fu, 0x10u, 0x5Fu, 0x80u, 0xA1u, 0xD1u, 0xFFu,
+                                     original ^ 0x01u, original ^ 0x10u, original + 1u}) {
+            std::string bytes = good;
+            bytes[at] = static_cast<char>(value);
+            readable += throughTree(bytes).has_value() ? 1 : 0;
+            EXPECT_EQ(disagreement(bytes), "") << "byte " << at << " set to " << value;
+        }
+    }
+    // Enough of them still read for the comparison to mean something.
+    EXPECT_GT(readable, 100);
 }
 
 // Sends the n-th reference of the tree to `target`; false when there is no n-th.

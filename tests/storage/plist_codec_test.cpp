@@ -377,6 +377,8 @@ TEST(PlistCodec, BinaryReaderAgreesWithLibplist) {
         if (ours && theirs) {
             EXPECT_TRUE(*ours == *theirs) << ours->stringValue();
         }
+        // A view checks what the reader checks, without reading the values.
+        EXPECT_EQ(BinaryPlistView::open(c.bytes).has_value(), ours.has_value());
     }
 }
 
@@ -442,11 +444,15 @@ TEST(PlistCodec, BinaryReaderRefusesMalformedFiles) {
         {"a NUL in ASCII text", inArray("\x53" + bytesOf({'a', 0, 'b'}))},
         {"a NUL in UTF-16 text", inArray(utf16({0x41, 0}))},
         {"a dictionary keyed by an array", handMade({container(0xD, {0, 0})})},
+        {"a number read as a value, then as a key",
+         handMade({container(0xA, {1, 2}), "\x10\x05", container(0xD, {1, 1})})},
         {"an unknown marker", inArray("\x70")},
         {"a UID of 9 bytes", inArray("\x88" + be(1, 8) + "\x01")},
     };
-    for (const auto &c : cases)
+    for (const auto &c : cases) {
         EXPECT_FALSE(parsePropertyList(c.bytes).has_value()) << c.what;
+        EXPECT_FALSE(BinaryPlistView::open(c.bytes).has_value()) << c.what;
+    }
 }
 
 // Values of every kind with the awkward cases mixed in: text to escape, that is not UTF-8 or
