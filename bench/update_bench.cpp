@@ -86,6 +86,20 @@ void AtomicWriteOfARecord(benchmark::State &state) {
 }
 BENCHMARK(AtomicWriteOfARecord)->Unit(benchmark::kMicrosecond);
 
+// What every sample of the daemon writes, traffic or not: both records (2.2 KB, each with the
+// time of the sample) with one flush of their folder.
+void RecordWritesOfASample(benchmark::State &state) {
+    test::TempDir dir;
+    const std::string record(2200, 'x');
+    for (auto _ : state) {
+        const DirectoryFlushBatch flushes;
+        for (const char *name : {"app_data_cellular.plist", "app_data_wifi.plist"})
+            benchmark::DoNotOptimize(writeFileAtomically(dir.path() / name, record, kPrivateToUser,
+                                                         DirectoryFlush::InBatch));
+    }
+}
+BENCHMARK(RecordWritesOfASample)->Unit(benchmark::kMicrosecond);
+
 // The writes a cycle with traffic cannot do without, as it makes them: both records (2.2 KB) with
 // one flush of their folder, then the custom counters (0.7 KB), flushed at once.
 void WritesOfACycle(benchmark::State &state) {
