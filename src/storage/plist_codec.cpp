@@ -609,27 +609,6 @@ bool looksBinary(std::string_view bytes) {
     return bytes.substr(0, 8) == "bplist00";
 }
 
-std::uint64_t bigEndian(std::string_view bytes, std::size_t at, std::size_t width) {
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data()) + at;
-    // Writers give offsets and references one, two or four bytes; a file of many objects reads
-    // millions of them.
-    switch (width) {
-    case 1:
-        return p[0];
-    case 2:
-        return (std::uint64_t{p[0]} << 8) | p[1];
-    case 4:
-        return (std::uint64_t{p[0]} << 24) | (std::uint64_t{p[1]} << 16) |
-               (std::uint64_t{p[2]} << 8) | p[3];
-    default:
-        break;
-    }
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < width; ++i)
-        value = (value << 8) | p[i];
-    return value;
-}
-
 // libplist aborts the process on a string or key that holds a NUL character, which a damaged
 // file can easily contain. Walk the object table first and refuse such files, and any whose
 // tables point outside the file.
@@ -639,14 +618,14 @@ bool binaryStringsAreSafe(std::string_view bytes) {
     if (bytes.size() < kHeader + kTrailer) return false;
     const std::size_t trailer = bytes.size() - kTrailer;
     const std::size_t offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
-    const std::uint64_t objectCount = bigEndian(bytes, trailer + 8, 8);
-    const std::uint64_t tableOffset = bigEndian(bytes, trailer + 24, 8);
+    const std::uint64_t objectCount = readBigEndian(bytes, trailer + 8, 8);
+    const std::uint64_t tableOffset = readBigEndian(bytes, trailer + 24, 8);
     if (offsetSize < 1 || offsetSize > 8 || tableOffset < kHeader || tableOffset > trailer ||
         objectCount > (trailer - tableOffset) / offsetSize)
         return false;
     for (std::uint64_t i = 0; i < objectCount; ++i) {
-        const std::uint64_t at =
-            bigEndian(bytes, static_cast<std::size_t>(tableOffset + i * offsetSize), offsetSize);
+        const std::uint64_t at = readBigEndian(
+            bytes, static_cast<std::size_t>(tableOffset + i * offsetSize), offsetSize);
         if (at < kHeader || at >= trailer) return false;
         const auto marker = static_cast<unsigned char>(bytes[at]);
         const unsigned kind = marker >> 4;
@@ -659,7 +638,7 @@ bool binaryStringsAreSafe(std::string_view bytes) {
             if ((lengthMarker >> 4) != 0x1 || (lengthMarker & 0x0F) > 3) return false;
             const std::size_t width = std::size_t{1} << (lengthMarker & 0x0F);
             if (start + 1 + width > trailer) return false;
-            length = bigEndian(bytes, static_cast<std::size_t>(start + 1), width);
+            length = readBigEndian(bytes, static_cast<std::size_t>(start + 1), width);
             start += 1 + width;
         }
         const std::uint64_t unit = kind == 0x6 ? 2 : 1;
@@ -694,7 +673,7 @@ void appendUtf8FromUtf16(std::string_view units, std::string &out) {
     bool haveLead = false;
     std::uint32_t pending = 0;
     for (std::size_t i = 0; i + 1 < units.size(); i += 2) {
-        const auto unit = static_cast<std::uint32_t>(bigEndian(units, i, 2));
+        const auto unit = static_cast<std::uint32_t>(readBigEndian(units, i, 2));
         if (unit >= 0xD800 && unit <= 0xDBFF) {
             haveLead = !haveLead;
             pending = 0x10000 + ((unit & 0x3FF) << 10);
@@ -734,9 +713,9 @@ class BinaryPlistObjects {
         layout.bytes = bytes;
         layout.offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
         layout.refSize = static_cast<unsigned char>(bytes[trailer + 7]);
-        layout.count = bigEndian(bytes, trailer + 8, 8);
-        layout.root = bigEndian(bytes, trailer + 16, 8);
-        const std::uint64_t table = bigEndian(bytes, trailer + 24, 8);
+        layout.count = readBigEndian(bytes, trailer + 8, 8);
+        layout.root = readBigEndian(bytes, trailer + 16, 8);
+        const std::uint64_t table = readBigEndian(bytes, trailer + 24, 8);
         check(layout.offsetSize >= 1 && layout.offsetSize <= 8 && layout.refSize >= 1 &&
               layout.refSize <= 8);
         check(table > kHeader && table <= trailer);
@@ -757,8 +736,8 @@ class BinaryPlistObjects {
     // Where an object starts; objects lie between the header and the offset table.
     std::size_t offsetOf(std::uint64_t ref) const {
         check(ref < count_);
-        const std::uint64_t at =
-            bigEndian(bytes_, table_ + static_cast<std::size_t>(ref) * offsetSize_, offsetSize_);
+        const std::uint64_t at = readBigEndian(
+            bytes_, table_ + static_cast<std::size_t>(ref) * offsetSize_, offsetSize_);
         check(at >= kHeader && at < table_);
         return static_cast<std::size_t>(at);
     }
@@ -862,7 +841,7 @@ class BinaryPlistObjects {
     }
 
     std::uint64_t refAt(std::size_t at, std::size_t i) const {
-        return bigEndian(bytes_, at + i * refSize_, refSize_);
+        return readBigEndian(bytes_, at + i * refSize_, refSize_);
     }
 
     static constexpr std::size_t kHeader = 8;
@@ -877,7 +856,7 @@ class BinaryPlistObjects {
 
     std::uint64_t number(std::size_t at, std::size_t width) const {
         take(at, width);
-        return bigEndian(bytes_, at, width);
+        return readBigEndian(bytes_, at, width);
     }
 
     // Integers of 1, 2 and 4 bytes are unsigned, of 8 two's complement; of 16 bytes the low 64
@@ -887,7 +866,7 @@ class BinaryPlistObjects {
         const std::size_t width = std::size_t{1} << info;
         const std::size_t low = width == 16 ? 8 : 0;
         take(at, width);
-        return static_cast<std::int64_t>(bigEndian(bytes_, at + low, width - low));
+        return static_cast<std::int64_t>(readBigEndian(bytes_, at + low, width - low));
     }
 
     double real(unsigned info, std::size_t at) const {

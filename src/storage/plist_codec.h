@@ -64,6 +64,27 @@ class BinaryPlistBuilder {
     std::unique_ptr<Writer> writer_;
 };
 
+// The big-endian number of `width` bytes (1 to 8) at `at`. Writers give offsets and references
+// one, two or four bytes; a file of many objects reads millions of them.
+inline std::uint64_t readBigEndian(std::string_view bytes, std::size_t at, std::size_t width) {
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data()) + at;
+    switch (width) {
+    case 1:
+        return p[0];
+    case 2:
+        return (std::uint64_t{p[0]} << 8) | p[1];
+    case 4:
+        return (std::uint64_t{p[0]} << 24) | (std::uint64_t{p[1]} << 16) |
+               (std::uint64_t{p[2]} << 8) | p[3];
+    default:
+        break;
+    }
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < width; ++i)
+        value = (value << 8) | p[i];
+    return value;
+}
+
 // A binary property list read where it lies, object by object, for a reader that builds its own
 // objects rather than a Value tree (a keyed archive's). Opening checks every object the root
 // reaches as parsePropertyList checks it, without building values, so a view opens exactly when
@@ -130,25 +151,8 @@ class BinaryPlistView {
 
     explicit BinaryPlistView(const Layout &layout) : layout_(layout) {}
 
-    // The big-endian number of `width` bytes (1 to 8) at `at`. Writers give offsets and
-    // references one, two or four bytes.
     std::uint64_t number(std::size_t at, unsigned width) const {
-        const auto *p = reinterpret_cast<const unsigned char *>(layout_.bytes.data()) + at;
-        switch (width) {
-        case 1:
-            return p[0];
-        case 2:
-            return (std::uint64_t{p[0]} << 8) | p[1];
-        case 4:
-            return (std::uint64_t{p[0]} << 24) | (std::uint64_t{p[1]} << 16) |
-                   (std::uint64_t{p[2]} << 8) | p[3];
-        default:
-            break;
-        }
-        std::uint64_t value = 0;
-        for (unsigned i = 0; i < width; ++i)
-            value = (value << 8) | p[i];
-        return value;
+        return readBigEndian(layout_.bytes, at, width);
     }
 
     Layout layout_;

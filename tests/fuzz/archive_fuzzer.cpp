@@ -8,36 +8,11 @@
 #include "model/history.h"
 #include "storage/keyed_archive.h"
 #include "storage/plist_codec.h"
-
-#include <algorithm>
-#include <bit>
+#include "support/archive_compare.h"
 
 using namespace byteward;
 
 namespace {
-
-// Equal to the bit, unlike ==: a NaN equals itself and -0 differs from 0.
-bool sameValue(const Value &a, const Value &b) {
-    if (a.isReal() && b.isReal())
-        return std::bit_cast<std::uint64_t>(a.doubleValue()) ==
-               std::bit_cast<std::uint64_t>(b.doubleValue());
-    return a == b;
-}
-
-bool identical(const ArchiveObject &a, const ArchiveObject &b);
-
-bool identical(const std::vector<ArchiveField> &a, const std::vector<ArchiveField> &b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto &x, const auto &y) {
-        return x.key == y.key && x.isInline == y.isInline && identical(x.object, y.object);
-    });
-}
-
-bool identical(const ArchiveObject &a, const ArchiveObject &b) {
-    return a.kind() == b.kind() && sameValue(a.value(), b.value()) && a.classes() == b.classes() &&
-           std::equal(a.items().begin(), a.items().end(), b.items().begin(), b.items().end(),
-                      [](const auto &x, const auto &y) { return identical(x, y); }) &&
-           identical(a.fields(), b.fields());
-}
 
 // Binary archives are read straight from their bytes; the property-list tree is the reference.
 void compareWithTheTree(std::string_view bytes) {
@@ -52,7 +27,7 @@ void compareWithTheTree(std::string_view bytes) {
         fuzz::fail("a view and the reader disagree on whether the property list reads");
     if (direct.has_value() != tree.has_value())
         fuzz::fail("the archive read straight and through the tree disagree on whether it reads");
-    if (direct && !identical(direct->fields(), tree->fields()))
+    if (direct && !test::identical(direct->fields(), tree->fields()))
         fuzz::fail("the archive read straight differs from the one read through the tree");
 }
 

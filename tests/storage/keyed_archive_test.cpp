@@ -3,9 +3,9 @@
 
 #include "storage/keyed_archive.h"
 #include "storage/plist_codec.h"
+#include "support/archive_compare.h"
 #include "support/test_env.h"
 
-#include <bit>
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
@@ -181,29 +181,6 @@ TEST(KeyedArchive, RejectsDamagedArchivesWithAReason) {
     }
 }
 
-// Equal to the bit, unlike ==: a NaN equals itself and -0 differs from 0.
-bool sameValue(const Value &a, const Value &b) {
-    if (a.isReal() && b.isReal())
-        return std::bit_cast<std::uint64_t>(a.doubleValue()) ==
-               std::bit_cast<std::uint64_t>(b.doubleValue());
-    return a == b;
-}
-
-bool identical(const ArchiveObject &a, const ArchiveObject &b);
-
-bool identical(const std::vector<ArchiveField> &a, const std::vector<ArchiveField> &b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto &x, const auto &y) {
-        return x.key == y.key && x.isInline == y.isInline && identical(x.object, y.object);
-    });
-}
-
-bool identical(const ArchiveObject &a, const ArchiveObject &b) {
-    return a.kind() == b.kind() && sameValue(a.value(), b.value()) && a.classes() == b.classes() &&
-           std::equal(a.items().begin(), a.items().end(), b.items().begin(), b.items().end(),
-                      [](const auto &x, const auto &y) { return identical(x, y); }) &&
-           identical(a.fields(), b.fields());
-}
-
 // What the bytes read as through the property-list tree.
 std::optional<KeyedArchive> throughTree(std::string_view bytes) {
     const auto root = parsePropertyList(bytes);
@@ -218,7 +195,7 @@ std::string disagreement(std::string_view bytes) {
     if (direct.has_value() != tree.has_value())
         return direct ? "read straight, refused through the tree"
                       : "refused straight, read through the tree";
-    if (direct && !identical(direct->fields(), tree->fields())) return "read differently";
+    if (direct && !test::identical(direct->fields(), tree->fields())) return "read differently";
     return {};
 }
 
