@@ -10,6 +10,8 @@
 #include "storage/plist_codec.h"
 
 #include <cmath>
+#include <map>
+#include <mutex>
 
 namespace byteward {
 
@@ -96,6 +98,43 @@ std::string dropNonFiniteAmounts(ValueDict &d) {
     return dropped;
 }
 
+// The records as this process last read or wrote them, each with the bytes it was read from:
+// while a file holds those very bytes, its dictionary is known without parsing it again. Every
+// sample writes both records and reads them back at the next; the bytes are compared whole, so a
+// file another process wrote (or damaged) is always parsed.
+class DecodedRecords {
+  public:
+    static DecodedRecords &instance() {
+        static DecodedRecords records;
+        return records;
+    }
+
+    std::optional<ValueDict> find(const fs::path &path, std::string_view bytes) {
+        const std::lock_guard lock(mutex_);
+        const auto entry = entries_.find(path.string());
+        if (entry == entries_.end() || entry->second.bytes != bytes) return std::nullopt;
+        return entry->second.dictionary;
+    }
+
+    void remember(const fs::path &path, std::string bytes, ValueDict dictionary) {
+        const std::lock_guard lock(mutex_);
+        entries_[path.string()] = {std::move(bytes), std::move(dictionary)};
+    }
+
+    void forget(const fs::path &path) {
+        const std::lock_guard lock(mutex_);
+        entries_.erase(path.string());
+    }
+
+  private:
+    struct Entry {
+        std::string bytes;
+        ValueDict dictionary;
+    };
+    std::mutex mutex_;
+    std::map<std::string, Entry> entries_;
+};
+
 long long truncatedDays(const ValueDict &d, const char *key) {
     const double days = AppData::getNumberForKey(key, d);
     return std::isfinite(days) ? static_cast<long long>(std::trunc(days)) : 0;
@@ -158,12 +197,17 @@ ValueDict AppData::readStoredDictionary() const {
     std::string error;
     const auto bytes = readWholeFile(path, &error);
     if (bytes) {
+        if (auto known = DecodedRecords::instance().find(path, *bytes)) {
+            if (keepStored_) stored_ = *known;
+            return std::move(*known);
+        }
         if (auto parsed = parsePropertyList(*bytes); parsed && parsed->isDict()) {
             ValueDict d = std::move(*parsed->asDict());
             const std::string dropped = dropNonFiniteAmounts(d);
             if (dropped.empty()) {
                 // Only a sound record is kept: a damaged one is told of at each reading, as before.
                 if (keepStored_) stored_ = d;
+                DecodedRecords::instance().remember(path, *bytes, d);
                 return d;
             }
             // Keep the rest, read the damaged amounts as missing, and keep the file as it was
@@ -325,10 +369,19 @@ FileResult AppData::saveAppData() {
         return noteWrite(services_.log, path,
                          FileResult::failure(services_.paths.dataDir.string() +
                                              ": the folder cannot be created"));
+    Value record(toDictionary());
+    std::string bytes = toXmlPropertyList(record);
     // The two records may reach the disk in either order: each holds its own reading.
-    return noteWrite(services_.log, path,
-                     writeFileAtomically(path, toXmlPropertyList(Value(toDictionary())),
-                                         kPrivateToUser, DirectoryFlush::InBatch));
+    FileResult written = noteWrite(services_.log, path,
+                                   writeFileAtomically(path, bytes, kPrivateToUser,
+                                                       DirectoryFlush::InBatch));
+    // The next reading of these bytes gives the record with its dates in whole seconds.
+    std::optional<Value> readBack = written ? xmlReadBack(std::move(record)) : std::nullopt;
+    if (readBack && readBack->isDict() && dropNonFiniteAmounts(*readBack->asDict()).empty())
+        DecodedRecords::instance().remember(path, std::move(bytes), std::move(*readBack->asDict()));
+    else
+        DecodedRecords::instance().forget(path);
+    return written;
 }
 
 } // namespace byteward

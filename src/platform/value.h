@@ -35,6 +35,8 @@ class ValueDict {
     // distinct once at the end: set() walks the entries each time.
     void append(std::string key, Value value);
     void reserve(std::size_t count);
+    // Calls change(key, value) for each entry, to change the values in place; keys stay as they are.
+    template <typename Change> void changeValues(Change change);
     bool erase(std::string_view key);
     // Defined below, where Value is complete.
     std::size_t size() const;
@@ -111,6 +113,11 @@ class Value {
   private:
     Storage storage_;
 };
+
+template <typename Change> void ValueDict::changeValues(Change change) {
+    for (auto &entry : entries_)
+        change(std::as_const(entry.first), entry.second);
+}
 
 inline void ValueDict::append(std::string key, Value value) {
     entries_.emplace_back(std::move(key), std::move(value));

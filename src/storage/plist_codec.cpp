@@ -1093,6 +1093,42 @@ class BinaryPlistChecker : BinaryPlistWalk {
 
 // libplist's XML form (plist_to_xml) to the byte, which the files on disk and the tests that
 // compare them hold us to, written without building libplist's node tree first.
+// The seconds since 1970 a date is written with in the XML form: whole seconds, truncated toward
+// zero from libplist's double of seconds since 2001 (so a date just before 2001 with a fraction is
+// written a second late, as it always was).
+std::int64_t xmlDateSeconds(Instant when) {
+    const PlistTime time = plistTime(when);
+    const double seconds = time.fitsLibplist() ? static_cast<double>(time.sec) +
+                                                     static_cast<double>(time.usec) / 1000000
+                                               : time.farSeconds();
+    return static_cast<std::int64_t>(seconds) + static_cast<std::int64_t>(kPlistEpochOffset);
+}
+
+std::string xmlDateText(Instant when) {
+    const std::int64_t sinceEpoch = xmlDateSeconds(when);
+    const std::int64_t days = floorDiv(sinceEpoch, kSecondsPerDay);
+    const std::int64_t clock = sinceEpoch - days * kSecondsPerDay;
+    const CivilDate civil = civilFromDays(days);
+    std::array<char, 48> buffer{};
+    // The year is not padded: libplist used strftime's %Y.
+    const int length = std::snprintf(
+        buffer.data(), buffer.size(), "%lld-%02u-%02uT%02lld:%02lld:%02lldZ",
+        static_cast<long long>(civil.year), civil.month, civil.day,
+        static_cast<long long>(clock / 3600), static_cast<long long>(clock / 60 % 60),
+        static_cast<long long>(clock % 60));
+    return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+// Text as libplist held it: cut at a NUL (it took C strings), stray bytes replaced.
+std::string_view libplistText(std::string_view raw, std::string &storage) {
+    const std::string_view cut = raw.substr(0, raw.find('\0'));
+    if (std::all_of(cut.begin(), cut.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return cut;
+    storage = validUtf8(cut);
+    return storage;
+}
+
 class XmlPlistWriter {
   public:
     std::string write(const Value &root) {
@@ -1159,15 +1195,6 @@ class XmlPlistWriter {
         out_ += close;
     }
 
-    static std::string_view libplistText(std::string_view raw, std::string &storage) {
-        const std::string_view cut = raw.substr(0, raw.find('\0'));
-        if (std::all_of(cut.begin(), cut.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-            return cut;
-        storage = validUtf8(cut);
-        return storage;
-    }
-
     void escaped(std::string_view text) {
         std::size_t start = 0;
         for (std::size_t i = 0; i < text.size(); ++i) {
@@ -1183,27 +1210,9 @@ class XmlPlistWriter {
         out_.append(text.substr(start));
     }
 
-    // Whole seconds, truncated toward zero from libplist's double of seconds since 2001 (so a
-    // date just before 2001 with a fraction is written a second late, as it always was).
     void date(Instant when) {
-        const PlistTime time = plistTime(when);
-        const double seconds = time.fitsLibplist() ? static_cast<double>(time.sec) +
-                                                         static_cast<double>(time.usec) / 1000000
-                                                   : time.farSeconds();
-        const auto sinceEpoch =
-            static_cast<std::int64_t>(seconds) + static_cast<std::int64_t>(kPlistEpochOffset);
-        const std::int64_t days = floorDiv(sinceEpoch, kSecondsPerDay);
-        const std::int64_t clock = sinceEpoch - days * kSecondsPerDay;
-        const CivilDate civil = civilFromDays(days);
-        std::array<char, 48> buffer{};
-        // The year is not padded: libplist used strftime's %Y.
-        const int length = std::snprintf(
-            buffer.data(), buffer.size(), "%lld-%02u-%02uT%02lld:%02lld:%02lldZ",
-            static_cast<long long>(civil.year), civil.month, civil.day,
-            static_cast<long long>(clock / 3600), static_cast<long long>(clock / 60 % 60),
-            static_cast<long long>(clock % 60));
         out_ += "<date>";
-        out_.append(buffer.data(), static_cast<std::size_t>(length));
+        out_ += xmlDateText(when);
         out_ += "</date>\n";
     }
 
@@ -1310,6 +1319,44 @@ class XmlPlistWriter {
     std::string out_;
 };
 
+// A date's text as libplist writes it (YYYY-MM-DDTHH:MM:SSZ in whole seconds, spaces allowed
+// after), read as libplist reads it. Empty for other texts (short years, fractions, fields out of
+// range), which libplist reads leniently, so that it reads them itself.
+std::optional<Instant> instantFromXmlDateText(std::string_view raw) {
+    // libplist reads a date only when its text is shorter than this.
+    constexpr std::size_t kLongestDate = 31;
+    if (raw.size() > kLongestDate || raw.size() < 20 || raw[4] != '-' || raw[7] != '-' ||
+        raw[10] != 'T' || raw[13] != ':' || raw[16] != ':' || raw[19] != 'Z')
+        return std::nullopt;
+    for (std::size_t i = 20; i < raw.size(); ++i)
+        if (raw[i] != ' ' && raw[i] != '\t' && raw[i] != '\r' && raw[i] != '\n') return std::nullopt;
+    bool fine = true;
+    auto field = [&raw, &fine](std::size_t at, std::size_t width, std::int64_t low,
+                               std::int64_t high) {
+        std::int64_t number = 0;
+        for (std::size_t i = at; i < at + width; ++i) {
+            if (raw[i] < '0' || raw[i] > '9') fine = false;
+            number = number * 10 + (raw[i] - '0');
+        }
+        if (number < low || number > high) fine = false;
+        return number;
+    };
+    const std::int64_t year = field(0, 4, 1, 9999);
+    const auto month = static_cast<unsigned>(field(5, 2, 1, 12));
+    // A day past the month's end runs on into the next, as libplist counts it.
+    const std::int64_t day = field(8, 2, 1, 31);
+    const std::int64_t hour = field(11, 2, 0, 23);
+    const std::int64_t minute = field(14, 2, 0, 59);
+    const std::int64_t second = field(17, 2, 0, 59);
+    if (!fine) return std::nullopt;
+    const std::chrono::sys_days first{std::chrono::year{static_cast<int>(year)} /
+                                      std::chrono::month{month} / 1};
+    const std::int64_t days = first.time_since_epoch().count() + day - 1;
+    const std::int64_t sinceEpoch = days * kSecondsPerDay + hour * 3600 + minute * 60 + second;
+    return dateFromPlistSeconds(
+        static_cast<double>(sinceEpoch - static_cast<std::int64_t>(kPlistEpochOffset)));
+}
+
 // Reads the XML form straight into Values, for what libplist's writer and ours produce and what a
 // person writes in the same shape. It gives exactly the Value libplist's reader would; where it
 // is not sure it would (comments, CDATA, other entities or processing instructions, attributes,
@@ -1340,8 +1387,6 @@ class XmlPlistReader {
 
     // Deeper than any property list a program writes; beyond it libplist reads the document.
     static constexpr int kMaxDepth = 512;
-    // libplist reads a date only when its text is shorter than this.
-    static constexpr std::size_t kLongestDate = 31;
 
     static void unsure(bool fine) {
         if (!fine) throw Unsure{};
@@ -1647,39 +1692,13 @@ class XmlPlistReader {
         return -1;
     }
 
-    // YYYY-MM-DDTHH:MM:SSZ in whole seconds, as libplist writes it. Others (short years,
-    // fractions, fields out of range) it reads leniently, so it reads them itself.
     Value date() {
         skipSpace();
         const std::string_view raw = content();
         closing("date");
-        unsure(raw.size() <= kLongestDate && raw.size() >= 20 && raw[4] == '-' && raw[7] == '-' &&
-               raw[10] == 'T' && raw[13] == ':' && raw[16] == ':' && raw[19] == 'Z');
-        for (std::size_t i = 20; i < raw.size(); ++i)
-            unsure(isSpace(raw[i]));
-        auto field = [&raw](std::size_t at, std::size_t width, std::int64_t low,
-                            std::int64_t high) {
-            std::int64_t number = 0;
-            for (std::size_t i = at; i < at + width; ++i) {
-                unsure(raw[i] >= '0' && raw[i] <= '9');
-                number = number * 10 + (raw[i] - '0');
-            }
-            unsure(number >= low && number <= high);
-            return number;
-        };
-        const std::int64_t year = field(0, 4, 1, 9999);
-        const auto month = static_cast<unsigned>(field(5, 2, 1, 12));
-        // A day past the month's end runs on into the next, as libplist counts it.
-        const std::int64_t day = field(8, 2, 1, 31);
-        const std::int64_t hour = field(11, 2, 0, 23);
-        const std::int64_t minute = field(14, 2, 0, 59);
-        const std::int64_t second = field(17, 2, 0, 59);
-        const std::chrono::sys_days first{std::chrono::year{static_cast<int>(year)} /
-                                          std::chrono::month{month} / 1};
-        const std::int64_t days = first.time_since_epoch().count() + day - 1;
-        const std::int64_t sinceEpoch = days * kSecondsPerDay + hour * 3600 + minute * 60 + second;
-        return Value(dateFromPlistSeconds(
-            static_cast<double>(sinceEpoch - static_cast<std::int64_t>(kPlistEpochOffset))));
+        const std::optional<Instant> when = instantFromXmlDateText(raw);
+        unsure(when.has_value());
+        return Value(*when);
     }
 
     std::string_view s_;
@@ -1698,6 +1717,69 @@ std::optional<Value> parseXmlPropertyListWithoutFallback(std::string_view bytes)
     // libplist takes no more than 4 GiB; what it refuses, ours does not read either.
     if (looksBinary(bytes) || bytes.size() > UINT32_MAX) return std::nullopt;
     return XmlPlistReader(bytes).read();
+}
+
+namespace {
+
+// Deep enough for any record; deeper values are simply not known without reading.
+constexpr int kReadBackDepth = 64;
+// The dates our reader reads itself: four-digit years (libplist writes shorter ones unpadded).
+constexpr std::int64_t kFirstFourDigitYear = -30'610'224'000; // 1000-01-01T00:00:00Z
+constexpr std::int64_t kLastFourDigitYear = 253'402'300'799;  // 9999-12-31T23:59:59Z
+
+bool textReadsBack(std::string_view text) {
+    std::string repaired;
+    return libplistText(text, repaired) == text;
+}
+
+// Changes `value` in place into what reading its XML form gives; false where only a reading can
+// tell, leaving `value` partly changed.
+bool readBack(Value &value, int depth) {
+    if (depth > kReadBackDepth) return false;
+    if (const Instant *when = value.asDate()) {
+        // The written seconds, read back as the reader turns a date's fields into an instant.
+        const std::int64_t seconds = xmlDateSeconds(*when);
+        if (seconds < kFirstFourDigitYear || seconds > kLastFourDigitYear) return false;
+        value = Value(dateFromPlistSeconds(
+            static_cast<double>(seconds - static_cast<std::int64_t>(kPlistEpochOffset))));
+        return true;
+    }
+    if (value.isReal()) {
+        // Seventeen digits give a normal number back exactly; zero's sign, numbers too small to
+        // be normal and what is not a number are left to a reading.
+        const double d = value.doubleValue();
+        return (d == 0 && !std::signbit(d)) || std::isnormal(d);
+    }
+    if (const std::string *text = value.asString()) return textReadsBack(*text);
+    // Written as a dictionary, read as one.
+    if (value.isUid()) return false;
+    if (ValueArray *items = value.asArray()) {
+        for (auto &item : *items)
+            if (!readBack(item, depth + 1)) return false;
+        return true;
+    }
+    if (ValueDict *entries = value.asDict()) {
+        bool known = true;
+        entries->changeValues([&known, depth](const std::string &key, Value &item) {
+            known = known && textReadsBack(key) && readBack(item, depth + 1);
+        });
+        if (!known) return false;
+        // A repeated key is read by libplist, which keeps it once.
+        std::vector<std::string_view> keys;
+        keys.reserve(entries->size());
+        for (const auto &entry : *entries)
+            keys.emplace_back(entry.first);
+        std::sort(keys.begin(), keys.end());
+        return std::adjacent_find(keys.begin(), keys.end()) == keys.end();
+    }
+    return true; // booleans, integers and data read back as they are
+}
+
+} // namespace
+
+std::optional<Value> xmlReadBack(Value value) {
+    if (!readBack(value, 0)) return std::nullopt;
+    return value;
 }
 
 std::optional<Value> parsePropertyListWithLibplist(std::string_view bytes) {

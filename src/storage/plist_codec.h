@@ -30,6 +30,10 @@ std::optional<Value> parseXmlPropertyListWithoutFallback(std::string_view bytes)
 std::string toXmlPropertyList(const Value &root);
 // The same through libplist's writer, which ours is held against.
 std::string toXmlPropertyListWithLibplist(const Value &root);
+// What parsePropertyList gives for toXmlPropertyList(value), where that is known without writing
+// and reading (dates come back in whole seconds); empty for what only a reading can tell (text
+// that is cut or repaired, zero's sign, numbers that are not normal, references, repeated keys).
+std::optional<Value> xmlReadBack(Value value);
 std::string toBinaryPropertyList(const Value &root);
 
 // Builds a binary property list object by object, for a writer whose values are not a Value tree

@@ -655,6 +655,60 @@ TEST(PlistCodec, XmlWriterAndReaderAgreeWithLibplist) {
     }
 }
 
+// A read-back known without reading must be exactly what the reading gives, and a usage record
+// must have one, or every sample parses both records again.
+TEST(PlistCodec, XmlReadBackIsWhatReadingTheWrittenTextGives) {
+    std::vector<std::pair<std::string, Value>> values;
+    for (auto &[what, value] : xmlEdgeValues())
+        values.emplace_back(what, std::move(value));
+    RandomValues random(20'261'209);
+    for (int i = 0; i < 2000; ++i)
+        values.emplace_back("random value " + std::to_string(i), random.tree(0));
+    int known = 0;
+    for (const auto &[what, value] : values) {
+        SCOPED_TRACE(what);
+        const auto back = xmlReadBack(value);
+        if (!back) continue;
+        ++known;
+        const std::string xml = toXmlPropertyList(value);
+        const auto read = parsePropertyList(xml);
+        ASSERT_TRUE(read.has_value()) << xml;
+        EXPECT_TRUE(test::sameValue(*back, *read)) << xml;
+    }
+    // Enough of the random values are plain enough to hold the comparison to something.
+    EXPECT_GT(known, 200);
+
+    // A record holds every kind but references.
+    ValueDict record = *sampleDictionary().asDict();
+    record.erase("uid");
+    record.set("lastUpdate", Value(Instant(std::chrono::microseconds(1'765'000'123'456'789))));
+    record.set("dataAllTime", Value(123456789.0));
+    const auto back = xmlReadBack(Value(record));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_TRUE(test::sameValue(*back, *parsePropertyList(toXmlPropertyList(Value(record)))));
+    EXPECT_EQ(*back->asDict()->find("lastUpdate")->asDate(),
+              Instant(std::chrono::seconds(1'765'000'123)));
+
+    const struct {
+        const char *what;
+        Value value;
+    } unknown[] = {
+        {"text cut at a NUL", Value(std::string("a\0b", 3))},
+        {"a stray byte", Value(std::string("\xFF"))},
+        {"negative zero", Value(-0.0)},
+        {"a subnormal number", Value(std::numeric_limits<double>::denorm_min())},
+        {"not a number", Value(std::numeric_limits<double>::quiet_NaN())},
+        {"a reference", Value(Uid{3})},
+        {"a date before the year 1000", Value(instantFromSeconds(-30'610'224'001))},
+    };
+    for (const auto &c : unknown) {
+        EXPECT_FALSE(xmlReadBack(c.value).has_value()) << c.what;
+        ValueDict holder;
+        holder.set("k", c.value);
+        EXPECT_FALSE(xmlReadBack(Value(ValueArray{Value(holder)})).has_value()) << c.what;
+    }
+}
+
 TEST(PlistCodec, XmlDatesBeforeTheYear1000AreReadByLibplist) {
     // libplist writes such years without padding; our reader leaves them to it.
     ValueDict d;
