@@ -15,7 +15,9 @@
 #include <fcntl.h>
 #include <memory>
 #include <string_view>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -87,9 +89,11 @@ std::optional<std::string> readAttribute(int dir, const char *name, std::string 
     return std::string(buffer.get(), got);
 }
 
-// The names in a folder, read straight through its descriptor: one call where a directory
-// stream would also stat the folder and set its flags. `keep` picks the names wanted.
-template <typename Keep> bool listFolder(int dir, std::vector<std::string> &names, Keep keep) {
+// The entries of a folder, read straight through its descriptor: one call where a directory
+// stream would also stat the folder and set its flags. `keep(name, inode)` takes each entry.
+// sysfs fills the buffer until the next entry does not fit, so there a listing that leaves room
+// for the longest entry is whole, and the call that would return nothing is spared.
+template <typename Keep> bool listFolder(int dir, bool onSysfs, Keep keep) {
     constexpr std::size_t kEntries = 64;
     constexpr std::size_t kBytes = kEntries * sizeof(dirent64);
     // Not zero-filled: the kernel writes what is read.
@@ -103,10 +107,16 @@ template <typename Keep> bool listFolder(int dir, std::vector<std::string> &name
         for (ssize_t at = 0; at < n;) {
             const auto *entry = reinterpret_cast<const dirent64 *>(bytes + at);
             const std::string_view name(entry->d_name);
-            if (name != "." && name != ".." && keep(name)) names.emplace_back(name);
+            if (name != "." && name != "..") keep(name, entry->d_ino);
             at += entry->d_reclen;
         }
+        if (onSysfs && kBytes - static_cast<std::size_t>(n) >= sizeof(dirent64)) return true;
     }
+}
+
+bool onSysfs(int dir) {
+    struct statfs info {};
+    return ::fstatfs(dir, &info) == 0 && info.f_type == SYSFS_MAGIC;
 }
 
 bool exists(int dir, const char *name) {
@@ -149,10 +159,11 @@ std::int64_t readIndex(int dir, const char *name) {
 
 // The lower_* links. Listing moves the descriptor's position, which opening relative to it
 // does not use.
-std::vector<std::string> lowersOf(int dir) {
+std::vector<std::string> lowersOf(int dir, bool sysfs) {
     std::vector<std::string> lowers;
-    if (!listFolder(dir, lowers,
-                    [](std::string_view name) { return name.rfind("lower_", 0) == 0; }))
+    if (!listFolder(dir, sysfs, [&lowers](std::string_view name, ino_t) {
+            if (name.rfind("lower_", 0) == 0) lowers.emplace_back(name);
+        }))
         lowers.clear();
     for (std::string &lower : lowers)
         lower.erase(0, 6);
@@ -184,16 +195,20 @@ SysfsNetworkStatistics::~SysfsNetworkStatistics() = default;
 StatsSnapshot SysfsNetworkStatistics::read() const {
     StatsSnapshot snapshot;
     const Fd root(::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    std::vector<std::string> names;
-    if (root.get() < 0 || !listFolder(root.get(), names, [](std::string_view) { return true; })) {
+    const std::lock_guard lock(cacheMutex_);
+    if (root.get() >= 0 && !onSysfs_) onSysfs_ = onSysfs(root.get());
+    const bool sysfs = onSysfs_.value_or(false);
+    std::vector<std::pair<std::string, ino_t>> entries;
+    if (root.get() < 0 || !listFolder(root.get(), sysfs, [&entries](std::string_view name, ino_t inode) {
+            entries.emplace_back(name, inode);
+        })) {
         snapshot.error = "cannot list network interfaces in " + root_.string() + ": " +
                          std::generic_category().message(errno);
         return snapshot;
     }
 
-    const std::lock_guard lock(cacheMutex_);
     std::map<std::string, Fixed, std::less<>> seen;
-    for (std::string &name : names) {
+    for (auto &[name, entry] : entries) {
         const Fd dir(::openat(root.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir.get() < 0) continue;
         std::string readError;
@@ -214,11 +229,18 @@ StatsSnapshot SysfsNetworkStatistics::read() const {
                              (readError.empty() ? std::string() : ": " + readError);
             return snapshot;
         }
-        item.index = readIndex(dir.get(), "ifindex");
+        const auto known = fixed_.find(item.name);
+        // sysfs numbers its entries and never gives a number twice: the entry an interface had at
+        // the last sample is the same interface, with the same index, as long as it stays. A
+        // new interface of the same name, or one renamed to it, is a new entry. (Other trees may
+        // give a number again, so there the index is read each time.)
+        const bool sameEntry = sysfs && known != fixed_.end() && known->second.entry == entry &&
+                               known->second.index >= 0;
+        item.index = sameEntry ? known->second.index : readIndex(dir.get(), "ifindex");
+        // The link a tunnel sits on can be changed while it stays, so it is read each time.
         item.link = readIndex(dir.get(), "iflink");
         // What kind of link it is never changes while the kernel keeps its index, so a daemon
         // reads it once per interface, not once a sample. Trees without indexes are read whole.
-        const auto known = fixed_.find(item.name);
         Fixed kind;
         if (item.index >= 0 && known != fixed_.end() && known->second.index == item.index) {
             kind = known->second;
@@ -229,13 +251,14 @@ StatsSnapshot SysfsNetworkStatistics::read() const {
             kind.wireless = exists(dir.get(), "phy80211") || exists(dir.get(), "wireless");
             kind.driver = driverOf(dir.get());
         }
+        kind.entry = sysfs ? entry : 0;
         item.loopback = kind.loopback;
         item.devType = kind.devType;
         item.wireless = kind.wireless;
         item.driver = kind.driver;
         if (item.index >= 0) seen.emplace(item.name, std::move(kind));
         // Stacking can change at any time (a bond gains a port), so it is listed every time.
-        item.lowers = lowersOf(dir.get());
+        item.lowers = lowersOf(dir.get(), sysfs);
         snapshot.interfaces.push_back(std::move(item));
     }
     fixed_ = std::move(seen);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,7 @@ class SysfsNetworkStatistics final : public NetworkStatistics {
   private:
     // What an interface is, kept while the kernel keeps its index.
     struct Fixed {
+        std::uint64_t entry = 0; // its number in sysfs's listing; 0 in other trees
         std::int64_t index = -1;
         bool loopback = false;
         std::string devType;
@@ -73,6 +75,7 @@ class SysfsNetworkStatistics final : public NetworkStatistics {
     std::filesystem::path root_;
     mutable std::mutex cacheMutex_;
     mutable std::map<std::string, Fixed, std::less<>> fixed_;
+    mutable std::optional<bool> onSysfs_; // known once the folder was opened
 };
 
 } // namespace byteward

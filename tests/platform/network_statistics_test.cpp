@@ -4,8 +4,16 @@
 #include "platform/network_statistics.h"
 #include "support/test_env.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sstream>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace byteward {
 namespace {
@@ -146,6 +154,73 @@ TEST(SysfsNetworkStatistics, UnreadableStatisticsAreAnErrorNotZero) {
         EXPECT_FALSE(snapshot.ok()) << c.what;
         EXPECT_TRUE(snapshot.interfaces.empty()) << c.what;
     }
+}
+
+// What a reader reports of each interface, counters aside (they move while the test runs).
+std::string described(const StatsSnapshot &snapshot) {
+    std::ostringstream out;
+    for (const InterfaceStats &i : snapshot.interfaces) {
+        out << i.name << " index " << i.index << " link " << i.link << " loopback " << i.loopback
+            << " type '" << i.devType << "' lowers";
+        for (const std::string &lower : i.lowers)
+            out << ' ' << lower;
+        out << '\n';
+    }
+    return snapshot.ok() ? out.str() : "error: " + snapshot.error;
+}
+
+// In a network namespace of its own, with its own sysfs: a reader kept from sample to sample
+// against a fresh one, while interfaces are replaced, renamed and re-created under a kept name.
+// 0 when they agree throughout, 77 when the namespace cannot be made; what differs goes to `log`.
+int keptAgainstFreshOnTheKernel(const fs::path &dir, const fs::path &log) {
+    if (::unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) return 77;
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return 77;
+    const fs::path sys = dir / "sys";
+    fs::create_directory(sys);
+    if (::mount("sysfs", sys.c_str(), "sysfs", 0, nullptr) != 0) return 77;
+    const auto ip = [](const std::string &args) {
+        return std::system(("ip " + args + " >/dev/null 2>&1").c_str()) == 0;
+    };
+    if (!ip("link add bw0 type veth peer name bw1")) return 77;
+    const SysfsNetworkStatistics kept(sys / "class" / "net");
+    std::ofstream out(log);
+    int failures = 0;
+    const auto compare = [&](const char *step) {
+        const std::string ours = described(kept.read());
+        const std::string fresh = described(SysfsNetworkStatistics(sys / "class" / "net").read());
+        if (ours == fresh && ours.find("bw0") != std::string::npos) return;
+        out << step << ":\nkept reader:\n" << ours << "fresh reader:\n" << fresh;
+        ++failures;
+    };
+    compare("first read");
+    compare("read again");
+    const std::pair<const char *, std::vector<std::string>> steps[] = {
+        {"bw0 deleted and made again", {"link del bw0", "link add bw0 type veth peer name bw1"}},
+        {"bw0 renamed, a new bw0 made",
+         {"link set bw0 name bwx", "link add bw0 type veth peer name bw2"}},
+        {"bwx made a port of a bond", {"link add bond0 type bond", "link set bwx master bond0"}},
+    };
+    for (const auto &[step, commands] : steps) {
+        // A kernel without bonds, say, leaves the step out.
+        if (std::all_of(commands.begin(), commands.end(), ip)) compare(step);
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+TEST(SysfsNetworkStatistics, AKeptReaderFollowsInterfacesTheKernelReplaces) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a network namespace of its own";
+    test::TempDir dir;
+    const fs::path log = dir.path() / "differences";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(keptAgainstFreshOnTheKernel(dir.path(), log));
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no network namespace or veth here";
+    std::ifstream in(log);
+    const std::string differences{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(WEXITSTATUS(status), 0) << differences;
 }
 
 } // namespace
