@@ -372,9 +372,9 @@ FileResult AppData::saveAppData() {
     Value record(toDictionary());
     std::string bytes = toXmlPropertyList(record);
     // The two records may reach the disk in either order: each holds its own reading.
-    FileResult written = noteWrite(services_.log, path,
-                                   writeFileAtomically(path, bytes, kPrivateToUser,
-                                                       DirectoryFlush::InBatch));
+    FileResult written =
+        noteWrite(services_.log, path,
+                  writeFileAtomically(path, bytes, kPrivateToUser, DirectoryFlush::InBatch));
     // The next reading of these bytes gives the record with its dates in whole seconds.
     std::optional<Value> readBack = written ? xmlReadBack(std::move(record)) : std::nullopt;
     if (readBack && readBack->isDict() && dropNonFiniteAmounts(*readBack->asDict()).empty())

@@ -13,9 +13,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <memory>
 #include <string_view>
-#include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <system_error>
@@ -199,7 +199,8 @@ StatsSnapshot SysfsNetworkStatistics::read() const {
     if (root.get() >= 0 && !onSysfs_) onSysfs_ = onSysfs(root.get());
     const bool sysfs = onSysfs_.value_or(false);
     std::vector<std::pair<std::string, ino_t>> entries;
-    if (root.get() < 0 || !listFolder(root.get(), sysfs, [&entries](std::string_view name, ino_t inode) {
+    if (root.get() < 0 ||
+        !listFolder(root.get(), sysfs, [&entries](std::string_view name, ino_t inode) {
             entries.emplace_back(name, inode);
         })) {
         snapshot.error = "cannot list network interfaces in " + root_.string() + ": " +

@@ -35,7 +35,7 @@ class ValueDict {
     // distinct once at the end: set() walks the entries each time.
     void append(std::string key, Value value);
     void reserve(std::size_t count);
-    // Calls change(key, value) for each entry, to change the values in place; keys stay as they are.
+    // Calls change(key, value) for each entry, to change the values in place; the keys stay.
     template <typename Change> void changeValues(Change change);
     bool erase(std::string_view key);
     // Defined below, where Value is complete.

@@ -1111,11 +1111,11 @@ std::string xmlDateText(Instant when) {
     const CivilDate civil = civilFromDays(days);
     std::array<char, 48> buffer{};
     // The year is not padded: libplist used strftime's %Y.
-    const int length = std::snprintf(
-        buffer.data(), buffer.size(), "%lld-%02u-%02uT%02lld:%02lld:%02lldZ",
-        static_cast<long long>(civil.year), civil.month, civil.day,
-        static_cast<long long>(clock / 3600), static_cast<long long>(clock / 60 % 60),
-        static_cast<long long>(clock % 60));
+    const int length =
+        std::snprintf(buffer.data(), buffer.size(), "%lld-%02u-%02uT%02lld:%02lld:%02lldZ",
+                      static_cast<long long>(civil.year), civil.month, civil.day,
+                      static_cast<long long>(clock / 3600), static_cast<long long>(clock / 60 % 60),
+                      static_cast<long long>(clock % 60));
     return std::string(buffer.data(), static_cast<std::size_t>(length));
 }
 
@@ -1329,7 +1329,8 @@ std::optional<Instant> instantFromXmlDateText(std::string_view raw) {
         raw[10] != 'T' || raw[13] != ':' || raw[16] != ':' || raw[19] != 'Z')
         return std::nullopt;
     for (std::size_t i = 20; i < raw.size(); ++i)
-        if (raw[i] != ' ' && raw[i] != '\t' && raw[i] != '\r' && raw[i] != '\n') return std::nullopt;
+        if (raw[i] != ' ' && raw[i] != '\t' && raw[i] != '\r' && raw[i] != '\n')
+            return std::nullopt;
     bool fine = true;
     auto field = [&raw, &fine](std::size_t at, std::size_t width, std::int64_t low,
                                std::int64_t high) {
