@@ -1319,45 +1319,6 @@ class XmlPlistWriter {
     std::string out_;
 };
 
-// A date's text as libplist writes it (YYYY-MM-DDTHH:MM:SSZ in whole seconds, spaces allowed
-// after), read as libplist reads it. Empty for other texts (short years, fractions, fields out of
-// range), which libplist reads leniently, so that it reads them itself.
-std::optional<Instant> instantFromXmlDateText(std::string_view raw) {
-    // libplist reads a date only when its text is shorter than this.
-    constexpr std::size_t kLongestDate = 31;
-    if (raw.size() > kLongestDate || raw.size() < 20 || raw[4] != '-' || raw[7] != '-' ||
-        raw[10] != 'T' || raw[13] != ':' || raw[16] != ':' || raw[19] != 'Z')
-        return std::nullopt;
-    for (std::size_t i = 20; i < raw.size(); ++i)
-        if (raw[i] != ' ' && raw[i] != '\t' && raw[i] != '\r' && raw[i] != '\n')
-            return std::nullopt;
-    bool fine = true;
-    auto field = [&raw, &fine](std::size_t at, std::size_t width, std::int64_t low,
-                               std::int64_t high) {
-        std::int64_t number = 0;
-        for (std::size_t i = at; i < at + width; ++i) {
-            if (raw[i] < '0' || raw[i] > '9') fine = false;
-            number = number * 10 + (raw[i] - '0');
-        }
-        if (number < low || number > high) fine = false;
-        return number;
-    };
-    const std::int64_t year = field(0, 4, 1, 9999);
-    const auto month = static_cast<unsigned>(field(5, 2, 1, 12));
-    // A day past the month's end runs on into the next, as libplist counts it.
-    const std::int64_t day = field(8, 2, 1, 31);
-    const std::int64_t hour = field(11, 2, 0, 23);
-    const std::int64_t minute = field(14, 2, 0, 59);
-    const std::int64_t second = field(17, 2, 0, 59);
-    if (!fine) return std::nullopt;
-    const std::chrono::sys_days first{std::chrono::year{static_cast<int>(year)} /
-                                      std::chrono::month{month} / 1};
-    const std::int64_t days = first.time_since_epoch().count() + day - 1;
-    const std::int64_t sinceEpoch = days * kSecondsPerDay + hour * 3600 + minute * 60 + second;
-    return dateFromPlistSeconds(
-        static_cast<double>(sinceEpoch - static_cast<std::int64_t>(kPlistEpochOffset)));
-}
-
 // Reads the XML form straight into Values, for what libplist's writer and ours produce and what a
 // person writes in the same shape. It gives exactly the Value libplist's reader would; where it
 // is not sure it would (comments, CDATA, other entities or processing instructions, attributes,
@@ -1388,6 +1349,8 @@ class XmlPlistReader {
 
     // Deeper than any property list a program writes; beyond it libplist reads the document.
     static constexpr int kMaxDepth = 512;
+    // libplist reads a date only when its text is shorter than this.
+    static constexpr std::size_t kLongestDate = 31;
 
     static void unsure(bool fine) {
         if (!fine) throw Unsure{};
@@ -1693,13 +1656,39 @@ class XmlPlistReader {
         return -1;
     }
 
+    // YYYY-MM-DDTHH:MM:SSZ in whole seconds, as libplist writes it. Others (short years,
+    // fractions, fields out of range) it reads leniently, so it reads them itself.
     Value date() {
         skipSpace();
         const std::string_view raw = content();
         closing("date");
-        const std::optional<Instant> when = instantFromXmlDateText(raw);
-        unsure(when.has_value());
-        return Value(*when);
+        unsure(raw.size() <= kLongestDate && raw.size() >= 20 && raw[4] == '-' && raw[7] == '-' &&
+               raw[10] == 'T' && raw[13] == ':' && raw[16] == ':' && raw[19] == 'Z');
+        for (std::size_t i = 20; i < raw.size(); ++i)
+            unsure(isSpace(raw[i]));
+        auto field = [&raw](std::size_t at, std::size_t width, std::int64_t low,
+                            std::int64_t high) {
+            std::int64_t number = 0;
+            for (std::size_t i = at; i < at + width; ++i) {
+                unsure(raw[i] >= '0' && raw[i] <= '9');
+                number = number * 10 + (raw[i] - '0');
+            }
+            unsure(number >= low && number <= high);
+            return number;
+        };
+        const std::int64_t year = field(0, 4, 1, 9999);
+        const auto month = static_cast<unsigned>(field(5, 2, 1, 12));
+        // A day past the month's end runs on into the next, as libplist counts it.
+        const std::int64_t day = field(8, 2, 1, 31);
+        const std::int64_t hour = field(11, 2, 0, 23);
+        const std::int64_t minute = field(14, 2, 0, 59);
+        const std::int64_t second = field(17, 2, 0, 59);
+        const std::chrono::sys_days first{std::chrono::year{static_cast<int>(year)} /
+                                          std::chrono::month{month} / 1};
+        const std::int64_t days = first.time_since_epoch().count() + day - 1;
+        const std::int64_t sinceEpoch = days * kSecondsPerDay + hour * 3600 + minute * 60 + second;
+        return Value(dateFromPlistSeconds(
+            static_cast<double>(sinceEpoch - static_cast<std::int64_t>(kPlistEpochOffset))));
     }
 
     std::string_view s_;

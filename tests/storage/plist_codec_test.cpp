@@ -636,13 +636,19 @@ std::vector<std::pair<const char *, Value>> xmlEdgeValues() {
     return values;
 }
 
-TEST(PlistCodec, XmlWriterAndReaderAgreeWithLibplist) {
+// The hand-picked values and `count` random ones.
+std::vector<std::pair<std::string, Value>> xmlTestValues(std::uint64_t seed, int count) {
     std::vector<std::pair<std::string, Value>> values;
     for (auto &[what, value] : xmlEdgeValues())
         values.emplace_back(what, std::move(value));
-    RandomValues random(20'260'101);
-    for (int i = 0; i < 600; ++i)
+    RandomValues random(seed);
+    for (int i = 0; i < count; ++i)
         values.emplace_back("random value " + std::to_string(i), random.tree(0));
+    return values;
+}
+
+TEST(PlistCodec, XmlWriterAndReaderAgreeWithLibplist) {
+    const auto values = xmlTestValues(20'260'101, 600);
     for (const auto &[what, value] : values) {
         SCOPED_TRACE(what);
         const std::string ours = toXmlPropertyList(value);
@@ -658,12 +664,7 @@ TEST(PlistCodec, XmlWriterAndReaderAgreeWithLibplist) {
 // A read-back known without reading must be exactly what the reading gives, and a usage record
 // must have one, or every sample parses both records again.
 TEST(PlistCodec, XmlReadBackIsWhatReadingTheWrittenTextGives) {
-    std::vector<std::pair<std::string, Value>> values;
-    for (auto &[what, value] : xmlEdgeValues())
-        values.emplace_back(what, std::move(value));
-    RandomValues random(20'261'209);
-    for (int i = 0; i < 2000; ++i)
-        values.emplace_back("random value " + std::to_string(i), random.tree(0));
+    const auto values = xmlTestValues(20'261'209, 2000);
     int known = 0;
     for (const auto &[what, value] : values) {
         SCOPED_TRACE(what);
